@@ -1,0 +1,38 @@
+#include "app/AboutDlg.h"
+
+#include "framework/DialogUnits.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+
+CAboutDlg::CAboutDlg(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("AboutDlg"));
+    setWindowTitle(tr("About Kestrel"));
+    CDialogUnits du(this);
+    setMinimumSize(du.Size(235, 86));
+
+    auto *icon = new QLabel;
+    icon->setPixmap(QApplication::windowIcon().isNull()
+                        ? style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32)
+                        : QApplication::windowIcon().pixmap(32, 32));
+    auto *version = new QLabel(QStringLiteral("Kestrel  -  Version 1.0 (Beta 12/1/2000)"));
+    version->setObjectName(QStringLiteral("Version"));
+    auto *line2 = new QLabel(tr("A development environment for Perl scripts and Java sources."));
+    auto *line3 = new QLabel(tr("Runs scripts here and on your server, over FTP and a remote shell."));
+    auto *ok = new QPushButton(tr("OK"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(icon, 0, 0, 3, 1, Qt::AlignTop);
+    grid->addWidget(version, 0, 1);
+    grid->addWidget(line2, 1, 1);
+    grid->addWidget(line3, 2, 1);
+    grid->addWidget(ok, 0, 2, Qt::AlignTop);
+    grid->setColumnStretch(1, 1);
+}

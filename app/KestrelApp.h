@@ -1,0 +1,64 @@
+#pragma once
+
+#include "framework/CommandMap.h"
+
+#include <QApplication>
+#include <QString>
+#include <QStringList>
+
+class CMainFrame;
+class CKestrelDoc;
+class CKestrelView;
+
+// The folder of the running executable, ending in a separator; Kestrel.cfg and
+// KESTREL.FNL are looked up there and nowhere else.
+extern QString g_strProgramDir;
+
+class CKestrelApp : public QApplication
+{
+    Q_OBJECT
+
+public:
+    CKestrelApp(int &argc, char **argv);
+    ~CKestrelApp() override;
+
+    static CKestrelApp *Instance();
+
+    // Start-up: program folder, settings, main frame with its document and view, the
+    // file named on the command line (or a new script), the window shown.
+    bool InitInstance();
+
+    CMainFrame *MainFrame() const { return m_pMainFrame; }
+    CKestrelDoc *Document() const;
+    CKestrelView *View() const;
+    CCommandMap &Commands() { return m_commands; }
+
+    // Reads Kestrel.cfg into the settings; false when it couldn't be opened.
+    bool ReadSettings();
+    static QString SettingsPath();
+
+    void OnFileNew();
+    void OnFileOpen();
+    bool OpenDocumentFile(const QString &strPath);
+    void OnAppAbout();
+
+    QStringList RecentFiles() const;
+    void AddToRecentFileList(const QString &strPath);
+    void RemoveFromRecentFileList(const QString &strPath);
+
+    // 1 (FTP ASCII) for the text file types, 2 (binary) for anything else.
+    static int GetTransferType(const QString &strName);
+    // Nonzero when a file or folder exists at the path.
+    static int FileExists(const QString &strPath);
+
+    QString m_strOpenDir;
+
+signals:
+    void RecentFilesChanged();
+
+private:
+    void RegisterCommands();
+
+    CCommandMap m_commands;
+    CMainFrame *m_pMainFrame = nullptr;
+};

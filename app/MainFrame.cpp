@@ -1,0 +1,323 @@
+#include "app/MainFrame.h"
+
+#include "app/FloatingToolBar.h"
+#include "app/KestrelApp.h"
+#include "app/KestrelDoc.h"
+#include "app/ToolbarImages.h"
+#include "editor/KestrelView.h"
+#include "framework/CommandIds.h"
+#include "framework/CommandTable.h"
+#include "framework/MessageBox.h"
+#include "framework/Trace.h"
+#include "run/ConsoleWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+using namespace Cmd;
+
+CMainFrame::CMainFrame()
+{
+    setObjectName(QStringLiteral("MainFrame"));
+    setWindowIcon(QIcon(QStringLiteral(":/kestrel/kestrel.svg")));
+    m_pDoc = new CKestrelDoc(this);
+    m_pView = new CKestrelView(m_pDoc, this);
+    m_pDoc->SetView(m_pView);
+    setCentralWidget(m_pView);
+    m_pView->setFocus();
+
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(InitialGeometry(screen->geometry()));
+
+    RegisterCommands();
+    CreateActions();
+    CreateMenus();
+    CreateToolBars();
+    CreateStatusBar();
+    setAcceptDrops(true);
+
+    connect(m_pDoc, &CKestrelDoc::TitleChanged, this, &CMainFrame::UpdateTitle);
+    connect(m_pView, &CKestrelView::CaretMoved, this, &CMainFrame::OnCaretMoved);
+    connect(CKestrelApp::Instance(), &CKestrelApp::RecentFilesChanged, this, &CMainFrame::UpdateRecentFileMenu);
+    UpdateTitle();
+    UpdateRecentFileMenu();
+
+    // Toolbar buttons follow their commands' state while the IDE is idle.
+    auto *idle = new QTimer(this);
+    idle->setInterval(250);
+    connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
+    idle->start();
+    UpdateCommandUI();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QRect CMainFrame::InitialGeometry(const QRect &desktop)
+{
+    int width = desktop.width() / 3 * 2;
+    int height = desktop.height() / 3 * 2;
+    return QRect(desktop.x() + width / 4, desktop.y() + height / 4, width, height);
+}
+
+void CMainFrame::RegisterCommands()
+{
+    auto toggleBar = [this](int id, QWidget *bar) {
+        Q_UNUSED(id);
+        bar->setVisible(!bar->isVisible());
+    };
+    m_commands.On(ID_VIEW_TOOLBAR, [this, toggleBar] { toggleBar(ID_VIEW_TOOLBAR, m_wndToolBar); },
+                  [this](CCmdUI &ui) { ui.SetCheck(m_wndToolBar && m_wndToolBar->isVisible()); });
+    m_commands.On(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); },
+                  [this](CCmdUI &ui) { ui.SetCheck(statusBar()->isVisible()); });
+    m_commands.On(ID_VIEW_SCRIPTING_TOOLBAR, [this, toggleBar] { toggleBar(ID_VIEW_SCRIPTING_TOOLBAR, m_wndScriptBar); },
+                  [this](CCmdUI &ui) { ui.SetCheck(m_wndScriptBar && m_wndScriptBar->isVisible()); });
+    m_commands.On(ID_VIEW_OPERATORS, [this, toggleBar] { toggleBar(ID_VIEW_OPERATORS, m_wndOperatorBar); },
+                  [this](CCmdUI &ui) { ui.SetCheck(m_wndOperatorBar && m_wndOperatorBar->isVisible()); });
+    m_commands.On(ID_TOOLS_DOS_WINDOW, [this] { OnDosWindow(); });
+}
+
+bool CMainFrame::RouteCommand(int nId)
+{
+    if (m_pView->Commands().Execute(nId) || m_pDoc->Commands().Execute(nId) || m_commands.Execute(nId)
+        || CKestrelApp::Instance()->Commands().Execute(nId))
+        return true;
+    TRACE() << "Command not handled:" << nId;
+    return false;
+}
+
+void CMainFrame::UpdateCommandUI()
+{
+    for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
+        CCmdUI ui;
+        ui.nId = it.key();
+        bool handled = m_pView->Commands().Update(ui) || m_pDoc->Commands().Update(ui) || m_commands.Update(ui)
+                       || CKestrelApp::Instance()->Commands().Update(ui);
+        QAction *action = it.value();
+        action->setEnabled(handled && ui.bEnabled);
+        if (action->isCheckable())
+            action->setChecked(ui.bChecked);
+    }
+}
+
+void CMainFrame::CreateActions()
+{
+    static const QSet<int> checkable = {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_SCRIPTING_TOOLBAR,
+                                        ID_VIEW_OPERATORS};
+    // The output, shell and reference windows build their own menus.
+    static const QSet<int> otherWindows = {
+        ID_OUTPUT_FONT, ID_OUTPUT_VIEW_INPUTS, ID_OUTPUT_SEND_INPUT, ID_OUTPUT_REFRESH, ID_OUTPUT_CLOSE,
+        ID_SERVER_CONNECT, ID_SERVER_LOGIN, ID_SERVER_DISCONNECT, ID_SERVER_CLOSE, ID_SERVER_RUN_PERL,
+        ID_SERVER_RUN_JAVAC, ID_SERVER_RUN_JAVA, ID_SERVER_OUTPUT_CLEAR, ID_SPECIAL_CLOSE, ID_FUNCTIONS_CLOSE};
+    for (const CCommandInfo &info : CCommandTable::All()) {
+        // The other windows' menus have their own actions.
+        if (otherWindows.contains(info.nId))
+            continue;
+        auto *action = new QAction(QString::fromUtf8(info.pszMenuText), this);
+        action->setObjectName(QStringLiteral("action_%1").arg(info.nId));
+        action->setData(info.nId);
+        action->setStatusTip(QString::fromUtf8(info.pszPrompt));
+        QString tip = QString::fromUtf8(info.pszTip);
+        action->setToolTip(tip.isEmpty() ? QString::fromUtf8(info.pszPrompt) : tip);
+        action->setCheckable(checkable.contains(info.nId));
+        QList<QKeySequence> keys = CCommandTable::Shortcuts(info.nId);
+        if (!keys.isEmpty()) {
+            action->setShortcuts(keys);
+            action->setShortcutContext(Qt::WindowShortcut);
+            addAction(action);
+        }
+        const int id = info.nId;
+        connect(action, &QAction::triggered, this, [this, id] {
+            RouteCommand(id);
+            UpdateCommandUI();
+        });
+        m_actions.insert(id, action);
+    }
+}
+
+void CMainFrame::AddMenuItems(QMenu *menu, const QVector<CMenuItemDef> &items)
+{
+    for (const CMenuItemDef &item : items) {
+        if (!item.strPopup.isEmpty()) {
+            QMenu *sub = menu->addMenu(item.strPopup);
+            AddMenuItems(sub, item.children);
+        } else if (item.nId == 0) {
+            menu->addSeparator();
+        } else if (item.nId == ID_FILE_MRU_FILE1) {
+            for (int i = 0; i < 4; ++i)
+                menu->addAction(m_actions.value(ID_FILE_MRU_FILE1 + i));
+            m_pRecentSeparator = menu->addSeparator();
+        } else if (QAction *a = m_actions.value(item.nId)) {
+            menu->addAction(a);
+        }
+    }
+}
+
+void CMainFrame::CreateMenus()
+{
+    for (const CMenuItemDef &popup : CCommandTable::MainMenu()) {
+        QMenu *menu = menuBar()->addMenu(popup.strPopup);
+        menu->setObjectName(QStringLiteral("menu_") + QString(popup.strPopup).remove(QLatin1Char('&')));
+        if (popup.strPopup == QLatin1String("&File"))
+            m_pFileMenu = menu;
+        AddMenuItems(menu, popup.children);
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    }
+    // The recent file list ends in its own separator; the table's separator after
+    // "Recent File" is the one already added.
+    if (m_pRecentSeparator && m_pFileMenu) {
+        QList<QAction *> acts = m_pFileMenu->actions();
+        int idx = int(acts.indexOf(m_pRecentSeparator));
+        if (idx + 1 < acts.size() && acts[idx + 1]->isSeparator())
+            m_pFileMenu->removeAction(acts[idx + 1]);
+    }
+}
+
+void CMainFrame::UpdateRecentFileMenu()
+{
+    QStringList files = CKestrelApp::Instance()->RecentFiles();
+    for (int i = 0; i < 4; ++i) {
+        QAction *a = m_actions.value(ID_FILE_MRU_FILE1 + i);
+        if (!a)
+            continue;
+        if (i < files.size()) {
+            a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(files[i])));
+            a->setVisible(true);
+        } else {
+            a->setText(QStringLiteral("Recent File"));
+            a->setVisible(i == 0);
+        }
+    }
+}
+
+void CMainFrame::CreateToolBars()
+{
+    auto makeBar = [this](const char *name, const QString &title, const QVector<int> &ids, const QSize &iconSize) {
+        auto *bar = new QToolBar(title, this);
+        bar->setObjectName(QLatin1String(name));
+        bar->setIconSize(iconSize);
+        for (int id : ids) {
+            if (id == 0) {
+                bar->addSeparator();
+                continue;
+            }
+            QAction *a = m_actions.value(id);
+            a->setIcon(CToolbarImages::ForCommand(id));
+            bar->addAction(a);
+        }
+        addToolBar(Qt::TopToolBarArea, bar);
+        return bar;
+    };
+    m_wndToolBar = makeBar("StandardBar", tr("Standard"), CCommandTable::StandardBar(), QSize(16, 16));
+    addToolBarBreak(Qt::TopToolBarArea);
+    m_wndScriptBar = makeBar("ScriptBar", tr("Scripting"), CCommandTable::ScriptBar(), QSize(30, 18));
+
+    QList<QAction *> operators;
+    for (int id : CCommandTable::OperatorBar()) {
+        QAction *a = m_actions.value(id);
+        a->setIcon(CToolbarImages::ForCommand(id));
+        operators << a;
+    }
+    auto *bar = new CFloatingToolBar(tr("Operators"), operators, 3, this);
+    bar->setObjectName(QStringLiteral("OperatorBar"));
+    m_wndOperatorBar = bar;
+}
+
+void CMainFrame::PlaceOperatorBar()
+{
+    QRect frame = frameGeometry();
+    m_wndOperatorBar->move(frame.right() + 2, frame.top());
+    m_wndOperatorBar->show();
+    m_bOperatorBarPlaced = true;
+}
+
+void CMainFrame::CreateStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    m_pReadyPane = new QLabel(tr("Ready"));
+    m_pReadyPane->setObjectName(QStringLiteral("ReadyPane"));
+    bar->addWidget(m_pReadyPane, 1);
+    auto pane = [bar](const QString &name, const QString &sizeText, const QString &text) {
+        auto *label = new QLabel(text);
+        label->setObjectName(name);
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(sizeText) + 8);
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        bar->addPermanentWidget(label);
+        return label;
+    };
+    m_pLineColPane = pane(QStringLiteral("pane_%1").arg(ID_INDICATOR_LINECOL), QStringLiteral("Line : 1234, Col = 233"),
+                          QString());
+    m_pCapsPane = pane(QStringLiteral("pane_%1").arg(ID_INDICATOR_CAPS), QStringLiteral("CAP"), QStringLiteral("CAP"));
+    m_pNumPane = pane(QStringLiteral("pane_%1").arg(ID_INDICATOR_NUM), QStringLiteral("NUM"), QStringLiteral("NUM"));
+    m_pScrollPane = pane(QStringLiteral("pane_%1").arg(ID_INDICATOR_SCRL), QStringLiteral("SCRL"), QStringLiteral("SCRL"));
+    for (QLabel *l : {m_pCapsPane, m_pNumPane, m_pScrollPane})
+        l->setEnabled(false);
+    OnCaretMoved(1, 1);
+}
+
+void CMainFrame::OnCaretMoved(int nLine, int nCol)
+{
+    m_pLineColPane->setText(QString::asprintf("Line = %3d, Col=%3d", nLine, nCol));
+}
+
+void CMainFrame::UpdateTitle()
+{
+    setWindowTitle(m_pDoc->GetTitle() + QStringLiteral("[*] - Kestrel"));
+    setWindowModified(m_pDoc->IsModified());
+}
+
+void CMainFrame::OnDosWindow()
+{
+    QString error;
+    if (!CConsoleWindow::RunAndWait({}, QDir::currentPath(), &error))
+        AfxMessageBox(this, error);
+}
+
+void CMainFrame::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_bOperatorBarPlaced)
+        QTimer::singleShot(0, this, &CMainFrame::PlaceOperatorBar);
+}
+
+void CMainFrame::closeEvent(QCloseEvent *event)
+{
+    QSettings registry(QStringLiteral("QUILLON"), QStringLiteral("Kestrel"));
+    registry.setValue(QStringLiteral("KESTREL/State"), saveState());
+    if (!m_pDoc->SaveModified()) {
+        event->ignore();
+        return;
+    }
+    m_wndOperatorBar->close();
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent *event)
+{
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            CKestrelApp::Instance()->OpenDocumentFile(url.toLocalFile());
+            return;
+        }
+    }
+}

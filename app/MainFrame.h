@@ -1,0 +1,82 @@
+#pragma once
+
+#include "framework/CommandMap.h"
+
+#include <QHash>
+#include <QMainWindow>
+
+class CKestrelDoc;
+class CKestrelView;
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QWidget;
+
+// The IDE's one top-level window: menus, the three toolbars, the status bar and the
+// editor view. Commands go to the view first, then the document, the frame and the
+// application; a command nobody handles is shown disabled.
+class CMainFrame : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    CKestrelDoc *GetDocument() const { return m_pDoc; }
+    CKestrelView *GetActiveView() const { return m_pView; }
+    CCommandMap &Commands() { return m_commands; }
+
+    QAction *Action(int nId) const { return m_actions.value(nId); }
+    // Offers a command to the targets in turn; false when none handles it.
+    bool RouteCommand(int nId);
+    // Enables, disables and checks every action as its handler says.
+    void UpdateCommandUI();
+
+    QToolBar *ToolBar() const { return m_wndToolBar; }
+    QToolBar *ScriptBar() const { return m_wndScriptBar; }
+    QWidget *OperatorBar() const { return m_wndOperatorBar; }
+    QLabel *LineColPane() const { return m_pLineColPane; }
+
+    // Tools > Dos Window: a terminal in the current folder; the IDE takes no input
+    // until it closes.
+    void OnDosWindow();
+
+    // Two thirds of the desktop, placed a quarter of that size from its corner.
+    static QRect InitialGeometry(const QRect &desktop);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void AddMenuItems(QMenu *menu, const QVector<struct CMenuItemDef> &items);
+    void CreateToolBars();
+    void CreateStatusBar();
+    void RegisterCommands();
+    void UpdateTitle();
+    void UpdateRecentFileMenu();
+    void OnCaretMoved(int nLine, int nCol);
+    void PlaceOperatorBar();
+
+    CKestrelDoc *m_pDoc;
+    CKestrelView *m_pView;
+    CCommandMap m_commands;
+    QHash<int, QAction *> m_actions;
+    QToolBar *m_wndToolBar = nullptr;
+    QToolBar *m_wndScriptBar = nullptr;
+    QWidget *m_wndOperatorBar = nullptr;
+    QLabel *m_pReadyPane = nullptr;
+    QLabel *m_pLineColPane = nullptr;
+    QLabel *m_pCapsPane = nullptr;
+    QLabel *m_pNumPane = nullptr;
+    QLabel *m_pScrollPane = nullptr;
+    QMenu *m_pFileMenu = nullptr;
+    QAction *m_pRecentSeparator = nullptr;
+    bool m_bOperatorBarPlaced = false;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QsciScintilla;
+
+// The modeless Find and Replace dialog of the editor: Find Next, Replace, Replace All,
+// match case, whole word and direction.
+class CFindReplaceDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Shows the one dialog of the editor, in its find or its replace form, with the
+    // selection (when it is on one line) as the text to find.
+    static CFindReplaceDlg *Show(QsciScintilla *pEditor, bool bReplace);
+
+    bool FindNext();
+    void ReplaceCurrent();
+    int ReplaceAll();
+
+private:
+    CFindReplaceDlg(QsciScintilla *pEditor);
+    void SetReplaceMode(bool bReplace);
+    void UpdateButtons();
+
+    QsciScintilla *m_pEditor;
+    QLineEdit *m_pFindWhat;
+    QLineEdit *m_pReplaceWith;
+    QLabel *m_pReplaceLabel;
+    QCheckBox *m_pMatchCase;
+    QCheckBox *m_pWholeWord;
+    QRadioButton *m_pUp;
+    QRadioButton *m_pDown;
+    QPushButton *m_pFindNext;
+    QPushButton *m_pReplace;
+    QPushButton *m_pReplaceAll;
+};

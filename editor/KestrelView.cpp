@@ -1,0 +1,326 @@
+#include "editor/KestrelView.h"
+
+#include "app/KestrelDoc.h"
+#include "app/Settings.h"
+#include "editor/FindReplaceDlg.h"
+#include "framework/CommandIds.h"
+#include "framework/LogFont.h"
+
+#include <Qsci/qscilexerhtml.h>
+#include <Qsci/qscilexerjava.h>
+#include <Qsci/qscilexerperl.h>
+#include <Qsci/qsciprinter.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QTimer>
+
+QFont g_fontView;
+int g_nCurLine = 1;
+int g_nCurCol = 1;
+int g_nTabSize = 0;
+QString g_strTabSpaces;
+
+namespace {
+
+// The printer is shared by Print Setup, Print and Print Preview, as the chosen page
+// settings are meant to last for the session.
+QsciPrinter &SharedPrinter()
+{
+    static QsciPrinter printer(QPrinter::HighResolution);
+    return printer;
+}
+
+} // namespace
+
+CKestrelView::CKestrelView(CKestrelDoc *pDoc, QWidget *parent)
+    : QsciScintilla(parent)
+    , m_pDoc(pDoc)
+{
+    setObjectName(QStringLiteral("KestrelView"));
+    setUtf8(true);
+    SendScintilla(SCI_SETEOLMODE, SC_EOL_LF);
+    SendScintilla(SCI_SETCODEPAGE, SC_CP_UTF8);
+    setTabWidth(8);
+    setIndentationsUseTabs(true);
+    setWrapMode(WrapNone);
+    setMarginType(0, NumberMargin);
+    setMarginLineNumbers(0, true);
+    setMarginWidth(1, 0);
+    setBraceMatching(SloppyBraceMatch);
+    setCaretLineVisible(false);
+    // Long files must stay responsive: colour only what is shown.
+    SendScintilla(SCI_SETIDLESTYLING, SC_IDLESTYLING_TOVISIBLE);
+    connect(this, &QsciScintilla::linesChanged, this, &CKestrelView::UpdateLineNumberMargin);
+    RegisterCommands();
+    UpdateLineNumberMargin();
+}
+
+CKestrelView::~CKestrelView() = default;
+
+void CKestrelView::RegisterCommands()
+{
+    using namespace Cmd;
+    auto hasSelection = [this](CCmdUI &ui) { ui.Enable(hasSelectedText()); };
+    m_commands.On(ID_EDIT_UNDO, [this] { undo(); }, [this](CCmdUI &ui) { ui.Enable(isUndoAvailable()); });
+    m_commands.On(ID_EDIT_CUT, [this] { cut(); }, hasSelection);
+    m_commands.On(ID_EDIT_COPY, [this] { copy(); }, hasSelection);
+    m_commands.On(ID_EDIT_PASTE, [this] { paste(); }, [](CCmdUI &ui) {
+        const QMimeData *data = QApplication::clipboard()->mimeData();
+        ui.Enable(data && data->hasText());
+    });
+    m_commands.On(ID_EDIT_SELECT_ALL, [this] { selectAll(true); });
+    m_commands.On(ID_EDIT_FIND, [this] { CFindReplaceDlg::Show(this, false); });
+    m_commands.On(ID_EDIT_REPLACE, [this] { CFindReplaceDlg::Show(this, true); });
+    m_commands.On(ID_VIEW_FONT, [this] { OnViewFont(); });
+    m_commands.On(ID_FILE_PRINT, [this] {
+        QPrintDialog dlg(&SharedPrinter(), this);
+        if (dlg.exec() == QDialog::Accepted)
+            SharedPrinter().printRange(this);
+    });
+    m_commands.On(ID_FILE_PRINT_DIRECT, [this] { SharedPrinter().printRange(this); });
+    m_commands.On(ID_FILE_PRINT_PREVIEW, [this] {
+        QPrintPreviewDialog dlg(&SharedPrinter(), this);
+        connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *printer) {
+            static_cast<QsciPrinter *>(printer)->printRange(this);
+        });
+        dlg.exec();
+    });
+    m_commands.On(ID_FILE_PRINT_SETUP, [this] {
+        QPageSetupDialog dlg(&SharedPrinter(), this);
+        dlg.exec();
+    });
+}
+
+void CKestrelView::OnInitialUpdate()
+{
+    CLogFont lf;
+    if (CLogFont::Parse(g_settings.VIEW_FONT.toUtf8(), lf) < 13)
+        lf = CLogFont::DefaultMonospace();
+    g_fontView = lf.ToQFont();
+    ApplyFont(g_fontView);
+
+    bool ok = false;
+    g_nTabSize = g_settings.TAB_SIZE.trimmed().toInt(&ok);
+    if (!ok)
+        g_nTabSize = 0;
+    g_strTabSpaces = g_nTabSize > 0 ? QString(g_nTabSize, QLatin1Char(' ')) : QString();
+
+    g_nCurLine = 1;
+    g_nCurCol = 1;
+    m_nLastKey = 0;
+    SelectLexerFor(m_pDoc ? m_pDoc->GetPathName() : QString());
+    emit CaretMoved(g_nCurLine, g_nCurCol);
+}
+
+void CKestrelView::SelectLexerFor(const QString &strPath)
+{
+    QString suffix = QFileInfo(strPath).suffix().toLower();
+    QsciLexer *lexer = nullptr;
+    if (suffix == QLatin1String("java"))
+        lexer = new QsciLexerJava(this);
+    else if (suffix == QLatin1String("htm") || suffix == QLatin1String("html"))
+        lexer = new QsciLexerHTML(this);
+    else
+        lexer = new QsciLexerPerl(this);
+    setLexer(lexer);
+    delete m_pLexer;
+    m_pLexer = lexer;
+    ApplyFont(g_fontView);
+}
+
+void CKestrelView::ApplyFont(const QFont &font)
+{
+    if (m_pLexer) {
+        m_pLexer->setDefaultFont(font);
+        m_pLexer->setFont(font, -1);
+    }
+    setFont(font);
+    setMarginsFont(font);
+    m_nMarginDigits = 0;
+    UpdateLineNumberMargin();
+}
+
+void CKestrelView::OnViewFont()
+{
+    bool ok = false;
+    QFont chosen = QFontDialog::getFont(&ok, g_fontView, this);
+    if (!ok)
+        return;
+    g_fontView = chosen;
+    ApplyFont(g_fontView);
+}
+
+void CKestrelView::UpdateLineNumberMargin()
+{
+    int digits = QString::number(qMax(1, lines())).size();
+    if (digits == m_nMarginDigits)
+        return;
+    m_nMarginDigits = digits;
+    setMarginWidth(0, QString(qMax(3, digits) + 1, QLatin1Char('9')));
+}
+
+QByteArray CKestrelView::GetTextBytes() const
+{
+    auto *self = const_cast<CKestrelView *>(this);
+    long length = self->SendScintilla(SCI_GETLENGTH);
+    auto *p = reinterpret_cast<const char *>(self->SendScintilla(SCI_GETCHARACTERPOINTER));
+    return QByteArray(p, int(length));
+}
+
+void CKestrelView::SetTextBytes(const QByteArray &text, bool bCanUndo)
+{
+    if (!bCanUndo)
+        SendScintilla(SCI_SETUNDOCOLLECTION, 0);
+    else
+        SendScintilla(SCI_BEGINUNDOACTION);
+    SendScintilla(SCI_CLEARALL);
+    SendScintilla(SCI_APPENDTEXT, (unsigned long)text.size(), text.constData());
+    SendScintilla(SCI_GOTOPOS, 0);
+    if (!bCanUndo) {
+        SendScintilla(SCI_SETUNDOCOLLECTION, 1);
+        SendScintilla(SCI_EMPTYUNDOBUFFER);
+    } else {
+        SendScintilla(SCI_ENDUNDOACTION);
+    }
+}
+
+void CKestrelView::ReplaceSel(const QByteArray &text, bool bCanUndo)
+{
+    // The keyboard aids insert without being meant for undo; they are recorded anyway,
+    // as leaving them out would leave Scintilla's undo history pointing at wrong places.
+    Q_UNUSED(bCanUndo);
+    SendScintilla(SCI_BEGINUNDOACTION);
+    // SCI_REPLACESEL stops at a NUL byte; the target messages take a length.
+    long start = SendScintilla(SCI_GETSELECTIONSTART);
+    long end = SendScintilla(SCI_GETSELECTIONEND);
+    SendScintilla(SCI_SETTARGETSTART, start);
+    SendScintilla(SCI_SETTARGETEND, end);
+    SendScintilla(SCI_REPLACETARGET, (unsigned long)text.size(), text.constData());
+    SendScintilla(SCI_SETEMPTYSELECTION, (unsigned long)(start + text.size()));
+    SendScintilla(SCI_SCROLLCARET);
+    SendScintilla(SCI_ENDUNDOACTION);
+}
+
+QByteArray CKestrelView::GetSelectedBytes() const
+{
+    auto *self = const_cast<CKestrelView *>(this);
+    long start = self->SendScintilla(SCI_GETSELECTIONSTART);
+    long end = self->SendScintilla(SCI_GETSELECTIONEND);
+    return GetTextBytes().mid(int(start), int(end - start));
+}
+
+QByteArray CKestrelView::LineBytes(int line) const
+{
+    auto *self = const_cast<CKestrelView *>(this);
+    long start = self->SendScintilla(SCI_POSITIONFROMLINE, line);
+    long end = self->SendScintilla(SCI_GETLINEENDPOSITION, line);
+    if (start < 0 || end < start)
+        return QByteArray();
+    auto *p = reinterpret_cast<const char *>(self->SendScintilla(SCI_GETRANGEPOINTER, start, end - start));
+    return QByteArray(p, int(end - start));
+}
+
+void CKestrelView::UpdateCaretPos()
+{
+    long selStart = SendScintilla(SCI_GETSELECTIONSTART);
+    long selEnd = SendScintilla(SCI_GETSELECTIONEND);
+    long caret = SendScintilla(SCI_GETCURRENTPOS);
+    int startLine = int(SendScintilla(SCI_LINEFROMPOSITION, selStart));
+    int caretLine = int(SendScintilla(SCI_LINEFROMPOSITION, caret));
+    long caretLineStart = SendScintilla(SCI_POSITIONFROMLINE, caretLine);
+    g_nCurLine = 1 + startLine;
+    g_nCurCol = 1 + int(SendScintilla(SCI_COUNTCHARACTERS, caretLineStart, qMax(selEnd, caretLineStart)));
+    emit CaretMoved(g_nCurLine, g_nCurCol);
+}
+
+void CKestrelView::OnTabKeyDown()
+{
+    UpdateCaretPos();
+    m_nLastKey = Qt::Key_Tab;
+    if (g_settings.TAB_EXPAND == QLatin1String("Y"))
+        ReplaceSel(g_strTabSpaces.toLatin1(), false);
+    else
+        ReplaceSel("\t", false);
+}
+
+void CKestrelView::OnHomeKeyDown(QKeyEvent *e)
+{
+    long selStart = SendScintilla(SCI_GETSELECTIONSTART);
+    int line = int(SendScintilla(SCI_LINEFROMPOSITION, selStart));
+    QByteArray text = LineBytes(line).left(1024);
+    int count = 0;
+    while (count < text.size() && (text[count] == ' ' || text[count] == '\t'))
+        ++count;
+    long lineStart = SendScintilla(SCI_POSITIONFROMLINE, line);
+    SendScintilla(SCI_SETEMPTYSELECTION, lineStart + count);
+    SendScintilla(SCI_SCROLLCARET);
+    if (m_nLastKey != unsigned(Qt::Key_Home)) {
+        m_nLastKey = Qt::Key_Home;
+        return;
+    }
+    // Home again, with no other key between: the usual Home.
+    bool shift = e->modifiers() & Qt::ShiftModifier;
+    if (e->modifiers() & Qt::ControlModifier)
+        SendScintilla(shift ? SCI_DOCUMENTSTARTEXTEND : SCI_DOCUMENTSTART);
+    else
+        SendScintilla(shift ? SCI_HOMEEXTEND : SCI_HOME);
+}
+
+void CKestrelView::keyPressEvent(QKeyEvent *e)
+{
+    UpdateCaretPos();
+    const int key = e->key();
+    const bool plain = !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (key == Qt::Key_Tab && plain && !isReadOnly()) {
+        OnTabKeyDown();
+        e->accept();
+        return;
+    }
+    if (key == Qt::Key_Home) {
+        OnHomeKeyDown(e);
+        e->accept();
+        return;
+    }
+    m_nLastKey = unsigned(key);
+    QsciScintilla::keyPressEvent(e);
+}
+
+void CKestrelView::keyReleaseEvent(QKeyEvent *e)
+{
+    UpdateCaretPos();
+    if (!e->isAutoRepeat() && g_settings.AUTO_INDENT && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)
+        && !isReadOnly())
+        AutoIndentAfterEnter();
+    QsciScintilla::keyReleaseEvent(e);
+}
+
+void CKestrelView::AutoIndentAfterEnter()
+{
+    long caret = SendScintilla(SCI_GETCURRENTPOS);
+    int caretLine = int(SendScintilla(SCI_LINEFROMPOSITION, caret));
+    if (caretLine == 0)
+        return;
+    QByteArray above = LineBytes(caretLine - 1).left(1024);
+    int count = 0;
+    while (count < above.size() && (above[count] == ' ' || above[count] == '\t'))
+        ++count;
+    ReplaceSel(above.left(count), false);
+    if (above.contains('{')) {
+        // The extra level arrives as a Tab key of its own, after what is queued now.
+        QTimer::singleShot(0, this, [this] { OnTabKeyDown(); });
+    }
+}
+
+void CKestrelView::mouseReleaseEvent(QMouseEvent *e)
+{
+    QsciScintilla::mouseReleaseEvent(e);
+    UpdateCaretPos();
+}
