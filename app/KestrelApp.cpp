@@ -83,11 +83,6 @@ bool CKestrelApp::ReadSettings()
 
 bool CKestrelApp::InitInstance()
 {
-    g_strProgramDir = QDir(applicationDirPath()).absolutePath();
-    if (!g_strProgramDir.endsWith(QLatin1Char('/')))
-        g_strProgramDir += QLatin1Char('/');
-    ReadSettings();
-
     QString fileToOpen;
     const QStringList args = arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -96,7 +91,17 @@ bool CKestrelApp::InitInstance()
             break;
         }
     }
+    return InitInstance(applicationDirPath(), fileToOpen);
+}
 
+bool CKestrelApp::InitInstance(const QString &strProgramDir, const QString &fileToOpen)
+{
+    g_strProgramDir = QDir(strProgramDir).absolutePath();
+    if (!g_strProgramDir.endsWith(QLatin1Char('/')))
+        g_strProgramDir += QLatin1Char('/');
+    ReadSettings();
+
+    delete m_pMainFrame;
     m_pMainFrame = new CMainFrame;
     TRACE() << "Main frame created";
     if (!fileToOpen.isEmpty()) {

@@ -27,6 +27,8 @@ public:
     // Start-up: program folder, settings, main frame with its document and view, the
     // file named on the command line (or a new script), the window shown.
     bool InitInstance();
+    // The same with a given program folder and file to open (none when empty).
+    bool InitInstance(const QString &strProgramDir, const QString &strFileToOpen);
 
     CMainFrame *MainFrame() const { return m_pMainFrame; }
     CKestrelDoc *Document() const;

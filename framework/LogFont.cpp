@@ -154,7 +154,7 @@ CLogFont CLogFont::DefaultMonospace()
     lf.lfClipPrecision = 2;
     lf.lfQuality = 1;
     lf.lfPitchAndFamily = 49;
-    lf.lfFaceName = QStringLiteral("Monospace");
+    lf.lfFaceName = QStringLiteral("DejaVu Sans Mono");
     return lf;
 }
 
