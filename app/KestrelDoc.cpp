@@ -32,7 +32,7 @@ CKestrelDoc::CKestrelDoc(QObject *parent)
 void CKestrelDoc::SetView(CKestrelView *pView)
 {
     m_pView = pView;
-    connect(pView, &QsciScintilla::textChanged, this, [this] {
+    connect(pView, &QsciScintillaBase::SCN_SAVEPOINTLEFT, this, [this] {
         if (!m_bSettingText)
             SetModifiedFlag(true);
     });
@@ -54,6 +54,9 @@ void CKestrelDoc::SetTitle(const QString &strTitle)
 
 void CKestrelDoc::SetModifiedFlag(bool bModified)
 {
+    // The next edit after a clean state leaves the save point again.
+    if (!bModified && m_pView)
+        m_pView->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
     if (m_bModified == bModified)
         return;
     m_bModified = bModified;
@@ -91,6 +94,9 @@ bool CKestrelDoc::OnOpenDocument(const QString &strPath)
         return false;
     }
     m_bSettingText = true;
+    // The colouring is chosen before the text arrives, so that a large file is
+    // coloured only where it is shown.
+    m_pView->SelectLexerFor(strPath);
     m_pView->SetTextBytes(data);
     m_bSettingText = false;
     SetPathName(QFileInfo(strPath).absoluteFilePath());

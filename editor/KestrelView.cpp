@@ -59,6 +59,7 @@ CKestrelView::CKestrelView(CKestrelDoc *pDoc, QWidget *parent)
     // Long files must stay responsive: colour only what is shown.
     SendScintilla(SCI_SETIDLESTYLING, SC_IDLESTYLING_TOVISIBLE);
     connect(this, &QsciScintilla::linesChanged, this, &CKestrelView::UpdateLineNumberMargin);
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &CKestrelView::UpdateLineNumberMargin);
     RegisterCommands();
     UpdateLineNumberMargin();
 }
@@ -122,22 +123,40 @@ void CKestrelView::OnInitialUpdate()
 
 void CKestrelView::SelectLexerFor(const QString &strPath)
 {
+    enum class Kind { Perl, Java, Html };
     QString suffix = QFileInfo(strPath).suffix().toLower();
-    QsciLexer *lexer = nullptr;
+    Kind kind = Kind::Perl;
     if (suffix == QLatin1String("java"))
-        lexer = new QsciLexerJava(this);
+        kind = Kind::Java;
     else if (suffix == QLatin1String("htm") || suffix == QLatin1String("html"))
-        lexer = new QsciLexerHTML(this);
-    else
-        lexer = new QsciLexerPerl(this);
+        kind = Kind::Html;
+    // Setting a lexer colours the whole text at once, which takes seconds for a large
+    // file: keep the one there is when it fits.
+    if (m_pLexer && int(kind) == m_nLexerKind)
+        return;
+    QsciLexer *lexer = nullptr;
+    switch (kind) {
+    case Kind::Java: lexer = new QsciLexerJava(this); break;
+    case Kind::Html: lexer = new QsciLexerHTML(this); break;
+    case Kind::Perl: lexer = new QsciLexerPerl(this); break;
+    }
     setLexer(lexer);
     delete m_pLexer;
     m_pLexer = lexer;
+    m_nLexerKind = int(kind);
+    ++m_nLexerGeneration;
     ApplyFont(g_fontView);
 }
 
 void CKestrelView::ApplyFont(const QFont &font)
 {
+    // Each style change lays the text out again; a new document with the same font
+    // needs none.
+    if (m_bFontApplied && font == m_fontApplied && m_nLexerGeneration == m_nFontLexerGeneration)
+        return;
+    m_bFontApplied = true;
+    m_fontApplied = font;
+    m_nFontLexerGeneration = m_nLexerGeneration;
     if (m_pLexer) {
         m_pLexer->setDefaultFont(font);
         m_pLexer->setFont(font, -1);
@@ -156,6 +175,18 @@ void CKestrelView::OnViewFont()
         return;
     g_fontView = chosen;
     ApplyFont(g_fontView);
+}
+
+void CKestrelView::UpdateModEventMask()
+{
+    // Every modification notice makes QScintilla count the characters from the start
+    // of the text to the change (for its accessibility events), which costs a tenth
+    // of a second per key at the end of a 20 MB file. Large texts go without the
+    // notices; the document follows the save point instead, which Scintilla reports
+    // whatever the mask.
+    const long kLargeText = 1 << 20;
+    bool large = SendScintilla(SCI_GETLENGTH) > kLargeText;
+    SendScintilla(SCI_SETMODEVENTMASK, large ? 0UL : (unsigned long)SC_MODEVENTMASKALL);
 }
 
 void CKestrelView::UpdateLineNumberMargin()
@@ -183,6 +214,7 @@ void CKestrelView::SetTextBytes(const QByteArray &text, bool bCanUndo)
         SendScintilla(SCI_BEGINUNDOACTION);
     SendScintilla(SCI_CLEARALL);
     SendScintilla(SCI_APPENDTEXT, (unsigned long)text.size(), text.constData());
+    UpdateModEventMask();
     SendScintilla(SCI_GOTOPOS, 0);
     if (!bCanUndo) {
         SendScintilla(SCI_SETUNDOCOLLECTION, 1);

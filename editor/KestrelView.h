@@ -67,10 +67,16 @@ private:
     void OnHomeKeyDown(QKeyEvent *e);
     void AutoIndentAfterEnter();
     void UpdateLineNumberMargin();
+    void UpdateModEventMask();
     QByteArray LineBytes(int line) const;
 
     CKestrelDoc *m_pDoc;
     CCommandMap m_commands;
     QsciLexer *m_pLexer = nullptr;
+    int m_nLexerKind = -1;
+    QFont m_fontApplied;
+    bool m_bFontApplied = false;
+    int m_nLexerGeneration = 0;
+    int m_nFontLexerGeneration = -1;
     int m_nMarginDigits = 0;
 };

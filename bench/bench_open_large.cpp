@@ -1,0 +1,96 @@
+// Opening a 20 MB Perl file and showing its first page, and typing a character at its
+// end, against reading the same bytes (open) and typing into a small file (typing).
+#include "app/KestrelApp.h"
+#include "app/KestrelDoc.h"
+#include "app/MainFrame.h"
+#include "editor/KestrelView.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+static QByteArray PerlText(qsizetype bytes)
+{
+    const QByteArray block = "#!/usr/bin/perl -w\n"
+                             "use strict;\n"
+                             "my %seen = ();\n"
+                             "foreach my $item (@ARGV) {\n"
+                             "    next if $seen{$item}++;   # skip duplicates\n"
+                             "    print \"item: $item\\n\" if $item =~ /^[a-z]+\\d*$/i;\n"
+                             "}\n";
+    QByteArray text;
+    text.reserve(bytes + block.size());
+    while (text.size() < bytes)
+        text += block;
+    return text;
+}
+
+// Median time of typing one character at the end and painting the result.
+static double TypingMs(CKestrelView *view)
+{
+    view->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    view->viewport()->grab();
+    std::vector<double> times;
+    for (int i = 0; i < 41; ++i) {
+        QElapsedTimer t;
+        t.start();
+        QTest::keyClick(view, Qt::Key_X);
+        view->viewport()->grab();
+        times.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true);
+    CKestrelApp app(argc, argv);
+    QTemporaryDir dir;
+    app.InitInstance(dir.path(), QString());
+    CKestrelView *view = app.View();
+    app.MainFrame()->show();
+
+    const QString big = dir.filePath(QStringLiteral("big.pl"));
+    const QString small = dir.filePath(QStringLiteral("small.pl"));
+    {
+        QFile f(big);
+        f.open(QIODevice::WriteOnly);
+        f.write(PerlText(20 << 20));
+        QFile s(small);
+        s.open(QIODevice::WriteOnly);
+        s.write(PerlText(1024));
+    }
+
+    QElapsedTimer t;
+    t.start();
+    QFile f(big);
+    f.open(QIODevice::ReadOnly);
+    volatile qsizetype n = f.readAll().size();
+    (void)n;
+    double readMs = t.nsecsElapsed() / 1e6;
+
+    t.restart();
+    app.OpenDocumentFile(big);
+    view->viewport()->grab();
+    double openMs = t.nsecsElapsed() / 1e6;
+    double typingBig = TypingMs(view);
+    app.Document()->SetModifiedFlag(false);
+
+    app.OpenDocumentFile(small);
+    double typingSmall = TypingMs(view);
+    app.Document()->SetModifiedFlag(false);
+
+    std::printf("open 20 MB and show the first page: %.1f ms (%.1f x reading the bytes at %.1f ms; target under 500 ms)\n",
+                openMs, openMs / readMs, readMs);
+    std::printf("type a character at the end of 20 MB: %.2f ms median (%.2f x a 1 KB file at %.2f ms; target under 16 ms)\n",
+                typingBig, typingBig / typingSmall, typingSmall);
+    return 0;
+}
