@@ -7,6 +7,7 @@
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
 #include "framework/CommandTable.h"
+#include "framework/KeyboardIndicators.h"
 #include "framework/MessageBox.h"
 #include "framework/Trace.h"
 #include "run/ConsoleWindow.h"
@@ -99,6 +100,12 @@ bool CMainFrame::RouteCommand(int nId)
 
 void CMainFrame::UpdateCommandUI()
 {
+    CKeyboardIndicators lights;
+    if (CKeyboardIndicators::Query(lights)) {
+        m_pCapsPane->setEnabled(lights.bCaps);
+        m_pNumPane->setEnabled(lights.bNum);
+        m_pScrollPane->setEnabled(lights.bScroll);
+    }
     for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
         CCmdUI ui;
         ui.nId = it.key();
