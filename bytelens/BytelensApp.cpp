@@ -44,21 +44,20 @@ bool CBytelensApp::RunWithoutWindow(int argc, char **argv, int &nExitCode)
         nExitCode = RunDumpCommand(QString::fromLocal8Bit(argv[2]), stdout, stderr);
         return true;
     }
-    if (argc > 2 || (argv[1][0] == '-' && argv[1][1] != '\0')) {
-        std::fputs(kUsage, stderr);
-        nExitCode = 2;
-        return true;
-    }
     return false;
 }
 
 int CBytelensApp::InitInstance()
 {
-    CBytelensDlg dlg;
+    // Qt has taken its own options (-style, -platform, ...) out of the arguments.
     const QStringList args = arguments();
-    if (args.size() > 1) {
-        dlg.DumpFile(args[1]);
+    if (args.size() > 2 || (args.size() == 2 && args[1].startsWith(QLatin1Char('-')) && args[1].size() > 1)) {
+        std::fputs(kUsage, stderr);
+        return 2;
     }
+    CBytelensDlg dlg;
+    if (args.size() == 2)
+        dlg.DumpFile(args[1]);
     dlg.exec();
     return 0;
 }

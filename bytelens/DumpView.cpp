@@ -63,7 +63,12 @@ void CDumpView::UpdateScrollBars()
     verticalScrollBar()->setRange(0, int(std::min<uint64_t>(maxFirst, INT_MAX)));
     verticalScrollBar()->setPageStep(VisibleLines());
     verticalScrollBar()->setSingleStep(1);
-    const int width = lines ? (kMaxLineChars - 14) * m_nCharWidth : 0;
+    // The widest lines are the last ones, whose offsets have the most digits.
+    int chars = 0;
+    if (m_pSource)
+        for (uint64_t line = m_pSource->LineCount() >= 2 ? m_pSource->LineCount() - 2 : 0; line < m_pSource->LineCount(); ++line)
+            chars = std::max(chars, m_pSource->LineLength(line));
+    const int width = chars * m_nCharWidth;
     horizontalScrollBar()->setRange(0, std::max(0, width + 4 - viewport()->width()));
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setSingleStep(m_nCharWidth);

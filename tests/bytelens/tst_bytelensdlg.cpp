@@ -62,6 +62,8 @@ private slots:
     void longNameWarnsThenDumps();
     void copyGivesTheListing();
     void largeFileShowsAtOnce();
+    void readErrorIsReported();
+    void nameFromCommandLine();
     void aboutBox();
 
 private:
@@ -222,6 +224,29 @@ void TestBytelensDlg::largeFileShowsAtOnce()
     QCOMPARE(view->SelectedText(),
              QStringLiteral("104857600  58 59 5A ") + QString(39, QLatin1Char(' ')) + QStringLiteral("  XYZ\r\n"));
     view->repaint();
+}
+
+void TestBytelensDlg::readErrorIsReported()
+{
+    // It opens, but reading it fails at once.
+    if (!QFile(QStringLiteral("/proc/self/mem")).open(QIODevice::ReadOnly))
+        QSKIP("no /proc/self/mem here");
+    QString message;
+    CloseNextModal(&message);
+    TypeAndDump(QStringLiteral("/proc/self/mem"));
+    QVERIFY2(message.startsWith(QStringLiteral("Cannot read file /proc/self/mem:")), qPrintable(message));
+    QCOMPARE(Listing(), CDumpSource::ToDisplay(ReferenceListing(QByteArray())));
+}
+
+void TestBytelensDlg::nameFromCommandLine()
+{
+    // No length message for a name the user did not type.
+    const QString name = m_dir.filePath(QString(60, QLatin1Char('c')));
+    WriteFile(name, "cmd");
+    m_pDlg->DumpFile(name);
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(m_pDlg->findChild<QComboBox *>(QStringLiteral("1000"))->currentText(), name);
+    QVERIFY(Listing().startsWith(QStringLiteral("000000  63 6D 64 ")));
 }
 
 void TestBytelensDlg::aboutBox()
