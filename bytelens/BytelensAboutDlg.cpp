@@ -31,5 +31,5 @@ CBytelensAboutDlg::CBytelensAboutDlg(QWidget *parent)
     grid->addWidget(version, 0, 1, Qt::AlignVCenter);
     grid->addWidget(ok, 0, 2, Qt::AlignTop);
     grid->setColumnStretch(1, 1);
-    setMinimumWidth(du.X(217));
+    setMinimumSize(du.Size(217, 40));
 }
