@@ -1,5 +1,5 @@
 // The dump listing of any bytes: the same whichever way the bytes are split into
-// blocks, the same as the dialog's line-by-line view, and of the designed shape.
+// blocks, the same as the dialog's line-by-line view, and of the expected shape.
 #include "bytelens/DumpListing.h"
 #include "bytelens/DumpSource.h"
 
