@@ -5,6 +5,7 @@
 #include "app/KestrelDoc.h"
 #include "app/ToolbarImages.h"
 #include "editor/KestrelView.h"
+#include "editor/WebPreview.h"
 #include "framework/CommandIds.h"
 #include "framework/CommandTable.h"
 #include "framework/KeyboardIndicators.h"
@@ -87,6 +88,7 @@ void CMainFrame::RegisterCommands()
     m_commands.On(ID_VIEW_OPERATORS, [this, toggleBar] { toggleBar(ID_VIEW_OPERATORS, m_wndOperatorBar); },
                   [this](CCmdUI &ui) { ui.SetCheck(m_wndOperatorBar && m_wndOperatorBar->isVisible()); });
     m_commands.On(ID_TOOLS_DOS_WINDOW, [this] { OnDosWindow(); });
+    m_commands.On(ID_VIEW_IN_BROWSER, [this] { CWebPreview::Open(m_pDoc->GetPathName()); });
 }
 
 bool CMainFrame::RouteCommand(int nId)

@@ -3,6 +3,8 @@
 #include "app/KestrelDoc.h"
 #include "app/Settings.h"
 #include "editor/FindReplaceDlg.h"
+#include "editor/TearOffFrame.h"
+#include "editor/WebPreview.h"
 #include "framework/CommandIds.h"
 #include "framework/LogFont.h"
 
@@ -98,6 +100,8 @@ void CKestrelView::RegisterCommands()
         QPageSetupDialog dlg(&SharedPrinter(), this);
         dlg.exec();
     });
+    CTearOffFrame::Register(this);
+    CWebPreview::Register(this);
 }
 
 void CKestrelView::OnInitialUpdate()

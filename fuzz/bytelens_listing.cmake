@@ -1,0 +1,1 @@
+kestrel_add_fuzzer(fuzz_bytelens_listing SOURCES ${CMAKE_CURRENT_LIST_DIR}/bytelens_listing_fuzz.cpp LIBS bytelens_lib)
