@@ -4,6 +4,7 @@
 #include "app/KestrelApp.h"
 #include "app/KestrelDoc.h"
 #include "app/ToolbarImages.h"
+#include "editor/FunctionListDlg.h"
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
 #include "framework/CommandTable.h"
@@ -47,6 +48,13 @@ CMainFrame::CMainFrame()
     CreateToolBars();
     CreateStatusBar();
     setAcceptDrops(true);
+
+    m_dlgFunctions = new CFunctionListDlg(this);
+    connect(m_dlgFunctions, &CFunctionListDlg::TemplateChosen, this, [this](const QByteArray &baText) {
+        m_pView->setFocus();
+        m_pView->ReplaceSel(baText, true);
+    });
+    m_commands.On(ID_VIEW_FUNCTIONS, [this] { m_dlgFunctions->ShowWindow(); });
 
     connect(m_pDoc, &CKestrelDoc::TitleChanged, this, &CMainFrame::UpdateTitle);
     connect(m_pView, &CKestrelView::CaretMoved, this, &CMainFrame::OnCaretMoved);

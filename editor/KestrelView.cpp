@@ -3,6 +3,7 @@
 #include "app/KestrelDoc.h"
 #include "app/Settings.h"
 #include "editor/FindReplaceDlg.h"
+#include "editor/LanguageAidCommands.h"
 #include "framework/CommandIds.h"
 #include "framework/LogFont.h"
 
@@ -97,6 +98,7 @@ void CKestrelView::RegisterCommands()
         QPageSetupDialog dlg(&SharedPrinter(), this);
         dlg.exec();
     });
+    CLanguageAidCommands::Register(this);
 }
 
 void CKestrelView::OnInitialUpdate()
