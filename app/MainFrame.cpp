@@ -229,7 +229,7 @@ void CMainFrame::CreateToolBars()
     };
     m_wndToolBar = makeBar("StandardBar", tr("Standard"), CCommandTable::StandardBar(), QSize(16, 16));
     addToolBarBreak(Qt::TopToolBarArea);
-    m_wndScriptBar = makeBar("ScriptBar", tr("Scripting"), CCommandTable::ScriptBar(), QSize(30, 18));
+    m_wndScriptBar = makeBar("ScriptBar", tr("Scripting"), CCommandTable::ScriptBar(), CToolbarImages::ScriptIconSize());
 
     QList<QAction *> operators;
     for (int id : CCommandTable::OperatorBar()) {
