@@ -1,4 +1,4 @@
--X,File test: -e exists -f plain file -d folder -r readable -s size and more,if (-e $path) { print "$path exists\n"; }
+-X,File tests: -e exists -f plain file -d folder and more,if (-e $path) { print "$path exists\n"; }
 __FILE__,Name of the source file being compiled,my $file = __FILE__;
 __LINE__,Number of the current source line,warn 'reached line ' . __LINE__;
 __PACKAGE__,Name of the package being compiled,my $class = __PACKAGE__;
