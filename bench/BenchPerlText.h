@@ -4,7 +4,6 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 
 #include <algorithm>
 #include <functional>
@@ -15,8 +14,6 @@ inline QByteArray PerlLibraryText(qsizetype size)
 {
     QByteArray text;
     text.reserve(size);
-    const QProcess::ExitStatus dummy = QProcess::NormalExit;
-    Q_UNUSED(dummy);
     QStringList roots;
     for (const char *root : {"/usr/share/perl", "/usr/lib/x86_64-linux-gnu/perl", "/usr/share/perl5"})
         roots << QString::fromLatin1(root);

@@ -67,7 +67,8 @@ void CLanguageAidCommands::ConvertLineEnds(CKestrelView *pView, bool bToDos)
 
 void CLanguageAidCommands::ShowVariableList(CKestrelView *pView, int nMode)
 {
-    CVariableListDlg dlg;
+    // Owned by the main window, as a dialog without a parent is: it stays above it.
+    CVariableListDlg dlg(pView->window());
     if (nMode >= 0 && nMode <= 2)
         dlg.m_strText = pView->GetTextBytes();
     dlg.m_nMode = nMode;

@@ -3,6 +3,7 @@
 #include "app/KestrelApp.h"
 #include "app/KestrelDoc.h"
 #include "app/MainFrame.h"
+#include "app/ToolbarImages.h"
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
 #include "framework/CommandTable.h"
@@ -118,6 +119,8 @@ private slots:
     void toolbarsHoldTheButtonsInOrder();
     void operatorImagesTellApart_data();
     void operatorImagesTellApart();
+    void standardImagesAreDrawn_data();
+    void standardImagesAreDrawn();
 
 private:
     void SetText(const QByteArray &text, long anchor, long caret);
@@ -330,6 +333,34 @@ void TestTemplates::operatorImagesTellApart()
     QImage b = frame.Action(second)->icon().pixmap(size).toImage();
     QVERIFY(!a.isNull());
     QVERIFY(a != b);
+}
+
+void TestTemplates::standardImagesAreDrawn_data()
+{
+    QTest::addColumn<int>("id");
+    for (int id : CCommandTable::StandardBar()) {
+        if (id != 0)
+            QTest::newRow(CCommandTable::Find(id)->pszTip) << id;
+    }
+}
+
+void TestTemplates::standardImagesAreDrawn()
+{
+    // Every image of the standard bar shows something, and no two are alike, whatever
+    // the icon theme holds.
+    QFETCH(int, id);
+    auto image = [](int nId) { return CToolbarImages::ForCommand(nId).pixmap(QSize(16, 16)).toImage(); };
+    const QImage mine = image(id);
+    int inked = 0;
+    for (int y = 0; y < mine.height(); ++y) {
+        for (int x = 0; x < mine.width(); ++x)
+            inked += qAlpha(mine.pixel(x, y)) > 128;
+    }
+    QVERIFY2(inked >= 12, qPrintable(QStringLiteral("%1 inked pixels").arg(inked)));
+    for (int other : CCommandTable::StandardBar()) {
+        if (other != 0 && other != id)
+            QVERIFY(image(other) != mine);
+    }
 }
 
 int main(int argc, char **argv)
