@@ -50,6 +50,7 @@ CMainFrame::CMainFrame()
     setAcceptDrops(true);
 
     m_dlgFunctions = new CFunctionListDlg(this);
+    TRACE() << "Non Modal Dialog created";
     connect(m_dlgFunctions, &CFunctionListDlg::TemplateChosen, this, [this](const QByteArray &baText) {
         m_pView->setFocus();
         m_pView->ReplaceSel(baText, true);
