@@ -4,6 +4,7 @@
 #include "app/KestrelApp.h"
 #include "app/KestrelDoc.h"
 #include "app/ToolbarImages.h"
+#include "editor/FunctionListDlg.h"
 #include "editor/KestrelView.h"
 #include "editor/WebPreview.h"
 #include "framework/CommandIds.h"
@@ -49,6 +50,14 @@ CMainFrame::CMainFrame()
     CreateToolBars();
     CreateStatusBar();
     setAcceptDrops(true);
+
+    m_dlgFunctions = new CFunctionListDlg(this);
+    TRACE() << "Non Modal Dialog created";
+    connect(m_dlgFunctions, &CFunctionListDlg::TemplateChosen, this, [this](const QByteArray &baText) {
+        m_pView->setFocus();
+        m_pView->ReplaceSel(baText, true);
+    });
+    m_commands.On(ID_VIEW_FUNCTIONS, [this] { m_dlgFunctions->ShowWindow(); });
 
     connect(m_pDoc, &CKestrelDoc::TitleChanged, this, &CMainFrame::UpdateTitle);
     connect(m_pView, &CKestrelView::CaretMoved, this, &CMainFrame::OnCaretMoved);
@@ -230,7 +239,7 @@ void CMainFrame::CreateToolBars()
     };
     m_wndToolBar = makeBar("StandardBar", tr("Standard"), CCommandTable::StandardBar(), QSize(16, 16));
     addToolBarBreak(Qt::TopToolBarArea);
-    m_wndScriptBar = makeBar("ScriptBar", tr("Scripting"), CCommandTable::ScriptBar(), QSize(30, 18));
+    m_wndScriptBar = makeBar("ScriptBar", tr("Scripting"), CCommandTable::ScriptBar(), CToolbarImages::ScriptIconSize());
 
     QList<QAction *> operators;
     for (int id : CCommandTable::OperatorBar()) {

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QMainWindow>
 
+class CFunctionListDlg;
 class CKestrelDoc;
 class CKestrelView;
 class QAction;
@@ -38,6 +39,7 @@ public:
     QToolBar *ScriptBar() const { return m_wndScriptBar; }
     QWidget *OperatorBar() const { return m_wndOperatorBar; }
     QLabel *LineColPane() const { return m_pLineColPane; }
+    CFunctionListDlg *FunctionsWindow() const { return m_dlgFunctions; }
 
     // Tools > Dos Window: a terminal in the current folder; the IDE takes no input
     // until it closes.
@@ -79,4 +81,6 @@ private:
     QMenu *m_pFileMenu = nullptr;
     QAction *m_pRecentSeparator = nullptr;
     bool m_bOperatorBarPlaced = false;
+    // The "Perl functions" window: created hidden with the frame, shown by View > Functions.
+    CFunctionListDlg *m_dlgFunctions = nullptr;
 };

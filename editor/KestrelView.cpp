@@ -5,6 +5,7 @@
 #include "editor/FindReplaceDlg.h"
 #include "editor/TearOffFrame.h"
 #include "editor/WebPreview.h"
+#include "editor/LanguageAidCommands.h"
 #include "framework/CommandIds.h"
 #include "framework/LogFont.h"
 
@@ -102,6 +103,7 @@ void CKestrelView::RegisterCommands()
     });
     CTearOffFrame::Register(this);
     CWebPreview::Register(this);
+    CLanguageAidCommands::Register(this);
 }
 
 void CKestrelView::OnInitialUpdate()

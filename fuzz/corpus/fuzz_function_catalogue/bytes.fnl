@@ -1,0 +1,2 @@
+café,Déscription,ÿþ($x)
+last,no line end,done

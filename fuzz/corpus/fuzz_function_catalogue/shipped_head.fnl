@@ -1,0 +1,20 @@
+-X,File tests: -e exists -f plain file -d folder and more,if (-e $path) { print "$path exists\n"; }
+__FILE__,Name of the source file being compiled,my $file = __FILE__;
+__LINE__,Number of the current source line,warn 'reached line ' . __LINE__;
+__PACKAGE__,Name of the package being compiled,my $class = __PACKAGE__;
+__SUB__,Reference to the running subroutine (for recursion),my $self = __SUB__;
+abs,Absolute value of a number,my $distance = abs($x - $y);
+accept,Take an incoming connection on a listening socket,accept(my $client, $server) or die "accept: $!";
+alarm,Deliver SIGALRM after the given number of seconds,alarm(10);
+atan2,Arc tangent of Y/X in the range -pi to pi,my $angle = atan2($y, $x);
+bind,Attach a socket to a local address,bind($socket, $address) or die "bind: $!";
+binmode,Set the I/O layers of a filehandle (raw bytes or an encoding),binmode($fh, ':encoding(UTF-8)');
+bless,Make the referenced thing an object of a class,my $self = bless {}, $class;
+break,Leave a given block (switch feature),break;
+caller,Information about the calling subroutine,my ($package, $file, $line) = caller;
+chdir,Change the working folder,chdir($dir) or die "Cannot change to $dir: $!";
+chmod,Change the permissions of files,chmod(0644, @files);
+chomp,Remove the trailing line end from strings,chomp(my $line = <STDIN>);
+chop,Remove the last character of strings,chop($text);
+chown,Change the owner and group of files,chown($uid, $gid, @files);
+chr,Character with the given code point,my $char = chr(65);
