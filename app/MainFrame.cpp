@@ -3,6 +3,7 @@
 #include "app/FloatingToolBar.h"
 #include "app/KestrelApp.h"
 #include "app/KestrelDoc.h"
+#include "app/OptionsPropertySheet.h"
 #include "app/ToolbarImages.h"
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
@@ -86,6 +87,7 @@ void CMainFrame::RegisterCommands()
     m_commands.On(ID_VIEW_OPERATORS, [this, toggleBar] { toggleBar(ID_VIEW_OPERATORS, m_wndOperatorBar); },
                   [this](CCmdUI &ui) { ui.SetCheck(m_wndOperatorBar && m_wndOperatorBar->isVisible()); });
     m_commands.On(ID_TOOLS_DOS_WINDOW, [this] { OnDosWindow(); });
+    m_commands.On(ID_TOOLS_OPTIONS, [this] { COptionsPropertySheet::OnToolsOptions(this, m_pView); });
 }
 
 bool CMainFrame::RouteCommand(int nId)
