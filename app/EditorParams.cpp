@@ -154,7 +154,11 @@ void CEditorParams::OnFont()
     m_lf = CLogFont::FromQFont(chosen, m_lf);
     // The face is kept as chosen; reading it back later cuts it at its first character
     // that is not a letter or a blank.
-    m_lf.lfFaceName = chosen.family().left(CLogFont::kMaxFaceName);
+    QString face = chosen.family();
+    // The dialog may name the foundry after the family, as in "C059 [urw]".
+    if (int bracket = int(face.indexOf(QLatin1String(" ["))); bracket > 0 && face.endsWith(QLatin1Char(']')))
+        face.truncate(bracket);
+    m_lf.lfFaceName = face.left(CLogFont::kMaxFaceName);
     g_fontView = m_lf.ToQFont();
     m_editSample->setFont(g_fontView);
     m_editSample->update();

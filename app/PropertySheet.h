@@ -35,10 +35,11 @@ public:
     // The buttons' actions: OK applies and closes, Apply applies and stays.
     void OnOK();
     bool OnApplyNow();
+    // Cancel, Escape and closing the window.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void reject() override;
 
 private:
     bool ApplyPages();
