@@ -4,6 +4,7 @@
 #include "app/OptionsPropertySheet.h"
 #include "app/SelectDirectoryDlg.h"
 #include "framework/DataExchange.h"
+#include "framework/DialogUnits.h"
 #include "framework/MessageBox.h"
 
 #include <QGridLayout>
@@ -35,10 +36,12 @@ void CFtpParams::CreateControls()
 
     QGridLayout *dirs = nullptr;
     QGroupBox *dirsGroup = NewGroup(tr("Directories"), &dirs);
+    QLineEdit *local = NewEdit(1006);
     QPushButton *browse = NewButton(1028, QStringLiteral("..."));
     browse->setToolTip(tr("Select the local folder"));
+    browse->setMaximumWidth(CDialogUnits(this).X(24));
     connect(browse, &QPushButton::clicked, this, &CFtpParams::OnBrowseLocalDir);
-    AddRow(dirs, tr("Local"), NewEdit(1006), browse);
+    AddRow(dirs, tr("Local"), local, browse);
     AddRow(dirs, tr("Remote"), NewEdit(1007));
 
     auto *top = new QHBoxLayout;

@@ -53,6 +53,8 @@ CSelectDirectoryDlg::CSelectDirectoryDlg(QWidget *parent)
     driveLabel->setBuddy(m_cbDrives);
     auto *note = new QLabel(this);
     note->setObjectName(QStringLiteral("static_1066"));
+    // Nothing ever fills it; hidden, it leaves its room to the tree.
+    note->hide();
 
     auto *ok = new QPushButton(tr("OK"), this);
     ok->setObjectName(QStringLiteral("IDOK"));
@@ -194,7 +196,7 @@ void CSelectDirectoryDlg::BuildTree()
         SetImage(m_hRoot, 1);
     m_bBuilding = false;
     if (m_tree->currentItem())
-        m_tree->scrollToItem(m_tree->currentItem());
+        m_tree->scrollToItem(m_tree->currentItem(), QAbstractItemView::PositionAtCenter);
 }
 
 void CSelectDirectoryDlg::ListFolder(const QString &strPath, QTreeWidgetItem *item)
