@@ -57,6 +57,7 @@ private slots:
     void okWithoutChangesRewritesThirtyLines_data();
     void okWithoutChangesRewritesThirtyLines();
     void cancelWritesNothing();
+    void okAppliesEveryShownPage();
     void applyThenCancelSaves();
     void applyEnabledByChangeNotifications_data();
     void applyEnabledByChangeNotifications();
@@ -254,6 +255,27 @@ void TestOptions::cancelWritesNothing()
     });
     QCOMPARE(ReadConfig(), BaseConfig());
     QVERIFY(g_settings == before);
+}
+
+void TestOptions::okAppliesEveryShownPage()
+{
+    RunOptions([&](COptionsPropertySheet *sheet) {
+        Type(sheet->PerlPage(), Edit(1038), QStringLiteral("-w -Mstrict"));
+        ShowPage(sheet, JavaPage);
+        Type(sheet->GetPage(JavaPage), Edit(1049), QStringLiteral("/srv/java/bin/java"));
+        ShowPage(sheet, ServerPage);
+        Type(sheet->ServerPage(), Edit(1061), QStringLiteral("other.example.org"));
+        Type(sheet->ServerPage(), Edit(1062), QStringLiteral("2323"));
+        ShowPage(sheet, EditorPage);
+        QTest::mouseClick(ButtonOf(sheet, "IDOK"), Qt::LeftButton);
+    });
+    QCOMPARE(g_settings.LOCAL_PERL_PRM, QStringLiteral("-w -Mstrict"));
+    QCOMPARE(g_settings.REMOTE_JAVA_EXE, QStringLiteral("/srv/java/bin/java"));
+    QCOMPARE(g_settings.SERVER_HOST, QStringLiteral("other.example.org"));
+    QCOMPARE(g_settings.SERVER_PORT_NUMBER, 2323);
+    QVERIFY(ReadConfig().contains("\nSERVER_PORT_NUMBER=02323\n"));
+    QCOMPARE(g_settings.LOCAL_JAVAC_EXE, QStringLiteral("/usr/bin/javac"));
+    QCOMPARE(g_settings.FTP_USER_PASS, QStringLiteral("se=cret "));
 }
 
 void TestOptions::applyThenCancelSaves()

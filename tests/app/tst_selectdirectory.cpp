@@ -27,6 +27,7 @@ private slots:
     void driveBoxRebuildsTree();
     void okReturnsTypedText_data();
     void okReturnsTypedText();
+    void vanishedFolderListsNothing();
     void unreadableFolderListsNothing();
     void layoutFitsItsControls();
 
@@ -263,6 +264,17 @@ void TestSelectDirectory::okReturnsTypedText()
     QTest::mouseClick(dlg->findChild<QPushButton *>(QStringLiteral("IDOK")), Qt::LeftButton);
     QCOMPARE(dlg->result(), int(QDialog::Accepted));
     QCOMPARE(dlg->m_strPath, typed);
+}
+
+void TestSelectDirectory::vanishedFolderListsNothing()
+{
+    CSelectDirectoryDlg *dlg = Open(Native(QStringLiteral("alpha")));
+    QTreeWidgetItem *omega = ItemAt(Native(QStringLiteral("omega")));
+    QVERIFY(QDir(Native(QStringLiteral("omega"))).removeRecursively());
+    DoubleClick(omega);
+    QCOMPARE(omega->childCount(), 0);
+    QCOMPARE(CSelectDirectoryDlg::ImageOf(omega), 0);
+    QCOMPARE(dlg->findChild<QLineEdit *>(QStringLiteral("edit_1065"))->text(), Native(QStringLiteral("omega")));
 }
 
 void TestSelectDirectory::unreadableFolderListsNothing()
