@@ -140,8 +140,7 @@ void COptionsPropertySheet::OnToolsOptions(QWidget *pOwner, CKestrelView *pView)
         return;
     TRACE("Save pending value = %d", sheet.m_bSavePending);
     QString error;
-    // The user is told when the settings could not be saved, since they would
-    // otherwise be lost without a word at the end of the session.
+    // A save that failed is said, or the user's changes would vanish unnoticed.
     if (!WriteSettings(sheet.PageValues(), &error))
         AfxMessageBox(pOwner, QObject::tr("Cannot write file %1:\n%2.")
                                   .arg(QDir::toNativeSeparators(CKestrelApp::SettingsPath()), error));

@@ -224,6 +224,12 @@ void TestOptions::okWithoutChangesRewritesThirtyLines()
     QCOMPARE(m_view->lexer()->defaultFont().family(), QStringLiteral("DejaVu Serif"));
     CMessageBoxAnswerer boxes;
     RunOptions([&](COptionsPropertySheet *sheet) {
+        QCOMPARE(sheet->windowTitle(), QStringLiteral("Options"));
+        QStringList tabs;
+        for (int i = 0; i < sheet->TabControl()->count(); ++i)
+            tabs << sheet->TabControl()->tabText(i);
+        QCOMPARE(tabs, (QStringList{"Perl", "FTP", "Editor", "Java Interpreter", "Java compiler", "Server "}));
+        QCOMPARE(sheet->GetActiveIndex(), int(PerlPage));
         for (int page : pages)
             ShowPage(sheet, page);
         QTest::mouseClick(ButtonOf(sheet, "IDOK"), Qt::LeftButton);
