@@ -42,8 +42,9 @@ void CEditorParams::CreateControls()
     tabs->addWidget(spaces, 0, 3);
     tabs->addWidget(tabChars, 1, 3);
     tabs->setColumnStretch(1, 0);
-    tabs->setColumnStretch(2, 1);
-    tabs->setColumnMinimumWidth(2, du.X(10));
+    tabs->setColumnStretch(2, 0);
+    tabs->setColumnMinimumWidth(2, du.X(16));
+    tabs->setColumnStretch(4, 1);
     connect(spaces, &QRadioButton::clicked, this, [this] {
         m_strTabExpand = QStringLiteral("Y");
         SetModified(true);
