@@ -75,6 +75,7 @@ private slots:
     void editorRadiosAndSizes_data();
     void editorRadiosAndSizes();
     void fontButtonReplacesDisplayFontAtOnce();
+    void tabsAndAutoIndentTakeEffectAtNextKey();
     void fontFaceWithDigitsIsCutWhenReadBack();
     void browseButtonSetsLocalFolder();
     void browseButtonWithRefusedFieldStaysOnIt();
@@ -672,6 +673,28 @@ void TestOptions::fontButtonReplacesDisplayFontAtOnce()
     QVERIFY(g_settings.VIEW_FONT.endsWith(QLatin1String(",DejaVu Serif")));
     QCOMPARE(m_view->lexer()->defaultFont().family(), QStringLiteral("DejaVu Serif"));
     QVERIFY(m_view->lexer()->defaultFont().bold());
+}
+
+void TestOptions::tabsAndAutoIndentTakeEffectAtNextKey()
+{
+    CKestrelView *view = m_view.get();
+    view->SetTextBytes("  foo");
+    view->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    QTest::keyClick(view, Qt::Key_Tab);
+    QTest::keyClick(view, Qt::Key_Return);
+    QCOMPARE(view->GetTextBytes(), QByteArray("  foo    \n  "));
+
+    RunOptions([&](COptionsPropertySheet *sheet) {
+        ShowPage(sheet, EditorPage);
+        Click(sheet->EditorPage(), QStringLiteral("radio_1021"));
+        Click(sheet->EditorPage(), QStringLiteral("radio_1022"));
+        QTest::mouseClick(ButtonOf(sheet, "IDOK"), Qt::LeftButton);
+    });
+    view->SetTextBytes("  foo");
+    view->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    QTest::keyClick(view, Qt::Key_Tab);
+    QTest::keyClick(view, Qt::Key_Return);
+    QCOMPARE(view->GetTextBytes(), QByteArray("  foo\t\n"));
 }
 
 void TestOptions::fontFaceWithDigitsIsCutWhenReadBack()
