@@ -3,6 +3,7 @@
 #include "app/FloatingToolBar.h"
 #include "app/KestrelApp.h"
 #include "app/KestrelDoc.h"
+#include "app/OptionsPropertySheet.h"
 #include "app/ToolbarImages.h"
 #include "editor/FunctionListDlg.h"
 #include "editor/KestrelView.h"
@@ -98,6 +99,7 @@ void CMainFrame::RegisterCommands()
                   [this](CCmdUI &ui) { ui.SetCheck(m_wndOperatorBar && m_wndOperatorBar->isVisible()); });
     m_commands.On(ID_TOOLS_DOS_WINDOW, [this] { OnDosWindow(); });
     m_commands.On(ID_VIEW_IN_BROWSER, [this] { CWebPreview::Open(m_pDoc->GetPathName()); });
+    m_commands.On(ID_TOOLS_OPTIONS, [this] { COptionsPropertySheet::OnToolsOptions(this, m_pView); });
 }
 
 bool CMainFrame::RouteCommand(int nId)

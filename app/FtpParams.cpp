@@ -1,0 +1,89 @@
+#include "app/FtpParams.h"
+
+#include "app/KestrelApp.h"
+#include "app/OptionsPropertySheet.h"
+#include "app/SelectDirectoryDlg.h"
+#include "framework/DataExchange.h"
+#include "framework/DialogUnits.h"
+#include "framework/MessageBox.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CFtpParams::CFtpParams(QWidget *parent)
+    : CPropertyPage(131, QStringLiteral("FTP"), QSize(347, 183), parent)
+{
+}
+
+CFtpParams::~CFtpParams() = default;
+
+void CFtpParams::CreateControls()
+{
+    QGridLayout *connection = nullptr;
+    QGroupBox *connectionGroup = NewGroup(tr("Connection"), &connection);
+    AddRow(connection, tr("Host Name"), NewEdit(1002));
+    AddRow(connection, tr("FTP port number"), NewEdit(1003));
+
+    QGridLayout *security = nullptr;
+    QGroupBox *securityGroup = NewGroup(tr("Security"), &security);
+    AddRow(security, tr("User name"), NewEdit(1004));
+    QLineEdit *password = NewEdit(1005);
+    password->setEchoMode(QLineEdit::Password);
+    AddRow(security, tr("Password"), password);
+
+    QGridLayout *dirs = nullptr;
+    QGroupBox *dirsGroup = NewGroup(tr("Directories"), &dirs);
+    QLineEdit *local = NewEdit(1006);
+    QPushButton *browse = NewButton(1028, QStringLiteral("..."));
+    browse->setToolTip(tr("Select the local folder"));
+    browse->setMaximumWidth(CDialogUnits(this).X(24));
+    connect(browse, &QPushButton::clicked, this, &CFtpParams::OnBrowseLocalDir);
+    AddRow(dirs, tr("Local"), local, browse);
+    AddRow(dirs, tr("Remote"), NewEdit(1007));
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(connectionGroup, 1);
+    top->addWidget(securityGroup, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(dirsGroup);
+    layout->addStretch(1);
+}
+
+void CFtpParams::DoDataExchange(CDataExchange *pDX)
+{
+    pDX->Text(ControlName("edit", 1002), m_strHost);
+    pDX->Text(ControlName("edit", 1003), m_nPort);
+    // A TCP port has sixteen bits; a larger number would silently become another port.
+    pDX->MinMaxInt(int(qMin(m_nPort, 65536u)), 0, 65535);
+    pDX->Text(ControlName("edit", 1005), m_strPassword);
+    pDX->Text(ControlName("edit", 1004), m_strUser);
+    pDX->Text(ControlName("edit", 1006), m_strLocalDir);
+    pDX->Text(ControlName("edit", 1007), m_strRemoteDir);
+}
+
+bool CFtpParams::OnApply()
+{
+    if (!CKestrelApp::FileExists(m_strLocalDir))
+        AfxMessageBox(this, QStringLiteral("Directory ") + m_strLocalDir + QStringLiteral(" was not found."),
+                      QMessageBox::Ok, QMessageBox::Information);
+    COptionsPropertySheet::SetSavePending(this);
+    return CPropertyPage::OnApply();
+}
+
+void CFtpParams::OnBrowseLocalDir()
+{
+    // A refused field keeps the user on it; reloading the controls after the dialog
+    // would otherwise throw away whatever was typed after that field.
+    if (!UpdateData(true))
+        return;
+    CSelectDirectoryDlg dlg(this);
+    dlg.m_strPath = m_strLocalDir;
+    if (dlg.DoModal() != QDialog::Accepted)
+        return;
+    m_strLocalDir = dlg.m_strPath;
+    UpdateData(false);
+}
