@@ -64,7 +64,7 @@ const QVector<CCommandInfo> kCommands = {
     {ID_TEMPLATE_WHILE, "", "Add a while block", "while statement", "while"},
     {ID_TEMPLATE_FOR, "", "For block", "for statement", "for"},
     {ID_TEMPLATE_SUB, "", "Subroutine Block", "Subroutine ", "sub"},
-    {ID_TEMPLATE_FOREACH, "", "For each item in a list do", "foreach statement", "each"},
+    {ID_TEMPLATE_FOREACH, "", "For each item in a list do", "foreach statement", "foreach"},
     {ID_TEMPLATE_LAST, "", "Last", "last", "last"},
     {ID_TEMPLATE_NEXT, "", "Next", "Next", "next"},
     {ID_TEMPLATE_REDO, "", "Redo", "Redo", "redo"},
