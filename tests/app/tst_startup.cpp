@@ -8,6 +8,9 @@
 
 #include <QDir>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -78,6 +81,8 @@ private slots:
     void openStartsInLocalDirectoryAndRestoresFolder();
     void droppedFileIsOpened();
     void recentFiles();
+    void dosWindowWaitsForTheTerminal();
+    void printPreviewShowsTheScript();
     void transferType_data();
     void transferType();
     void fileExists();
@@ -381,6 +386,49 @@ void TestStartup::recentFiles()
     QVERIFY(first->text().endsWith(QStringLiteral("f1.pl")));
     App()->MainFrame()->RouteCommand(Cmd::ID_FILE_MRU_FILE1 + 3);
     QCOMPARE(View()->GetTextBytes(), QByteArray("1"));
+}
+
+void TestStartup::dosWindowWaitsForTheTerminal()
+{
+    QVERIFY(App()->InitInstance(m_programDir.path(), QString()));
+    // A stand-in terminal that notes where it ran and stays open for a moment.
+    QTemporaryDir dir;
+    const QString terminal = dir.filePath(QStringLiteral("terminal"));
+    const QString mark = dir.filePath(QStringLiteral("ran-in"));
+    WriteFile(terminal, "#!/bin/sh\npwd > '" + mark.toUtf8() + "'\nsleep 0.5\n");
+    QFile::setPermissions(terminal, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("TERMINAL", terminal.toUtf8());
+
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    ticker.start(20);
+    QElapsedTimer waited;
+    waited.start();
+    App()->MainFrame()->RouteCommand(Cmd::ID_TOOLS_DOS_WINDOW);
+    qunsetenv("TERMINAL");
+    // The command returns only when the terminal has closed, and the IDE kept
+    // processing its timers (and so its painting) meanwhile.
+    QVERIFY(waited.elapsed() >= 400);
+    QVERIFY(ticks > 5);
+    QCOMPARE(ReadFile(mark).trimmed(), QDir::currentPath().toUtf8());
+}
+
+void TestStartup::printPreviewShowsTheScript()
+{
+    QVERIFY(App()->InitInstance(m_programDir.path(), QString()));
+    View()->SetTextBytes("print \"hello\\n\";\n");
+    int pages = -1;
+    OnNextModal([&pages](QWidget *w) {
+        auto *preview = qobject_cast<QPrintPreviewDialog *>(w);
+        if (preview) {
+            if (auto *widget = preview->findChild<QPrintPreviewWidget *>())
+                pages = widget->pageCount();
+        }
+        static_cast<QDialog *>(w)->reject();
+    });
+    App()->MainFrame()->RouteCommand(Cmd::ID_FILE_PRINT_PREVIEW);
+    QCOMPARE(pages, 1);
 }
 
 void TestStartup::transferType_data()

@@ -1,6 +1,9 @@
 #include "app/KestrelDoc.h"
 #include "app/Settings.h"
+#include "editor/FindReplaceDlg.h"
 #include "editor/KestrelView.h"
+
+#include <QLineEdit>
 
 #include <QTest>
 
@@ -23,6 +26,7 @@ private slots:
     void autoIndentOff();
     void caretLineAndColumn();
     void bytesRoundTrip();
+    void findAndReplace();
 
 private:
     void SetText(const QByteArray &text, int caret);
@@ -221,6 +225,22 @@ void TestView::bytesRoundTrip()
     QCOMPARE(m_pView->GetTextBytes(), QByteArray("a\0z\xff\r\n\rb", 8));
     m_pView->undo();
     QCOMPARE(m_pView->GetTextBytes(), bytes);
+}
+
+void TestView::findAndReplace()
+{
+    SetText("one two one two one", 0);
+    CFindReplaceDlg *dlg = CFindReplaceDlg::Show(m_pView, true);
+    dlg->findChild<QLineEdit *>(QStringLiteral("FindWhat"))->setText(QStringLiteral("two"));
+    dlg->findChild<QLineEdit *>(QStringLiteral("ReplaceWith"))->setText(QStringLiteral("2"));
+    QVERIFY(dlg->FindNext());
+    QCOMPARE(m_pView->GetSelectedBytes(), QByteArray("two"));
+    QCOMPARE(dlg->ReplaceAll(), 2);
+    QCOMPARE(m_pView->GetTextBytes(), QByteArray("one 2 one 2 one"));
+    // Replace All is one step to undo.
+    m_pView->undo();
+    QCOMPARE(m_pView->GetTextBytes(), QByteArray("one two one two one"));
+    dlg->close();
 }
 
 QTEST_MAIN(TestView)
