@@ -5,6 +5,7 @@
 #include "editor/FunctionCatalogue.h"
 #include "editor/FunctionListModel.h"
 #include "framework/CommandIds.h"
+#include "framework/ReportListView.h"
 #include "framework/DialogUnits.h"
 #include "framework/MessageBox.h"
 
@@ -36,17 +37,8 @@ CFunctionListDlg::CFunctionListDlg(QWidget *parent, const QString &strPath)
     connect(close, &QAction::triggered, this, &QWidget::hide);
     layout->setMenuBar(menuBar);
 
-    m_listCtrl = new QTreeView(this);
+    m_listCtrl = new CReportListView(this);
     m_listCtrl->setObjectName(QStringLiteral("list_1067"));
-    m_listCtrl->setRootIsDecorated(false);
-    m_listCtrl->setItemsExpandable(false);
-    m_listCtrl->setUniformRowHeights(true);
-    m_listCtrl->setAllColumnsShowFocus(true);
-    m_listCtrl->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_listCtrl->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_listCtrl->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_listCtrl->header()->setSectionsClickable(false);
-    m_listCtrl->header()->setStretchLastSection(false);
     m_listCtrl->setModel(m_pModel);
     // A double-click anywhere in the list counts, also below the last row.
     m_listCtrl->viewport()->installEventFilter(this);

@@ -3,6 +3,7 @@
 #include "editor/SpecialVariables.h"
 #include "editor/VariableListModel.h"
 #include "framework/CommandIds.h"
+#include "framework/ReportListView.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -45,18 +46,9 @@ CVariableListDlg::CVariableListDlg(QWidget *parent)
     connect(close, &QAction::triggered, this, &QDialog::accept);
     layout->setMenuBar(menuBar);
 
-    m_listCtrl = new QTreeView(this);
+    m_listCtrl = new CReportListView(this);
     m_listCtrl->setObjectName(QStringLiteral("list_1002"));
-    m_listCtrl->setRootIsDecorated(false);
-    m_listCtrl->setItemsExpandable(false);
-    m_listCtrl->setUniformRowHeights(true);
-    m_listCtrl->setAllColumnsShowFocus(true);
-    m_listCtrl->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_listCtrl->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listCtrl->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-    m_listCtrl->setSortingEnabled(false);
-    m_listCtrl->header()->setSectionsClickable(false);
-    m_listCtrl->header()->setStretchLastSection(false);
     m_listCtrl->setModel(m_pModel);
     layout->addWidget(m_listCtrl);
     connect(m_listCtrl, &QAbstractItemView::doubleClicked, this, &CVariableListDlg::OnDoubleClick);
