@@ -3,6 +3,7 @@
 #include "app/FloatingToolBar.h"
 #include "app/KestrelApp.h"
 #include "app/KestrelDoc.h"
+#include "app/Settings.h"
 #include "app/ToolbarImages.h"
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
@@ -10,6 +11,7 @@
 #include "framework/MessageBox.h"
 #include "framework/Trace.h"
 #include "run/ConsoleWindow.h"
+#include "server/ServerDlg.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -42,6 +44,13 @@ CMainFrame::CMainFrame()
         setGeometry(InitialGeometry(screen->geometry()));
 
     RegisterCommands();
+    // The remote shell window lives, hidden, as long as the frame.
+    m_dlgServer = new CServerDlg(g_settings.SERVER_PORT_NUMBER, g_settings.SERVER_HOST, this);
+    m_commands.On(ID_TOOLS_SERVER_ACCESS, [this] {
+        m_dlgServer->show();
+        m_dlgServer->raise();
+        m_dlgServer->activateWindow();
+    });
     CreateActions();
     CreateMenus();
     CreateToolBars();

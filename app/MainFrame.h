@@ -7,6 +7,7 @@
 
 class CKestrelDoc;
 class CKestrelView;
+class CServerDlg;
 class QAction;
 class QLabel;
 class QMenu;
@@ -26,6 +27,8 @@ public:
 
     CKestrelDoc *GetDocument() const { return m_pDoc; }
     CKestrelView *GetActiveView() const { return m_pView; }
+    // The remote shell window, hidden until Tools > Server Access shows it.
+    CServerDlg *ServerDlg() const { return m_dlgServer; }
     CCommandMap &Commands() { return m_commands; }
 
     QAction *Action(int nId) const { return m_actions.value(nId); }
@@ -79,4 +82,5 @@ private:
     QMenu *m_pFileMenu = nullptr;
     QAction *m_pRecentSeparator = nullptr;
     bool m_bOperatorBarPlaced = false;
+    CServerDlg *m_dlgServer = nullptr;
 };

@@ -1,0 +1,143 @@
+#include "server/ServerSocket.h"
+
+#include "framework/Trace.h"
+
+#include <QTcpSocket>
+
+CServerSocket::CServerSocket(QObject *parent)
+    : QObject(parent)
+    , m_decoder(QStringDecoder::Utf8)
+{
+}
+
+CServerSocket::~CServerSocket()
+{
+    Drop();
+}
+
+void CServerSocket::Drop()
+{
+    if (!m_pSocket)
+        return;
+    // The old connection must not report anything once it is let go.
+    m_pSocket->disconnect(this);
+    m_pSocket->abort();
+    m_pSocket->deleteLater();
+    m_pSocket = nullptr;
+}
+
+void CServerSocket::Connect(const QString &strHost, int nPort)
+{
+    Drop();
+    m_filter.Reset();
+    m_terminal.Reset();
+    m_decoder.resetState();
+    m_bReported = false;
+    m_bConnected = false;
+
+    m_pSocket = new QTcpSocket(this);
+    connect(m_pSocket, &QTcpSocket::readyRead, this, &CServerSocket::OnReadyRead);
+    connect(m_pSocket, &QTcpSocket::connected, this, [this] {
+        m_bConnected = true;
+        emit Connected();
+    });
+    connect(m_pSocket, &QTcpSocket::errorOccurred, this, &CServerSocket::OnErrorOccurred);
+    connect(m_pSocket, &QTcpSocket::disconnected, this, &CServerSocket::OnDisconnected);
+    if (nPort < 0 || nPort > 65535) {
+        // QTcpSocket would silently truncate the port to 16 bits.
+        QPointer<CServerSocket> self(this);
+        QMetaObject::invokeMethod(this, [self, nPort] {
+            if (self && !self->m_bReported) {
+                self->m_bReported = true;
+                self->Drop();
+                emit self->ConnectionFailed(tr("%1 is not a port number.").arg(nPort));
+            }
+        }, Qt::QueuedConnection);
+        return;
+    }
+    m_pSocket->connectToHost(strHost, quint16(nPort));
+}
+
+void CServerSocket::Close()
+{
+    Drop();
+}
+
+bool CServerSocket::IsOpen() const
+{
+    return m_pSocket && m_pSocket->state() != QAbstractSocket::UnconnectedState
+           && m_pSocket->state() != QAbstractSocket::ClosingState;
+}
+
+bool CServerSocket::IsConnected() const
+{
+    return m_pSocket && m_pSocket->state() == QAbstractSocket::ConnectedState;
+}
+
+bool CServerSocket::SendBytes(const QByteArray &bytes)
+{
+    if (!IsOpen())
+        return false;
+    return m_pSocket->write(bytes) == bytes.size();
+}
+
+bool CServerSocket::SendLine(const QString &strLine)
+{
+    TRACE() << strLine;
+    return SendBytes(strLine.toUtf8() + '\n');
+}
+
+bool CServerSocket::SendLogin(const QString &strUser, const QString &strPassword)
+{
+    return SendBytes(strUser.toUtf8() + '\n' + strPassword.toUtf8() + '\n');
+}
+
+bool CServerSocket::SendInterrupt()
+{
+    return SendBytes(CTelnetFilter::InterruptProcess());
+}
+
+void CServerSocket::OnReadyRead()
+{
+    if (!m_pSocket)
+        return;
+    const QByteArray block = m_pSocket->readAll();
+    QByteArray data;
+    QByteArray replies;
+    m_filter.Process(block, data, replies);
+    if (!replies.isEmpty() && m_pSocket->state() == QAbstractSocket::ConnectedState)
+        m_pSocket->write(replies);
+    QByteArray text;
+    m_terminal.Process(data, text);
+    if (text.isEmpty())
+        return;
+    const QString str = m_decoder.decode(text);
+    if (!str.isEmpty())
+        emit TextReceived(str);
+}
+
+void CServerSocket::OnErrorOccurred(QAbstractSocket::SocketError error)
+{
+    // The server's own close arrives as RemoteHostClosedError and then disconnected().
+    if (error == QAbstractSocket::RemoteHostClosedError || m_bReported)
+        return;
+    m_bReported = true;
+    const QString reason = m_pSocket ? m_pSocket->errorString() : QString();
+    // Text still buffered is shown before the failure.
+    OnReadyRead();
+    Drop();
+    if (m_bConnected)
+        emit ConnectionLost(reason);
+    else
+        emit ConnectionFailed(reason);
+}
+
+void CServerSocket::OnDisconnected()
+{
+    if (m_bReported)
+        return;
+    m_bReported = true;
+    OnReadyRead();
+    Drop();
+    emit ConnectionClosed();
+}
