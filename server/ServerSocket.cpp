@@ -3,11 +3,21 @@
 #include "framework/Trace.h"
 
 #include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+// How long a login step waits for the server before it goes ahead anyway.
+constexpr int kLoginStepTimeoutMs = 3000;
+}
 
 CServerSocket::CServerSocket(QObject *parent)
     : QObject(parent)
+    , m_pLoginTimer(new QTimer(this))
     , m_decoder(QStringDecoder::Utf8)
 {
+    m_pLoginTimer->setSingleShot(true);
+    m_pLoginTimer->setInterval(kLoginStepTimeoutMs);
+    connect(m_pLoginTimer, &QTimer::timeout, this, [this] { SendLoginStep(m_login.Timeout()); });
 }
 
 CServerSocket::~CServerSocket()
@@ -17,6 +27,8 @@ CServerSocket::~CServerSocket()
 
 void CServerSocket::Drop()
 {
+    m_login.Reset();
+    m_pLoginTimer->stop();
     if (!m_pSocket)
         return;
     // The old connection must not report anything once it is let go.
@@ -84,12 +96,28 @@ bool CServerSocket::SendBytes(const QByteArray &bytes)
 bool CServerSocket::SendLine(const QString &strLine)
 {
     TRACE() << strLine;
-    return SendBytes(strLine.toUtf8() + '\n');
+    if (!IsOpen())
+        return false;
+    const QByteArray now = m_login.Queue(strLine.toUtf8());
+    return now.isEmpty() || SendBytes(now);
 }
 
 bool CServerSocket::SendLogin(const QString &strUser, const QString &strPassword)
 {
-    return SendBytes(strUser.toUtf8() + '\n' + strPassword.toUtf8() + '\n');
+    if (!IsOpen())
+        return false;
+    SendLoginStep(m_login.Start(strUser.toUtf8(), strPassword.toUtf8()));
+    return true;
+}
+
+void CServerSocket::SendLoginStep(const QByteArray &bytes)
+{
+    if (!bytes.isEmpty())
+        SendBytes(bytes);
+    if (m_login.IsActive())
+        m_pLoginTimer->start();
+    else
+        m_pLoginTimer->stop();
 }
 
 bool CServerSocket::SendInterrupt()
@@ -111,6 +139,11 @@ void CServerSocket::OnReadyRead()
     m_terminal.Process(data, text);
     if (text.isEmpty())
         return;
+    if (m_login.IsActive()) {
+        const QByteArray due = m_login.OnText(text);
+        if (!due.isEmpty())
+            SendLoginStep(due);
+    }
     const QString str = m_decoder.decode(text);
     if (!str.isEmpty())
         emit TextReceived(str);

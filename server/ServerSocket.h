@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/LoginSequence.h"
 #include "server/TelnetFilter.h"
 #include "server/TerminalText.h"
 
@@ -10,6 +11,7 @@
 #include <QStringDecoder>
 
 class QTcpSocket;
+class QTimer;
 
 // The connection of the remote shell window: a TCP connection to a telnet (or
 // wrenshell) server that answers the option negotiation and reports the text to show.
@@ -33,8 +35,10 @@ public:
 
     // Sends the line with a single line feed. False when there is no connection.
     bool SendLine(const QString &strLine);
-    // Sends the user name and the password as two lines at once.
+    // Sends the user name at once and the password when the server asks for it. Lines
+    // sent before the server has answered the password follow it in order.
     bool SendLogin(const QString &strUser, const QString &strPassword);
+    bool IsLoggingIn() const { return m_login.IsActive(); }
     // Asks the server to interrupt the process it runs (IAC IP).
     bool SendInterrupt();
 
@@ -54,11 +58,14 @@ private:
     void OnErrorOccurred(QAbstractSocket::SocketError error);
     void OnDisconnected();
     bool SendBytes(const QByteArray &bytes);
+    void SendLoginStep(const QByteArray &bytes);
     void Drop();
 
     QPointer<QTcpSocket> m_pSocket;
     CTelnetFilter m_filter;
     CTerminalText m_terminal;
+    CLoginSequence m_login;
+    QTimer *m_pLoginTimer;
     QStringDecoder m_decoder;
     bool m_bReported = false;
     bool m_bConnected = false;
