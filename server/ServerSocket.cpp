@@ -8,6 +8,7 @@
 namespace {
 // How long a login step waits for the server before it goes ahead anyway.
 constexpr int kLoginStepTimeoutMs = 3000;
+constexpr qint64 kReadBlockBytes = 64 * 1024;
 }
 
 CServerSocket::CServerSocket(QObject *parent)
@@ -27,6 +28,7 @@ CServerSocket::~CServerSocket()
 
 void CServerSocket::Drop()
 {
+    m_end = End::None;
     m_login.Reset();
     m_pLoginTimer->stop();
     if (!m_pSocket)
@@ -44,10 +46,14 @@ void CServerSocket::Connect(const QString &strHost, int nPort)
     m_filter.Reset();
     m_terminal.Reset();
     m_decoder.resetState();
-    m_bReported = false;
+    m_end = End::None;
+    m_strEndReason.clear();
     m_bConnected = false;
 
     m_pSocket = new QTcpSocket(this);
+    // Read a flood in small blocks, each handled in one short turn of the event loop,
+    // and leave the rest to TCP's flow control.
+    m_pSocket->setReadBufferSize(kReadBlockBytes);
     connect(m_pSocket, &QTcpSocket::readyRead, this, &CServerSocket::OnReadyRead);
     connect(m_pSocket, &QTcpSocket::connected, this, [this] {
         m_bConnected = true;
@@ -58,11 +64,13 @@ void CServerSocket::Connect(const QString &strHost, int nPort)
     if (nPort < 0 || nPort > 65535) {
         // QTcpSocket would silently truncate the port to 16 bits.
         QPointer<CServerSocket> self(this);
-        QMetaObject::invokeMethod(this, [self, nPort] {
-            if (self && !self->m_bReported) {
-                self->m_bReported = true;
-                self->Drop();
-                emit self->ConnectionFailed(tr("%1 is not a port number.").arg(nPort));
+        QPointer<QTcpSocket> socket = m_pSocket;
+        QMetaObject::invokeMethod(this, [self, socket, nPort] {
+            // Unless another Connect or a Close came first.
+            if (self && socket && self->m_pSocket == socket) {
+                self->m_end = End::Failed;
+                self->m_strEndReason = tr("%1 is not a port number.").arg(nPort);
+                self->Finish();
             }
         }, Qt::QueuedConnection);
         return;
@@ -129,7 +137,25 @@ void CServerSocket::OnReadyRead()
 {
     if (!m_pSocket)
         return;
-    const QByteArray block = m_pSocket->readAll();
+    ProcessBlock(m_pSocket->read(kReadBlockBytes));
+    if (!m_pSocket)
+        return;
+    if (m_pSocket->bytesAvailable() > 0) {
+        // The rest in later turns, so that a flood never holds the event loop long.
+        if (!m_bReadQueued) {
+            m_bReadQueued = true;
+            QMetaObject::invokeMethod(this, [this] {
+                m_bReadQueued = false;
+                OnReadyRead();
+            }, Qt::QueuedConnection);
+        }
+    } else if (m_end != End::None) {
+        Finish();
+    }
+}
+
+void CServerSocket::ProcessBlock(const QByteArray &block)
+{
     QByteArray data;
     QByteArray replies;
     m_filter.Process(block, data, replies);
@@ -152,25 +178,31 @@ void CServerSocket::OnReadyRead()
 void CServerSocket::OnErrorOccurred(QAbstractSocket::SocketError error)
 {
     // The server's own close arrives as RemoteHostClosedError and then disconnected().
-    if (error == QAbstractSocket::RemoteHostClosedError || m_bReported)
+    if (error == QAbstractSocket::RemoteHostClosedError || m_end != End::None)
         return;
-    m_bReported = true;
-    const QString reason = m_pSocket ? m_pSocket->errorString() : QString();
+    m_end = m_bConnected ? End::Lost : End::Failed;
+    m_strEndReason = m_pSocket ? m_pSocket->errorString() : QString();
     // Text still buffered is shown before the failure.
     OnReadyRead();
-    Drop();
-    if (m_bConnected)
-        emit ConnectionLost(reason);
-    else
-        emit ConnectionFailed(reason);
 }
 
 void CServerSocket::OnDisconnected()
 {
-    if (m_bReported)
+    if (m_end != End::None)
         return;
-    m_bReported = true;
+    m_end = End::Closed;
     OnReadyRead();
+}
+
+void CServerSocket::Finish()
+{
+    const End end = m_end;
+    const QString reason = m_strEndReason;
     Drop();
-    emit ConnectionClosed();
+    if (end == End::Closed)
+        emit ConnectionClosed();
+    else if (end == End::Lost)
+        emit ConnectionLost(reason);
+    else
+        emit ConnectionFailed(reason);
 }

@@ -55,6 +55,8 @@ signals:
 
 private:
     void OnReadyRead();
+    void ProcessBlock(const QByteArray &block);
+    void Finish();
     void OnErrorOccurred(QAbstractSocket::SocketError error);
     void OnDisconnected();
     bool SendBytes(const QByteArray &bytes);
@@ -67,6 +69,9 @@ private:
     CLoginSequence m_login;
     QTimer *m_pLoginTimer;
     QStringDecoder m_decoder;
-    bool m_bReported = false;
+    enum class End { None, Failed, Lost, Closed };
+    End m_end = End::None;  // how the connection ended, reported once its text is shown
+    QString m_strEndReason;
+    bool m_bReadQueued = false;
     bool m_bConnected = false;
 };

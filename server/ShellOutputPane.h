@@ -15,6 +15,9 @@ class CShellOutputPane : public QPlainTextEdit
     Q_OBJECT
 
 public:
+    // Longer lines are shown broken into lines of this length.
+    static constexpr qsizetype kMaxLineChars = 4096;
+
     explicit CShellOutputPane(QWidget *parent = nullptr);
 
     void AppendText(const QString &strText);
@@ -25,8 +28,15 @@ public:
     // Inserts the text still waiting; the whole text afterwards.
     QString Text();
     void Flush();
+    // True while received text waits to be inserted.
+    bool HasPendingText() const { return m_nPendingPos < m_strPending.size(); }
 
 private:
+    // Inserts the next part of the pending text; true while some is left.
+    bool InsertPending();
+
     QString m_strPending;
+    qsizetype m_nPendingPos = 0;
+    qsizetype m_nColumn = 0;  // length of the last line, pending text included
     QTimer *m_pFlushTimer;
 };
