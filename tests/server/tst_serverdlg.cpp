@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest>
 
 // The remote shell window driven through its own widgets, against a server that
@@ -44,6 +45,9 @@ private slots:
     void connectWhileConnected();
     void connectFollowsSettings();
     void outputAppendsAtEndWhateverSelected();
+    void longLinesShownInPieces_data();
+    void longLinesShownInPieces();
+    void viewFollowsEndUnlessScrolledAway();
 
 private:
     void ConnectDlg();
@@ -357,6 +361,65 @@ void TestServerDlg::outputAppendsAtEndWhateverSelected()
     m_pDlg->OutputPane()->setTextCursor(cursor);
     m_pServer->Send("second\r\n");
     QTRY_COMPARE(Output(), QStringLiteral("first line\nsecond\n"));
+}
+
+void TestServerDlg::longLinesShownInPieces_data()
+{
+    const int max = int(CShellOutputPane::kMaxLineChars);
+    QTest::addColumn<QStringList>("appends");
+    QTest::addColumn<QList<int>>("lineLengths");
+    QTest::newRow("short lines stay as they are") << QStringList{"ab\ncd\n", "ef"} << QList<int>{2, 2, 2};
+    QTest::newRow("a line at the limit stays whole") << QStringList{QString(max, QLatin1Char('x')) + "\n"}
+                                                     << QList<int>{max, 0};
+    QTest::newRow("a line over the limit is broken")
+        << QStringList{QString(max * 2 + 10, QLatin1Char('x'))} << QList<int>{max, max, 10};
+    QTest::newRow("a line grown by several pieces is broken at the limit")
+        << QStringList{QString(max - 5, QLatin1Char('x')), QString(10, QLatin1Char('y')) + "\nz"}
+        << QList<int>{max, 5, 1};
+    QTest::newRow("the count starts again after a line end")
+        << QStringList{QString(max - 1, QLatin1Char('x')) + "\n" + QString(max - 1, QLatin1Char('x'))}
+        << QList<int>{max - 1, max - 1};
+}
+
+void TestServerDlg::longLinesShownInPieces()
+{
+    QFETCH(QStringList, appends);
+    QFETCH(QList<int>, lineLengths);
+    CShellOutputPane *pane = m_pDlg->OutputPane();
+    for (const QString &text : appends)
+        pane->AppendText(text);
+    const QString shown = pane->Text();
+    QList<int> lengths;
+    for (const QString &line : shown.split(QLatin1Char('\n')))
+        lengths << int(line.size());
+    QCOMPARE(lengths, lineLengths);
+    // Every received character is shown.
+    QCOMPARE(QString(shown).remove(QLatin1Char('\n')), appends.join(QString()).remove(QLatin1Char('\n')));
+}
+
+void TestServerDlg::viewFollowsEndUnlessScrolledAway()
+{
+    m_pDlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pDlg));
+    CShellOutputPane *pane = m_pDlg->OutputPane();
+    auto fill = [pane](int from) {
+        for (int i = from; i < from + 300; ++i)
+            pane->AppendText(QStringLiteral("line %1\n").arg(i));
+        pane->Flush();
+    };
+    fill(0);
+    QScrollBar *bar = pane->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+
+    bar->setValue(10);
+    fill(300);
+    QCOMPARE(bar->value(), 10);
+
+    bar->setValue(bar->maximum());
+    fill(600);
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(pane->Text().endsWith(QLatin1String("line 899\n")));
 }
 
 int main(int argc, char **argv)

@@ -2,6 +2,7 @@
 
 #include "server/ServerSocket.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -34,6 +35,8 @@ private slots:
     void sendWithoutConnection();
     void longLineWithoutBreak();
     void textSplitInsideCharacter();
+    void hostileBytes();
+    void silentServerStillGetsLogin();
 
 private:
     void ConnectSocket();
@@ -221,6 +224,34 @@ void TestServerSocket::textSplitInsideCharacter()
     QTRY_COMPARE(m_strText, QStringLiteral("caf"));
     m_pServer->Send("\xa9!");
     QTRY_COMPARE(m_strText, QStringLiteral("caf\u00e9!"));
+}
+
+void TestServerSocket::hostileBytes()
+{
+    QSignalSpy closed(m_pSocket, &CServerSocket::ConnectionClosed);
+    ConnectSocket();
+    QRandomGenerator random(4711);
+    QByteArray noise(256 * 1024, Qt::Uninitialized);
+    for (char &c : noise)
+        c = char(random.bounded(256));
+    // Ends inside a subnegotiation that never ends.
+    noise += QByteArray("\xff\xfa\x18");
+    m_pServer->Send(noise);
+    m_pServer->Connection()->disconnectFromHost();
+    QTRY_COMPARE(closed.count(), 1);
+    QVERIFY(!m_strText.isEmpty());
+    QVERIFY(!m_strText.contains(QChar(0x1b)));
+}
+
+// A server that accepts and never says a word still gets the whole login, step by
+// step as each wait runs out.
+void TestServerSocket::silentServerStillGetsLogin()
+{
+    ConnectSocket();
+    QVERIFY(m_pSocket->SendLogin(QStringLiteral("u"), QStringLiteral("p")));
+    QVERIFY(m_pSocket->SendLine(QStringLiteral("cd /d")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_pServer->Received(), QByteArray("u\np\ncd /d\n"), 15000);
+    QVERIFY(!m_pSocket->IsLoggingIn());
 }
 
 QTEST_MAIN(TestServerSocket)
