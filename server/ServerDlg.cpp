@@ -207,6 +207,13 @@ void CServerDlg::closeEvent(QCloseEvent *event)
     hide();
 }
 
+void CServerDlg::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The window is for typing commands.
+    m_comboCommand->setFocus();
+}
+
 void CServerDlg::accept()
 {
     m_pSocket->Close();
@@ -233,6 +240,9 @@ void CServerDlg::OnSendCommand()
     m_strOutput.clear();
     AddCommandToList(m_strCommand);
     UpdateData(false);
+    // The command stays in the box, selected, so the next one can be typed over it.
+    if (QLineEdit *edit = m_comboCommand->lineEdit())
+        edit->selectAll();
     if (!bSent)
         m_editOutput->AppendLine(tr("Not connected to the server: \"%1\" was not sent.").arg(m_strCommand));
 }

@@ -50,6 +50,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     bool UpdateData(bool bSaveAndValidate);

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -146,6 +147,7 @@ void TestServerDlg::sendCommandClearsOutputAndKeepsList()
         combo->setEditText(QString::fromLatin1(command));
         QTest::mouseClick(send, Qt::LeftButton);
         QCOMPARE(combo->currentText(), QString::fromLatin1(command));
+        QCOMPARE(combo->lineEdit()->selectedText(), QString::fromLatin1(command));
         QCOMPARE(Output(), QString());
     }
     QTRY_COMPARE(m_pServer->Received(), QByteArray("pwd\nls -l\npwd\nMake\n"));
@@ -170,6 +172,10 @@ void TestServerDlg::returnSendsCommand()
     QTRY_COMPARE(m_pServer->Received(), QByteArray("echo hi\n"));
     QVERIFY(m_pDlg->isVisible());
     QCOMPARE(combo->count(), 1);
+    // The next command is typed over the last one.
+    QTest::keyClicks(combo, QStringLiteral("pwd"));
+    QTest::keyClick(combo, Qt::Key_Return);
+    QTRY_COMPARE(m_pServer->Received(), QByteArray("echo hi\npwd\n"));
 }
 
 void TestServerDlg::commandLongerThan200IsRefused()
