@@ -1,20 +1,11 @@
 #include "ScriptedServer.h"
+#include "TestBytes.h"
 
 #include "server/ServerSocket.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
-
-namespace {
-QByteArray Bytes(std::initializer_list<int> bytes)
-{
-    QByteArray ba;
-    for (int b : bytes)
-        ba.append(char(b));
-    return ba;
-}
-}
 
 class TestServerSocket : public QObject
 {

@@ -1,3 +1,5 @@
+#include "TestBytes.h"
+
 #include "server/LoginSequence.h"
 #include "server/TelnetFilter.h"
 #include "server/TerminalText.h"
@@ -5,13 +7,6 @@
 #include <QtTest>
 
 namespace {
-QByteArray Bytes(std::initializer_list<int> bytes)
-{
-    QByteArray ba;
-    for (int b : bytes)
-        ba.append(char(b));
-    return ba;
-}
 
 const int IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240;
 
