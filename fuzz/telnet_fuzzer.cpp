@@ -1,9 +1,11 @@
 // What a hostile server can send the remote shell: the input is cut into blocks as the
 // network might deliver them (the first byte picks the block size), each block goes
-// through the telnet filter, the terminal text cleaner and a running login.
+// through the telnet filter, the terminal text cleaner, the text decoder and a running
+// login.
 #include "server/LoginSequence.h"
 #include "server/TelnetFilter.h"
 #include "server/TerminalText.h"
+#include "server/TextDecoder.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     CTelnetFilter filter;
     CTerminalText terminal;
+    CTextDecoder decoder;
+    qsizetype decodedBytes = 0;
+    qsizetype decodedChars = 0;
     CLoginSequence login;
     login.Start("user", "password");
     login.Queue("cd /srv");
@@ -41,7 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             abort();
         login.OnText(text);
         shownTotal += text;
+        decodedBytes += text.size();
+        decodedChars += decoder.Decode(text).size();
     }
+    decodedChars += decoder.Flush().size();
+    // Every byte becomes one UTF-16 unit at most; none disappears except inside a
+    // character of several bytes.
+    if (decodedChars > decodedBytes || (decodedBytes > 0 && decodedChars == 0))
+        abort();
     login.Timeout();
     login.Timeout();
     if (login.IsActive())

@@ -14,7 +14,6 @@ constexpr qint64 kReadBlockBytes = 64 * 1024;
 CServerSocket::CServerSocket(QObject *parent)
     : QObject(parent)
     , m_pLoginTimer(new QTimer(this))
-    , m_decoder(QStringDecoder::Utf8)
 {
     m_pLoginTimer->setSingleShot(true);
     m_pLoginTimer->setInterval(kLoginStepTimeoutMs);
@@ -45,7 +44,7 @@ void CServerSocket::Connect(const QString &strHost, int nPort)
     Drop();
     m_filter.Reset();
     m_terminal.Reset();
-    m_decoder.resetState();
+    m_decoder.Reset();
     m_end = End::None;
     m_strEndReason.clear();
     m_bConnected = false;
@@ -170,7 +169,7 @@ void CServerSocket::ProcessBlock(const QByteArray &block)
         if (!due.isEmpty())
             SendLoginStep(due);
     }
-    const QString str = m_decoder.decode(text);
+    const QString str = m_decoder.Decode(text);
     if (!str.isEmpty())
         emit TextReceived(str);
 }
@@ -198,7 +197,10 @@ void CServerSocket::Finish()
 {
     const End end = m_end;
     const QString reason = m_strEndReason;
+    const QString rest = m_decoder.Flush();
     Drop();
+    if (!rest.isEmpty())
+        emit TextReceived(rest);
     if (end == End::Closed)
         emit ConnectionClosed();
     else if (end == End::Lost)

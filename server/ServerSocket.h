@@ -3,12 +3,12 @@
 #include "server/LoginSequence.h"
 #include "server/TelnetFilter.h"
 #include "server/TerminalText.h"
+#include "server/TextDecoder.h"
 
 #include <QAbstractSocket>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QStringDecoder>
 
 class QTcpSocket;
 class QTimer;
@@ -68,7 +68,7 @@ private:
     CTerminalText m_terminal;
     CLoginSequence m_login;
     QTimer *m_pLoginTimer;
-    QStringDecoder m_decoder;
+    CTextDecoder m_decoder;
     enum class End { None, Failed, Lost, Closed };
     End m_end = End::None;  // how the connection ended, reported once its text is shown
     QString m_strEndReason;

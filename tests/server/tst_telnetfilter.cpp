@@ -3,6 +3,7 @@
 #include "server/LoginSequence.h"
 #include "server/TelnetFilter.h"
 #include "server/TerminalText.h"
+#include "server/TextDecoder.h"
 
 #include <QtTest>
 
@@ -44,6 +45,8 @@ private slots:
     void negotiation();
     void terminalText_data();
     void terminalText();
+    void textDecoding_data();
+    void textDecoding();
     void loginSequence_data();
     void loginSequence();
 };
@@ -158,6 +161,36 @@ void TestTelnetFilter::terminalText()
     for (qsizetype cut = 1; cut < received.size(); ++cut) {
         QVERIFY2(CleanInPieces({received.left(cut), received.mid(cut)}) == shown,
                  qPrintable(QStringLiteral("differs when cut at %1").arg(cut)));
+    }
+}
+
+void TestTelnetFilter::textDecoding_data()
+{
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("ASCII") << QByteArray("plain text\n") << QStringLiteral("plain text\n");
+    QTest::newRow("UTF-8 of two, three and four bytes") << QByteArray("caf\xc3\xa9 \xe2\x86\x92 \xf0\x9f\x90\xa6")
+                                                         << QStringLiteral("caf\u00e9 \u2192 \U0001F426");
+    QTest::newRow("Latin-1 text stays readable") << QByteArray("caf\xe9 na\xefve") << QStringLiteral("caf\u00e9 na\u00efve");
+    QTest::newRow("byte 255 from IAC IAC") << QByteArray("a\xff" "b") << QStringLiteral("a\u00ffb");
+    QTest::newRow("overlong form is not a character") << QByteArray("\xc0\xaf") << QStringLiteral("\u00c0\u00af");
+    QTest::newRow("encoded surrogate is not a character")
+        << QByteArray("\xed\xa0\x80") << QStringLiteral("\u00ed\u00a0\u0080");
+    QTest::newRow("lead byte followed by text") << QByteArray("\xe2x") << QStringLiteral("\u00e2x");
+    QTest::newRow("character cut off by the end of the connection")
+        << QByteArray("ok \xe2\x86") << QStringLiteral("ok \u00e2\u0086");
+}
+
+void TestTelnetFilter::textDecoding()
+{
+    QFETCH(QByteArray, received);
+    QFETCH(QString, shown);
+    for (qsizetype cut = 0; cut < received.size(); ++cut) {
+        CTextDecoder decoder;
+        QString text = decoder.Decode(received.left(cut));
+        text += decoder.Decode(received.mid(cut));
+        text += decoder.Flush();
+        QVERIFY2(text == shown, qPrintable(QStringLiteral("differs when cut at %1: %2").arg(cut).arg(text)));
     }
 }
 
