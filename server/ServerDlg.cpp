@@ -51,11 +51,14 @@ CServerDlg::CServerDlg(int nPort, const QString &strHost, QWidget *parent)
                                    const std::function<void(int)> &handler) {
         QMenu *menu = menuBar->addMenu(title);
         menu->setObjectName(QStringLiteral("menu_") + QString(title).remove(QLatin1Char('&')));
+        // The window has no status bar: the prompts show as the items' tooltips.
+        menu->setToolTipsVisible(true);
         for (const CMenuEntry &e : entries) {
             const CCommandInfo *info = CCommandTable::Find(e.nId);
             auto *action = menu->addAction(info ? QString::fromUtf8(info->pszMenuText) : QString::number(e.nId));
             action->setObjectName(QStringLiteral("action_%1").arg(e.nId));
             action->setStatusTip(QString::fromUtf8(e.pszPrompt));
+            action->setToolTip(QString::fromUtf8(e.pszPrompt));
             const int id = e.nId;
             connect(action, &QAction::triggered, this, [handler, id] { handler(id); });
         }

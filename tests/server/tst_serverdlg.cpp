@@ -105,15 +105,26 @@ void TestServerDlg::layoutAndMenu()
     for (QAction *a : m_pDlg->findChild<QMenuBar *>()->actions())
         menus << a->text();
     QCOMPARE(menus, (QStringList{"&Server", "&Run", "&Output"}));
-    const QList<QPair<int, QString>> items = {
-        {Cmd::ID_SERVER_CONNECT, "Co&nnect"},           {Cmd::ID_SERVER_LOGIN, "&Login"},
-        {Cmd::ID_SERVER_DISCONNECT, "&Disconnect"},     {Cmd::ID_SERVER_CLOSE, "&Close"},
-        {Cmd::ID_SERVER_RUN_PERL, "&Perl Script"},      {Cmd::ID_SERVER_RUN_JAVAC, "Java &Compiler"},
-        {Cmd::ID_SERVER_RUN_JAVA, "&Java Interpreter"}, {Cmd::ID_SERVER_OUTPUT_CLEAR, "&Clear"}};
-    for (const auto &item : items) {
-        auto *action = m_pDlg->findChild<QAction *>(QStringLiteral("action_%1").arg(item.first));
-        QVERIFY2(action, qPrintable(item.second));
-        QCOMPARE(action->text(), item.second);
+    struct CItem
+    {
+        int nId;
+        const char *pszText;
+        const char *pszPrompt;
+    };
+    const CItem items[] = {
+        {Cmd::ID_SERVER_CONNECT, "Co&nnect", "Connect to the server"},
+        {Cmd::ID_SERVER_LOGIN, "&Login", "Logon to the server using configuration."},
+        {Cmd::ID_SERVER_DISCONNECT, "&Disconnect", "Disconnect from the server."},
+        {Cmd::ID_SERVER_CLOSE, "&Close", "Close connection and window."},
+        {Cmd::ID_SERVER_RUN_PERL, "&Perl Script", "Runs a perl script"},
+        {Cmd::ID_SERVER_RUN_JAVAC, "Java &Compiler", "Compile a java program"},
+        {Cmd::ID_SERVER_RUN_JAVA, "&Java Interpreter", "Run a Java class"},
+        {Cmd::ID_SERVER_OUTPUT_CLEAR, "&Clear", "Clear the output screen"}};
+    for (const CItem &item : items) {
+        auto *action = m_pDlg->findChild<QAction *>(QStringLiteral("action_%1").arg(item.nId));
+        QVERIFY2(action, item.pszText);
+        QCOMPARE(action->text(), QString::fromLatin1(item.pszText));
+        QCOMPARE(action->statusTip(), QString::fromLatin1(item.pszPrompt));
     }
 }
 
