@@ -4,6 +4,7 @@
 #include "app/KestrelApp.h"
 #include "app/KestrelDoc.h"
 #include "app/OptionsPropertySheet.h"
+#include "app/Settings.h"
 #include "app/ToolbarImages.h"
 #include "editor/FunctionListDlg.h"
 #include "editor/KestrelView.h"
@@ -14,6 +15,7 @@
 #include "framework/MessageBox.h"
 #include "framework/Trace.h"
 #include "run/ConsoleWindow.h"
+#include "server/ServerDlg.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -46,6 +48,13 @@ CMainFrame::CMainFrame()
         setGeometry(InitialGeometry(screen->geometry()));
 
     RegisterCommands();
+    // The remote shell window lives, hidden, as long as the frame.
+    m_dlgServer = new CServerDlg(g_settings.SERVER_PORT_NUMBER, g_settings.SERVER_HOST, this);
+    m_commands.On(ID_TOOLS_SERVER_ACCESS, [this] {
+        m_dlgServer->show();
+        m_dlgServer->raise();
+        m_dlgServer->activateWindow();
+    });
     CreateActions();
     CreateMenus();
     CreateToolBars();

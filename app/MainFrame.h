@@ -8,6 +8,7 @@
 class CFunctionListDlg;
 class CKestrelDoc;
 class CKestrelView;
+class CServerDlg;
 class QAction;
 class QLabel;
 class QMenu;
@@ -27,6 +28,8 @@ public:
 
     CKestrelDoc *GetDocument() const { return m_pDoc; }
     CKestrelView *GetActiveView() const { return m_pView; }
+    // The remote shell window, hidden until Tools > Server Access shows it.
+    CServerDlg *ServerDlg() const { return m_dlgServer; }
     CCommandMap &Commands() { return m_commands; }
 
     QAction *Action(int nId) const { return m_actions.value(nId); }
@@ -83,4 +86,5 @@ private:
     bool m_bOperatorBarPlaced = false;
     // The "Perl functions" window: created hidden with the frame, shown by View > Functions.
     CFunctionListDlg *m_dlgFunctions = nullptr;
+    CServerDlg *m_dlgServer = nullptr;
 };

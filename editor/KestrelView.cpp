@@ -8,6 +8,7 @@
 #include "editor/LanguageAidCommands.h"
 #include "framework/CommandIds.h"
 #include "framework/LogFont.h"
+#include "server/RunOnServer.h"
 
 #include <Qsci/qscilexerhtml.h>
 #include <Qsci/qscilexerjava.h>
@@ -104,6 +105,7 @@ void CKestrelView::RegisterCommands()
     CTearOffFrame::Register(this);
     CWebPreview::Register(this);
     CLanguageAidCommands::Register(this);
+    CRunOnServer::Register(this);
 }
 
 void CKestrelView::OnInitialUpdate()

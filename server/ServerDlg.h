@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class CServerSocket;
+class CShellOutputPane;
+class QComboBox;
+class QPushButton;
+
+// The remote shell window, "Run on Server": a modeless window that lives hidden as long
+// as the main frame. It connects to the server, sends the login and typed command
+// lines, and shows what the server answers. Closing it only hides it; the connection
+// stays open.
+class CServerDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    CServerDlg(int nPort, const QString &strHost, QWidget *parent = nullptr);
+    ~CServerDlg() override;
+
+    // Sends a line through the connection. Returns true as designed, whether or not a
+    // connection was there to take it; a line that cannot be sent is said in the
+    // output area.
+    bool SendCommand(const QString &strCommand);
+
+    void OnConnect();
+    void OnLogin();
+    void OnDisconnect();
+    void OnCloseWindow();
+    void OnClear();
+    void OnSendCommand();
+    void OnCancelRequest();
+    void OnRunPerl();
+    void OnRunJavac();
+    void OnRunJava();
+
+    CServerSocket *Socket() const { return m_pSocket; }
+    CShellOutputPane *OutputPane() const { return m_editOutput; }
+
+    int m_nPort;
+    QString m_strHost;
+    QString m_strCommand;
+    QString m_strOutput;
+
+public slots:
+    void accept() override;
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    bool UpdateData(bool bSaveAndValidate);
+    void AddCommandToList(const QString &strCommand);
+    void SendLineOrSay(const QString &strLine);
+
+    QPushButton *m_btnSend = nullptr;
+    CShellOutputPane *m_editOutput = nullptr;
+    QComboBox *m_comboCommand = nullptr;
+    CServerSocket *m_pSocket = nullptr;
+};
