@@ -5,6 +5,7 @@
 #include "editor/KestrelView.h"
 #include "framework/DataExchange.h"
 #include "framework/DialogUnits.h"
+#include "framework/FontDialogStyle.h"
 
 #include <QFontDatabase>
 #include <QFontDialog>
@@ -146,7 +147,7 @@ bool CEditorParams::OnInitDialog()
 
 void CEditorParams::OnFont()
 {
-    QFontDialog dlg(m_lf.ToQFont(), this);
+    QFontDialog dlg(FontForDialog(m_lf.ToQFont()), this);
     dlg.setObjectName(QStringLiteral("FontDialog"));
     dlg.setOption(QFontDialog::DontUseNativeDialog);
     if (dlg.exec() != QDialog::Accepted)

@@ -4,12 +4,12 @@
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
 #include "framework/MessageBox.h"
+#include "framework/SafeSave.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSaveFile>
 
 QString g_strSaveDir;
 
@@ -106,17 +106,13 @@ bool CKestrelDoc::OnOpenDocument(const QString &strPath)
 
 bool CKestrelDoc::OnSaveDocument(const QString &strPath)
 {
-    QSaveFile file(strPath);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(m_pView->GetTextBytes());
-        if (file.commit()) {
-            SetModifiedFlag(false);
-            emit Saved(strPath);
-            return true;
-        }
+    QString error;
+    if (SafeSave(strPath, m_pView->GetTextBytes(), &error)) {
+        SetModifiedFlag(false);
+        emit Saved(strPath);
+        return true;
     }
-    AfxMessageBox(Window(), tr("Cannot save file %1:\n%2.")
-                                .arg(QDir::toNativeSeparators(strPath), file.errorString()));
+    AfxMessageBox(Window(), tr("Cannot save file %1:\n%2.").arg(QDir::toNativeSeparators(strPath), error));
     return false;
 }
 

@@ -1,9 +1,9 @@
 #include "app/SettingsFile.h"
 
 #include "app/Settings.h"
+#include "framework/SafeSave.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <limits>
 
@@ -165,18 +165,5 @@ QByteArray CSettingsFile::Format(const CSettings &settings)
 
 bool CSettingsFile::Write(const QString &path, const CSettings &settings, QString *pError)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (pError)
-            *pError = file.errorString();
-        return false;
-    }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write(Format(settings));
-    if (!file.commit()) {
-        if (pError)
-            *pError = file.errorString();
-        return false;
-    }
-    return true;
+    return SafeSave(path, Format(settings), pError, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }

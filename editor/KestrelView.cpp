@@ -7,6 +7,7 @@
 #include "editor/WebPreview.h"
 #include "editor/LanguageAidCommands.h"
 #include "framework/CommandIds.h"
+#include "framework/FontDialogStyle.h"
 #include "framework/LogFont.h"
 #include "server/RunOnServer.h"
 
@@ -178,7 +179,7 @@ void CKestrelView::ApplyFont(const QFont &font)
 void CKestrelView::OnViewFont()
 {
     bool ok = false;
-    QFont chosen = QFontDialog::getFont(&ok, g_fontView, this);
+    QFont chosen = QFontDialog::getFont(&ok, FontForDialog(g_fontView), this);
     if (!ok)
         return;
     g_fontView = chosen;
