@@ -85,6 +85,32 @@ void CPropertySheet::ActivatePage(int nPage)
     }
     page->Create();
     page->OnSetActive();
+    // The page's first control takes the focus, when the sheet opens as after Ctrl+Tab,
+    // unless the user is on the tabs. A page is built when first shown, after the tab
+    // switch has looked for a control and left the focus on the bare page, where the
+    // keys typed next went nowhere.
+    QWidget *focus = focusWidget();
+    if (focus != m_pTabs->tabBar() && (!focus || focus == page || !page->isAncestorOf(focus)))
+        FocusFirstControl(page);
+}
+
+void CPropertySheet::FocusFirstControl(QWidget *pPage)
+{
+    // The controls of a page built just now are shown by their layout a moment later:
+    // only those hidden on purpose are passed over.
+    auto shown = [pPage](QWidget *w) {
+        for (; w && w != pPage; w = w->parentWidget()) {
+            if (w->isHidden() && w->testAttribute(Qt::WA_WState_ExplicitShowHide))
+                return false;
+        }
+        return true;
+    };
+    for (QWidget *w = pPage->nextInFocusChain(); w && w != pPage; w = w->nextInFocusChain()) {
+        if (pPage->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && shown(w)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
 }
 
 bool CPropertySheet::SetActivePage(int nPage)

@@ -44,6 +44,7 @@ protected:
 private:
     bool ApplyPages();
     void ActivatePage(int nPage);
+    static void FocusFirstControl(QWidget *pPage);
     void OnTabChanged(int nIndex);
     void UpdateApplyButton();
 
