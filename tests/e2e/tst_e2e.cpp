@@ -1,0 +1,628 @@
+#include "Disk.h"
+#include "KestrelSession.h"
+#include "ScreenImage.h"
+#include "XDesktop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace ScreenImage;
+
+namespace {
+
+const QSize kScreen(1280, 900);
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QStringList Listing(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The buttons of the three toolbars as they are on the screen.
+struct CToolbarButtons
+{
+    QVector<QRect> standard;
+    QVector<QRect> scripting;
+    QVector<QRect> operators;
+    QString strWhy;
+};
+
+QRect Band(const QRect &window, const QPair<int, int> &rows)
+{
+    return QRect(window.left(), rows.first, window.width(), rows.second - rows.first + 1);
+}
+
+// Finds the buttons by what they show: the operators window holds one image per
+// button in rows of three; the docked bars lie between the menu bar and the editor's
+// white paper, the standard bar's images above the scripting bar's words.
+CToolbarButtons FindToolbarButtons(const QImage &shot, const QRect &main, const QRect &operators)
+{
+    CToolbarButtons found;
+    // The wrapping buttons show a grey box between their brackets or quotes.
+    const PixelTest drawn = DiffersFrom(Background(shot, operators), 60);
+    for (const auto &row : RowRuns(shot, operators.adjusted(2, 2, -2, -2), drawn, 4)) {
+        for (const auto &col : ColumnRuns(shot, Band(operators, row), drawn, 8))
+            found.operators.append(QRect(QPoint(col.first, row.first), QPoint(col.second, row.second)));
+    }
+
+    QRect paperProbe(main.left() + main.width() / 4, main.top(), main.width() / 2, main.height());
+    int paperTop = FirstWhiteRow(shot, paperProbe, 0.95);
+    if (paperTop < 0) {
+        found.strWhy = QStringLiteral("no editor paper in the main window");
+        return found;
+    }
+    QRect bars(main.left(), main.top(), main.width(), paperTop - main.top());
+    QVector<QPair<int, int>> bands;
+    for (const auto &band : RowRuns(shot, bars, IsInk, 3)) {
+        if (band.second - band.first >= 5)
+            bands.append(band);
+    }
+    if (bands.size() < 3) {
+        QStringList rows;
+        for (const auto &band : bands)
+            rows << QStringLiteral("%1-%2").arg(band.first).arg(band.second);
+        found.strWhy = QStringLiteral("ink at rows %1 above the editor (at %2), not a menu and two toolbars")
+                           .arg(rows.join(QLatin1Char(' ')))
+                           .arg(paperTop);
+        return found;
+    }
+    auto buttonsIn = [&](const QPair<int, int> &band, int nMinGap, int nMinWidth) {
+        QRect area = Band(main, band);
+        QRgb bg = Background(shot, area);
+        QVector<QRect> buttons;
+        for (const auto &col : ColumnRuns(shot, area, DiffersFrom(bg, 60), nMinGap)) {
+            if (col.second - col.first + 1 >= nMinWidth)
+                buttons.append(QRect(QPoint(col.first, band.first), QPoint(col.second, band.second)));
+        }
+        return buttons;
+    };
+    found.scripting = buttonsIn(bands[bands.size() - 1], 8, 4);
+    found.standard = buttonsIn(bands[bands.size() - 2], 3, 8);
+    return found;
+}
+
+} // namespace
+
+// Kestrel as a user works with it: the real program on a real X server, driven by key
+// presses and mouse clicks, checked through the files it writes, its window titles and
+// what the screen shows. Each step leaves a screenshot in the build's e2e-shots folder.
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void firstStart();
+    void typeScriptWithAids();
+    void optionsTabSizeAndFont();
+
+    void saveFails_data();
+    void saveFails();
+    void optionsSaveFails_data();
+    void optionsSaveFails();
+
+private:
+    QString Path(const QString &name) const { return m_root.filePath(name); }
+    QString SettingsPath() const { return QDir(m_strProgramDir).filePath(QStringLiteral("Kestrel.cfg")); }
+    QString StartKestrel(const QStringList &args = {});
+    bool EnsureSessionSettings();
+    CToolbarButtons Toolbars(const QString &strShot);
+    // Opens a menu item from the keyboard: Alt and the menu's letter, then the items'.
+    void Menu(const QString &strAltLetter, const QString &strItemKeys);
+    // Answers the file dialog titled `strTitle` with a path.
+    bool AnswerFileDialog(const QString &strTitle, const QString &strPath);
+    QString WaitForMessageBox();
+    void TypeLine(const QString &text, bool bReturn = true);
+    int ListRows(const QString &strDialog);
+
+    QTemporaryDir m_root;
+    std::unique_ptr<CXDesktop> m_desktop;
+    std::unique_ptr<CKestrelSession> m_kestrel;
+    CSmallDisk m_programDisk;
+    QString m_strProgramDir;
+    QString m_strWorkDir;
+    QString m_strScriptPath;
+    QByteArray m_baScript;
+};
+
+void TestEndToEnd::initTestCase()
+{
+    QStringList missing = CXDesktop::MissingTools();
+    if (!missing.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("the end-to-end test needs %1 (xvfb, xdotool, imagemagick; see tools/install-deps)")
+                             .arg(missing.join(QStringLiteral(", ")))));
+    QVERIFY(m_root.isValid());
+    m_desktop = std::make_unique<CXDesktop>(QStringLiteral(KESTREL_E2E_SHOTS_DIR));
+    QString error = m_desktop->Start(kScreen);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    // As root the program folder is a small disk of its own, so that the Options save
+    // can meet a full or read-only disk; otherwise a plain folder.
+    m_strProgramDir = Path(QStringLiteral("program"));
+    if (CSmallDisk::CanMount()) {
+        qint64 size = 4 * 1024 * 1024;
+        for (const QFileInfo &fi : QDir(QStringLiteral(KESTREL_BIN_DIR)).entryInfoList(QDir::Files))
+            size += fi.size();
+        error = m_programDisk.Mount(m_strProgramDir, size);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+    error = CKestrelSession::MakeProgramDir(QStringLiteral(KESTREL_BIN_DIR),
+                                            QStringLiteral(KESTREL_SOURCE_DIR "/res/KESTREL.FNL"), m_strProgramDir);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    m_strWorkDir = Path(QStringLiteral("work"));
+    QVERIFY(QDir().mkpath(m_strWorkDir));
+    m_kestrel = std::make_unique<CKestrelSession>(*m_desktop, m_strProgramDir, Path(QStringLiteral("home")),
+                                                  QStringLiteral(KESTREL_E2E_SHOTS_DIR "/kestrel.log"));
+    QFile::remove(QStringLiteral(KESTREL_E2E_SHOTS_DIR "/kestrel.log"));
+}
+
+void TestEndToEnd::cleanupTestCase()
+{
+    if (m_kestrel)
+        m_kestrel->Kill();
+    m_programDisk.Unmount();
+}
+
+QString TestEndToEnd::StartKestrel(const QStringList &args) { return m_kestrel->Start(m_strWorkDir, args); }
+
+void TestEndToEnd::Menu(const QString &strAltLetter, const QString &strItemKeys)
+{
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("alt+") + strAltLetter);
+    QThread::msleep(300);
+    m_desktop->Key(strItemKeys);
+}
+
+bool TestEndToEnd::AnswerFileDialog(const QString &strTitle, const QString &strPath)
+{
+    QString dlg = m_desktop->WaitForWindow(QLatin1Char('^') + strTitle);
+    if (dlg.isEmpty())
+        return false;
+    m_desktop->Focus(dlg);
+    // The file name box has the focus when the dialog opens.
+    m_desktop->Key(QStringLiteral("ctrl+a"));
+    m_desktop->Type(strPath);
+    m_desktop->Key(QStringLiteral("Return"));
+    return m_desktop->WaitForNoWindow(QLatin1Char('^') + strTitle);
+}
+
+QString TestEndToEnd::WaitForMessageBox()
+{
+    // Message boxes carry the application's name alone as their caption.
+    return m_desktop->WaitForWindow(QStringLiteral("^Kestrel$"));
+}
+
+void TestEndToEnd::TypeLine(const QString &text, bool bReturn)
+{
+    m_desktop->Type(text);
+    if (bReturn)
+        m_desktop->Key(QStringLiteral("Return"));
+}
+
+CToolbarButtons TestEndToEnd::Toolbars(const QString &strShot)
+{
+    QImage shot = m_desktop->Shot(strShot);
+    QString ops = m_desktop->WaitForWindow(QStringLiteral("^Operators"));
+    CToolbarButtons found;
+    if (ops.isEmpty()) {
+        found.strWhy = QStringLiteral("no operators window");
+        return found;
+    }
+    return FindToolbarButtons(shot, m_desktop->Geometry(m_kestrel->MainWindow()), m_desktop->Geometry(ops));
+}
+
+// The rows of a list dialog, counted by the selection highlight: Home selects the
+// first row (after a Down, as the first row is current but not selected when the
+// list opens), Down the second, End the last.
+int TestEndToEnd::ListRows(const QString &strDialog)
+{
+    QRect area = m_desktop->Geometry(strDialog);
+    auto highlight = [&](const QString &keys, const QString &shotName) {
+        m_desktop->Key(keys);
+        QThread::msleep(300);
+        QVector<QPair<int, int>> rows = RowRuns(m_desktop->Shot(shotName), area, IsHighlight, 1);
+        return rows.isEmpty() ? -1 : rows.first().first;
+    };
+    int first = highlight(QStringLiteral("Down Home"), QStringLiteral("list-first"));
+    int second = highlight(QStringLiteral("Down"), QStringLiteral("list-second"));
+    int last = highlight(QStringLiteral("End"), QStringLiteral("list-last"));
+    if (first < 0 || second <= first || last < first)
+        return -1;
+    return (last - first) / (second - first) + 1;
+}
+
+// Settings that the later steps build on, written as a user's Kestrel.cfg would be.
+bool TestEndToEnd::EnsureSessionSettings()
+{
+    QString perl = QStandardPaths::findExecutable(QStringLiteral("perl"));
+    QString java = QStandardPaths::findExecutable(QStringLiteral("java"));
+    QString javac = QStandardPaths::findExecutable(QStringLiteral("javac"));
+    QByteArray cfg = "LOCAL_PERL_EXE=" + perl.toUtf8() + "\n"
+                     "LOCAL_PERL_PRM=\n"
+                     "REMOTE_PERL_EXE=/usr/bin/perl\n"
+                     "REMOTE_PERL_PRM=\n"
+                     "RUN_IN_DOS_WINDOW=N\n"
+                     "LOCAL_DIRECTORY=" + m_strWorkDir.toUtf8() + "\n"
+                     "TAB_EXPAND=Y\n"
+                     "TAB_SIZE=4\n"
+                     "INDENT_SIZE=4\n"
+                     "VIEW_FONT=-13,0,0,0,400,0,0,0,0,3,2,1,49,DejaVu Sans Mono\n"
+                     "AUTO_INDENT=Y\n"
+                     "LOCAL_JAVA_EXE=" + java.toUtf8() + "\n"
+                     "LOCAL_JAVAC_EXE=" + javac.toUtf8() + "\n";
+    return WriteFile(SettingsPath(), cfg);
+}
+
+// 1. A fresh program folder with no Kestrel.cfg: the window, its toolbars and status
+// pane, a new script holding only "#!", and the settings at their defaults.
+void TestEndToEnd::firstStart()
+{
+    QFile::remove(SettingsPath());
+    QString error = StartKestrel();
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(m_kestrel->Title(), QStringLiteral("Untitled - Kestrel"));
+    QVERIFY(!QFile::exists(SettingsPath()));
+
+    // Two thirds of the screen, a quarter of that from its top-left corner.
+    QRect main = m_desktop->Geometry(m_kestrel->MainWindow());
+    QCOMPARE(main, QRect(213, 150, 852, 600));
+    QString ops = m_desktop->WaitForWindow(QStringLiteral("^Operators"));
+    QVERIFY(!ops.isEmpty());
+    QCOMPARE(m_desktop->Geometry(ops).topLeft(), QPoint(main.right() + 2, main.top()));
+
+    CToolbarButtons bars = Toolbars(QStringLiteral("01-first-start"));
+    QVERIFY2(bars.strWhy.isEmpty(), qPrintable(bars.strWhy));
+    QCOMPARE(bars.operators.size(), 44);
+    QCOMPARE(bars.scripting.size(), 11);
+    // New, Open, Save, Cut, Copy, Paste, Print, About, Run.
+    QCOMPARE(bars.standard.size(), 9);
+
+    // The status pane shows the caret's place and follows it.
+    QRect status(main.left() + main.width() / 2, main.bottom() - 20, main.width() / 2, 20);
+    QImage before = m_desktop->Shot(QStringLiteral("01-status-line1"));
+    QVERIFY(!RowRuns(before, status, IsInk).isEmpty());
+    m_desktop->Key(QStringLiteral("ctrl+End"));
+    QImage after = m_desktop->Shot(QStringLiteral("01-status-line2"));
+    QVERIFY(ChangedPixels(before, after, status) > 0);
+
+    // The standard bar's Save asks for a name: the new script holds only the "#!" line.
+    QString first = QDir(m_strWorkDir).filePath(QStringLiteral("first.pl"));
+    m_desktop->Click(bars.standard[2].center());
+    QVERIFY(AnswerFileDialog(QStringLiteral("Save As"), first));
+    QTRY_COMPARE(ReadFile(first), QByteArray("#!\n"));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^first\\.pl - Kestrel$")));
+
+    // Options, then OK: the file is written with every setting at its default.
+    Menu(QStringLiteral("t"), QStringLiteral("o"));
+    QString sheet = m_desktop->WaitForWindow(QStringLiteral("^Options"));
+    QVERIFY(!sheet.isEmpty());
+    m_desktop->Shot(QStringLiteral("01-options"));
+    m_desktop->Focus(sheet);
+    m_desktop->Key(QStringLiteral("Return"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Options")));
+    QTRY_VERIFY(QFile::exists(SettingsPath()));
+    const QByteArray defaults = "LOCAL_PERL_EXE=\nLOCAL_PERL_PRM=\nREMOTE_PERL_EXE=\nREMOTE_PERL_PRM=\n"
+                                "RUN_IN_DOS_WINDOW=N\nFTP_HOST_NAME=\nFTP_PORT_NUMBER=00000\nFTP_USER_NAME=\n"
+                                "FTP_USER_PASS=\nLOCAL_DIRECTORY=\nREMOTE_DIRECTORY=\nTAB_EXPAND=\nTAB_SIZE=\n"
+                                "INDENT_SIZE=\nVIEW_FONT=\nAUTO_INDENT=N\nLOCAL_JAVA_EXE=\nLOCAL_JAVA_PRM=\n"
+                                "REMOTE_JAVA_EXE=\nREMOTE_JAVA_PRM=\nLOCAL_JAVAC_EXE=\nLOCAL_JAVAC_PRM=\n"
+                                "REMOTE_JAVAC_EXE=\nREMOTE_JAVAC_PRM=\nSERVER_USER=\nSERVER_PASS=\nSERVER_TYPE=\n"
+                                "SERVER_HOST=\nSERVER_PORT_NUMBER=00000\nSERVER_CLIENT_EXEPATH=\n";
+    QTRY_COMPARE(ReadFile(SettingsPath()), defaults);
+    // It holds passwords in clear.
+    QCOMPARE(QFile::permissions(SettingsPath()) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+
+    QVERIFY(m_kestrel->Exit());
+}
+
+// 2. A script typed with the keyboard aids (Tab gives blanks, Enter indents like the
+// line above and one level more after "{", Home goes to the first non-blank), an
+// operator and a template from the toolbars, its scalars listed, saved under a folder
+// whose name has a blank.
+void TestEndToEnd::typeScriptWithAids()
+{
+    QVERIFY(EnsureSessionSettings());
+    QString error = StartKestrel();
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    CToolbarButtons bars = Toolbars(QStringLiteral("02-start"));
+    QVERIFY2(bars.strWhy.isEmpty(), qPrintable(bars.strWhy));
+    QCOMPARE(bars.operators.size(), 44);
+    QCOMPARE(bars.scripting.size(), 11);
+    const QRect plusAssign = bars.operators[4];
+    const QRect ifTemplate = bars.scripting[0];
+
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+End"));
+    TypeLine(QStringLiteral("use strict;"));
+    m_desktop->Type(QStringLiteral("my $count = 0;"));
+    m_desktop->Key(QStringLiteral("Tab"));
+    TypeLine(QStringLiteral("# start"));
+    TypeLine(QStringLiteral("my $line = <STDIN>;"));
+    TypeLine(QStringLiteral("while ($count < 3) {"));
+    m_desktop->Type(QStringLiteral("$count"));
+    m_desktop->Click(plusAssign.center());
+    m_kestrel->FocusMain();
+    TypeLine(QStringLiteral("1;"));
+    TypeLine(QStringLiteral("print \"n=$count\\n\";"));
+    // The new line is indented like the one above; Home goes to the brace, and the
+    // blanks before it are taken back.
+    m_desktop->Type(QStringLiteral("}"));
+    m_desktop->Key(QStringLiteral("Home BackSpace BackSpace BackSpace BackSpace End Return"));
+    m_desktop->Click(ifTemplate.center());
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("Up Up Up Up End Left Left Left"));
+    m_desktop->Type(QStringLiteral("defined $line"));
+    m_desktop->Key(QStringLiteral("End Return"));
+    m_desktop->Type(QStringLiteral("print \"got $line\";"));
+    m_desktop->Key(QStringLiteral("Down Down End Return"));
+    m_desktop->Type(QStringLiteral("warn \"no input\\n\";"));
+    m_desktop->Key(QStringLiteral("ctrl+End"));
+    TypeLine(QStringLiteral("warn \"counted $count\\n\";"));
+    TypeLine(QStringLiteral("exit $count;"));
+    m_desktop->Shot(QStringLiteral("02-typed"));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^Untitled\\* - Kestrel$")));
+
+    // View > Variables > Scalars lists every occurrence of a scalar.
+    Menu(QStringLiteral("v"), QStringLiteral("v s"));
+    QString list = m_desktop->WaitForWindow(QStringLiteral("^List of Scalar variables"));
+    QVERIFY(!list.isEmpty());
+    m_desktop->Focus(list);
+    m_desktop->Shot(QStringLiteral("02-scalars"));
+    QCOMPARE(ListRows(list), 9);
+    m_desktop->Key(QStringLiteral("Escape"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^List of Scalar variables")));
+
+    QString folder = Path(QStringLiteral("My Scripts"));
+    QVERIFY(QDir().mkpath(folder));
+    m_strScriptPath = QDir(folder).filePath(QStringLiteral("count.pl"));
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+s"));
+    QVERIFY(AnswerFileDialog(QStringLiteral("Save As"), m_strScriptPath));
+    m_baScript = "#!/usr/bin/perl\n"
+                 "use strict;\n"
+                 "my $count = 0;    # start\n"
+                 "my $line = <STDIN>;\n"
+                 "while ($count < 3) {\n"
+                 "    $count += 1;\n"
+                 "    print \"n=$count\\n\";\n"
+                 "}\n"
+                 "\tif ( defined $line) {\n"
+                 "\t    print \"got $line\";\n"
+                 "\t}\n"
+                 "\telse {\n"
+                 "\t    warn \"no input\\n\";\n"
+                 "\t}\n"
+                 "warn \"counted $count\\n\";\n"
+                 "exit $count;\n";
+    QTRY_COMPARE(ReadFile(m_strScriptPath), m_baScript);
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^count\\.pl - Kestrel$")));
+    m_desktop->Shot(QStringLiteral("02-saved"));
+}
+
+// 6. Options: a new tab size and font, OK; the file holds its thirty lines, the editor
+// shows the font at once and the next new script indents with the new size.
+void TestEndToEnd::optionsTabSizeAndFont()
+{
+    if (!m_kestrel->IsRunning()) {
+        QVERIFY(EnsureSessionSettings());
+        QString error = StartKestrel();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+    QRect main = m_desktop->Geometry(m_kestrel->MainWindow());
+    QRect paper = main.adjusted(40, 90, -20, -60);
+    QImage before = m_desktop->Shot(QStringLiteral("06-before"));
+    QVector<QPair<int, int>> linesBefore = RowRuns(before, paper, IsInk, 2);
+    QVERIFY(!linesBefore.isEmpty());
+
+    Menu(QStringLiteral("t"), QStringLiteral("o"));
+    QString sheet = m_desktop->WaitForWindow(QStringLiteral("^Options"));
+    QVERIFY(!sheet.isEmpty());
+    m_desktop->Focus(sheet);
+    // Perl, FTP, Editor: the focus goes to the page's first field, the tab size.
+    m_desktop->Key(QStringLiteral("ctrl+Tab ctrl+Tab"));
+    m_desktop->Key(QStringLiteral("ctrl+a"));
+    m_desktop->Type(QStringLiteral("6"));
+    m_desktop->Key(QStringLiteral("alt+f"));
+    QString font = m_desktop->WaitForWindow(QStringLiteral("^Select Font"));
+    QVERIFY(!font.isEmpty());
+    m_desktop->Focus(font);
+    // The family list takes typed letters as a search; the size box follows the style list.
+    m_desktop->Type(QStringLiteral("DejaVu Serif"));
+    m_desktop->Key(QStringLiteral("Tab Tab ctrl+a"));
+    m_desktop->Type(QStringLiteral("16"));
+    m_desktop->Shot(QStringLiteral("06-font"));
+    m_desktop->Key(QStringLiteral("Return"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Select Font")));
+    m_desktop->Focus(sheet);
+    m_desktop->Shot(QStringLiteral("06-options"));
+    // The font button has the focus, and Return would press it again: Tab off it first.
+    m_desktop->Key(QStringLiteral("Tab Return"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Options")));
+
+    QTRY_VERIFY(ReadFile(SettingsPath()).contains("TAB_SIZE=6\n"));
+    QList<QByteArray> lines = ReadFile(SettingsPath()).split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray());
+    QCOMPARE(lines.size(), 30);
+    QByteArray viewFont;
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("VIEW_FONT="))
+            viewFont = line.mid(10);
+    }
+    QList<QByteArray> fields = viewFont.split(',');
+    QCOMPARE(fields.size(), 14);
+    QCOMPARE(fields[13], QByteArray("DejaVu Serif"));
+    QCOMPARE(fields[0], QByteArray("-21")); // 16 points at 96 dpi
+    QCOMPARE(fields[4], QByteArray("400"));
+    QCOMPARE(fields[5], QByteArray("0")); // not italic
+
+    // The editor's lines are drawn in the larger font at once.
+    QThread::msleep(300);
+    QImage after = m_desktop->Shot(QStringLiteral("06-font-applied"));
+    QVector<QPair<int, int>> linesAfter = RowRuns(after, paper, IsInk, 2);
+    QVERIFY(!linesAfter.isEmpty());
+    int heightBefore = linesBefore.first().second - linesBefore.first().first;
+    int heightAfter = linesAfter.first().second - linesAfter.first().first;
+    QVERIFY2(heightAfter * 10 >= heightBefore * 14, qPrintable(QStringLiteral("first line %1 px high, was %2 px")
+                                                                   .arg(heightAfter)
+                                                                   .arg(heightBefore)));
+
+    // A new script takes the new tab size.
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+n"));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^Untitled - Kestrel$")));
+    m_desktop->Key(QStringLiteral("ctrl+End Tab"));
+    m_desktop->Type(QStringLiteral("x"));
+    m_desktop->Key(QStringLiteral("ctrl+s"));
+    QString tabbed = QDir(m_strWorkDir).filePath(QStringLiteral("tabbed.pl"));
+    QVERIFY(AnswerFileDialog(QStringLiteral("Save As"), tabbed));
+    QTRY_COMPARE(ReadFile(tabbed), QByteArray("#!/usr/bin/perl\n      x"));
+}
+
+void TestEndToEnd::saveFails_data()
+{
+    QTest::addColumn<bool>("bFull");
+    QTest::newRow("full disk") << true;
+    QTest::newRow("read-only disk") << false;
+}
+
+// Save onto a full or read-only disk: a message, the file as it was, the text still
+// in the editor and saved elsewhere.
+void TestEndToEnd::saveFails()
+{
+    QFETCH(bool, bFull);
+    if (bFull && !CSmallDisk::CanMount())
+        QSKIP("a full disk needs a tmpfs mount, which needs root");
+    CSmallDisk disk;
+    QString dir = Path(bFull ? QStringLiteral("full disk") : QStringLiteral("read-only disk"));
+    if (CSmallDisk::CanMount()) {
+        QString error = disk.Mount(dir, 256 * 1024);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    } else {
+        QVERIFY(QDir().mkpath(dir));
+    }
+    QString kept = QDir(dir).filePath(QStringLiteral("kept.pl"));
+    QVERIFY(WriteFile(kept, "print \"kept\\n\";\n"));
+
+    if (!m_kestrel->IsRunning()) {
+        QVERIFY(EnsureSessionSettings());
+        QString error = StartKestrel();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+o"));
+    QVERIFY(AnswerFileDialog(QStringLiteral("Open"), kept));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^kept\\.pl - Kestrel$")));
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+End"));
+    m_desktop->Type(QStringLiteral("print \"more\\n\";"));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^kept\\.pl\\* - Kestrel$")));
+
+    QString error = bFull ? disk.Fill() : disk.SetReadOnly(dir, true);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QStringList listing = Listing(dir);
+    m_desktop->Key(QStringLiteral("ctrl+s"));
+    QString box = WaitForMessageBox();
+    QVERIFY(!box.isEmpty());
+    m_desktop->Shot(bFull ? QStringLiteral("fault-save-full") : QStringLiteral("fault-save-readonly"));
+    m_desktop->Focus(box);
+    m_desktop->Key(QStringLiteral("Escape"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Kestrel$")));
+
+    QCOMPARE(ReadFile(kept), QByteArray("print \"kept\\n\";\n"));
+    QCOMPARE(Listing(dir), listing);
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^kept\\.pl\\* - Kestrel$")));
+
+    // The text is all still there: Save As puts it somewhere else.
+    QString rescued = QDir(m_strWorkDir).filePath(bFull ? QStringLiteral("rescued-full.pl")
+                                                        : QStringLiteral("rescued-readonly.pl"));
+    Menu(QStringLiteral("f"), QStringLiteral("a"));
+    QVERIFY(AnswerFileDialog(QStringLiteral("Save As"), rescued));
+    QTRY_COMPARE(ReadFile(rescued), QByteArray("print \"kept\\n\";\nprint \"more\\n\";"));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^rescued-.*\\.pl - Kestrel$")));
+
+    if (bFull)
+        disk.Unfill();
+    else
+        disk.SetReadOnly(dir, false);
+}
+
+void TestEndToEnd::optionsSaveFails_data()
+{
+    QTest::addColumn<bool>("bFull");
+    QTest::newRow("full disk") << true;
+    QTest::newRow("read-only disk") << false;
+}
+
+// Options onto a full or read-only program folder: a message, Kestrel.cfg as it was,
+// and Kestrel goes on.
+void TestEndToEnd::optionsSaveFails()
+{
+    QFETCH(bool, bFull);
+    if (bFull && !m_programDisk.IsMounted())
+        QSKIP("a full disk needs a tmpfs mount, which needs root");
+    if (!m_kestrel->IsRunning()) {
+        QVERIFY(EnsureSessionSettings());
+        QString error = StartKestrel();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+    const QByteArray settings = ReadFile(SettingsPath());
+    QVERIFY(settings.contains("TAB_SIZE="));
+    QString error = bFull ? m_programDisk.Fill() : m_programDisk.SetReadOnly(m_strProgramDir, true);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QStringList listing = Listing(m_strProgramDir);
+
+    Menu(QStringLiteral("t"), QStringLiteral("o"));
+    QString sheet = m_desktop->WaitForWindow(QStringLiteral("^Options"));
+    QVERIFY(!sheet.isEmpty());
+    m_desktop->Focus(sheet);
+    m_desktop->Key(QStringLiteral("ctrl+Tab ctrl+Tab ctrl+a"));
+    m_desktop->Type(QStringLiteral("8"));
+    m_desktop->Key(QStringLiteral("Return"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Options")));
+    QString box = WaitForMessageBox();
+    QVERIFY(!box.isEmpty());
+    m_desktop->Shot(bFull ? QStringLiteral("fault-options-full") : QStringLiteral("fault-options-readonly"));
+    m_desktop->Focus(box);
+    m_desktop->Key(QStringLiteral("Escape"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Kestrel$")));
+
+    QCOMPARE(ReadFile(SettingsPath()), settings);
+    QCOMPARE(Listing(m_strProgramDir), listing);
+
+    if (bFull)
+        m_programDisk.Unfill();
+    else
+        m_programDisk.SetReadOnly(m_strProgramDir, false);
+    // With room again, the same change is saved.
+    Menu(QStringLiteral("t"), QStringLiteral("o"));
+    sheet = m_desktop->WaitForWindow(QStringLiteral("^Options"));
+    QVERIFY(!sheet.isEmpty());
+    m_desktop->Focus(sheet);
+    m_desktop->Key(QStringLiteral("ctrl+Tab ctrl+Tab ctrl+a"));
+    m_desktop->Type(QStringLiteral("8"));
+    m_desktop->Key(QStringLiteral("Return"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Options")));
+    QTRY_VERIFY(ReadFile(SettingsPath()).contains("TAB_SIZE=8\n"));
+}
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_e2e.moc"
