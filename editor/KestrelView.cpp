@@ -5,6 +5,7 @@
 #include "editor/FindReplaceDlg.h"
 #include "framework/CommandIds.h"
 #include "framework/LogFont.h"
+#include "server/FtpCommands.h"
 
 #include <Qsci/qscilexerhtml.h>
 #include <Qsci/qscilexerjava.h>
@@ -97,6 +98,7 @@ void CKestrelView::RegisterCommands()
         QPageSetupDialog dlg(&SharedPrinter(), this);
         dlg.exec();
     });
+    CFtpCommands::Register(this);
 }
 
 void CKestrelView::OnInitialUpdate()
