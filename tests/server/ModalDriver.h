@@ -30,14 +30,17 @@ public:
 
     // Message box: remembers its text and answers it: OK or Yes when bAccept, else
     // No or Cancel.
-    void ExpectMessage(bool bAccept = true)
+    // A button given first is pressed when the box has it.
+    void ExpectMessage(bool bAccept = true, QMessageBox::StandardButton preferred = QMessageBox::NoButton)
     {
-        Expect(QStringLiteral("AfxMessageBox"), [this, bAccept](QWidget *w) {
+        Expect(QStringLiteral("AfxMessageBox"), [this, bAccept, preferred](QWidget *w) {
             auto *box = static_cast<QMessageBox *>(w);
             m_messages << box->text();
-            const QList<QMessageBox::StandardButton> order =
+            QList<QMessageBox::StandardButton> order =
                 bAccept ? QList<QMessageBox::StandardButton>{QMessageBox::Ok, QMessageBox::Yes}
                         : QList<QMessageBox::StandardButton>{QMessageBox::No, QMessageBox::Cancel};
+            if (preferred != QMessageBox::NoButton)
+                order.prepend(preferred);
             for (QMessageBox::StandardButton button : order) {
                 if (QAbstractButton *b = box->button(button)) {
                     b->click();
