@@ -1,9 +1,12 @@
 #pragma once
 
+#include "server/FtpConnection.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QString>
 #include <QTemporaryDir>
@@ -59,6 +62,16 @@ public:
     ~CFtpTestServer() { Kill(); }
 
     int Port() const { return m_nPort; }
+    // The connection settings of its user.
+    CFtpParams Params() const
+    {
+        CFtpParams p;
+        p.m_strHost = QStringLiteral("127.0.0.1");
+        p.m_nPort = m_nPort;
+        p.m_strUser = QString::fromLatin1(kUser);
+        p.m_strPassword = QString::fromLatin1(kPassword);
+        return p;
+    }
     QString Root() const { return m_root.path(); }
     QString PathOf(const QString &rel) const { return m_root.path() + QLatin1Char('/') + rel; }
 
@@ -76,6 +89,28 @@ public:
         return f.readAll();
     }
     void MakeDir(const QString &rel) const { QDir().mkpath(PathOf(rel)); }
+
+    // Bytes of every value, the same for the same length.
+    static QByteArray RandomBytes(int n)
+    {
+        QByteArray data(n, Qt::Uninitialized);
+        QRandomGenerator gen(4711);
+        for (int i = 0; i < n; ++i)
+            data[i] = char(gen.bounded(256));
+        return data;
+    }
+
+    static void WriteLocal(const QString &path, const QByteArray &data)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(f.write(data), data.size());
+    }
+    static QByteArray ReadLocal(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
 
 private:
     QTemporaryDir m_root;

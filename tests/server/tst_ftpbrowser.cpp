@@ -80,12 +80,7 @@ private slots:
         m_server->WriteFile(QStringLiteral("a.pl"), "print 1;\n");
         m_server->WriteFile(QStringLiteral("b.bin"), QByteArray(1234, 'x'));
         m_server->WriteFile(QStringLiteral("sub/c.pl"), "c");
-        CFtpParams p;
-        p.m_strHost = QStringLiteral("127.0.0.1");
-        p.m_nPort = m_server->Port();
-        p.m_strUser = QString::fromLatin1(CFtpTestServer::kUser);
-        p.m_strPassword = QString::fromLatin1(CFtpTestServer::kPassword);
-        m_connection = std::make_unique<CFtpConnection>(p);
+        m_connection = std::make_unique<CFtpConnection>(m_server->Params());
         QVERIFY(m_connection->Open());
         g_settings.REMOTE_DIRECTORY.clear();
     }

@@ -39,14 +39,7 @@ private:
     CKestrelView *View() const { return Frame()->GetActiveView(); }
     QString LocalPath(const QString &name) const { return m_upLocal->filePath(name); }
 
-    static QByteArray RandomBytes(int n)
-    {
-        QByteArray data(n, Qt::Uninitialized);
-        QRandomGenerator gen(99);
-        for (int i = 0; i < n; ++i)
-            data[i] = char(gen.bounded(256));
-        return data;
-    }
+    static QByteArray RandomBytes(int n) { return CFtpTestServer::RandomBytes(n); }
 
     bool StartServer(int nThrottle = 0)
     {
@@ -212,19 +205,14 @@ private slots:
             local = server;
         m_server->WriteFile(name, server);
         // An older copy is replaced.
-        QFile old(LocalPath(name));
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old");
-        old.close();
+        CFtpTestServer::WriteLocal(LocalPath(name), "old");
         View()->SetTextBytes("unsaved text\n");
         Doc()->SetModifiedFlag(true);
         CModalDriver driver;
         Load(driver, name, {QStringLiteral("radio_1060")});
         Frame()->RouteCommand(Cmd::ID_FILE_LOAD_FROM_SERVER);
         Check(driver);
-        QFile f(LocalPath(name));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QVERIFY(f.readAll() == local);
+        QVERIFY(CFtpTestServer::ReadLocal(LocalPath(name)) == local);
         QCOMPARE(View()->GetTextBytes(), QByteArray("unsaved text\n"));
         QVERIFY(Doc()->GetPathName().isEmpty());
     }
@@ -419,10 +407,7 @@ private slots:
     {
         QVERIFY(StartServer(256 * 1024));
         m_server->WriteFile(QStringLiteral("big.bin"), RandomBytes(8 * 1024 * 1024));
-        QFile old(LocalPath(QStringLiteral("big.bin")));
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old copy");
-        old.close();
+        CFtpTestServer::WriteLocal(LocalPath(QStringLiteral("big.bin")), "old copy");
         CModalDriver driver;
         Load(driver, QStringLiteral("big.bin"), {QStringLiteral("radio_1060")});
         driver.Expect(QStringLiteral("FtpProgressDlg"), [](QWidget *w) {
@@ -436,8 +421,7 @@ private slots:
         Frame()->RouteCommand(Cmd::ID_FILE_LOAD_FROM_SERVER);
         Check(driver);
         QVERIFY2(driver.Messages().value(1).contains(QLatin1String("Cancelled.")), qPrintable(driver.Messages().value(1)));
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), QByteArray("old copy"));
+        QCOMPARE(CFtpTestServer::ReadLocal(LocalPath(QStringLiteral("big.bin"))), QByteArray("old copy"));
         QCOMPARE(QDir(m_upLocal->path()).entryList(QDir::Files), QStringList{QStringLiteral("big.bin")});
     }
 };

@@ -21,15 +21,7 @@ class TestFtpConnection : public QObject
     Q_OBJECT
 
 private:
-    CFtpParams Params() const
-    {
-        CFtpParams p;
-        p.m_strHost = QStringLiteral("127.0.0.1");
-        p.m_nPort = m_server->Port();
-        p.m_strUser = QString::fromLatin1(CFtpTestServer::kUser);
-        p.m_strPassword = QString::fromLatin1(CFtpTestServer::kPassword);
-        return p;
-    }
+    CFtpParams Params() const { return m_server->Params(); }
     std::unique_ptr<CFtpConnection> OpenConnection()
     {
         auto c = std::make_unique<CFtpConnection>(Params());
@@ -38,14 +30,7 @@ private:
             qWarning("open failed: %s", qPrintable(r.m_strReason));
         return r ? std::move(c) : nullptr;
     }
-    static QByteArray RandomBytes(int n)
-    {
-        QByteArray data(n, Qt::Uninitialized);
-        QRandomGenerator gen(4711);
-        for (int i = 0; i < n; ++i)
-            data[i] = char(gen.bounded(256));
-        return data;
-    }
+    static QByteArray RandomBytes(int n) { return CFtpTestServer::RandomBytes(n); }
 
     std::unique_ptr<CFtpTestServer> m_server;
     std::unique_ptr<QTemporaryDir> m_upLocal;
@@ -207,10 +192,7 @@ private slots:
         QVERIFY(got == data);
         // and back again under another name
         QString local = m_upLocal->filePath(QStringLiteral("up.bin"));
-        QFile f(local);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(data);
-        f.close();
+        CFtpTestServer::WriteLocal(local, data);
         QVERIFY(CFtpTransfer::PutFile(*c, local, QStringLiteral("back.bin"), CFtpConnection::TYPE_BINARY));
         QVERIFY(m_server->ReadFile(QStringLiteral("back.bin")) == data);
     }
@@ -252,10 +234,7 @@ private slots:
         QFETCH(QByteArray, local);
         QFETCH(QByteArray, stored);
         QString path = m_upLocal->filePath(QStringLiteral("t.pl"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(local);
-        f.close();
+        CFtpTestServer::WriteLocal(path, local);
         auto c = OpenConnection();
         QVERIFY(c);
         QVERIFY(CFtpTransfer::PutFile(*c, path, QStringLiteral("t.pl"), CFtpConnection::TYPE_ASCII));
@@ -291,10 +270,7 @@ private slots:
         QVERIFY(c->CreateDirectory(QStringLiteral("inner")));
         QVERIFY(QFileInfo(m_server->PathOf(QStringLiteral("sub/inner"))).isDir());
         QString local = m_upLocal->filePath(QStringLiteral("x.pl"));
-        QFile f(local);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("x\n");
-        f.close();
+        CFtpTestServer::WriteLocal(local, "x\n");
         QVERIFY(CFtpTransfer::PutFile(*c, local, QStringLiteral("x.pl"), CFtpConnection::TYPE_BINARY));
         QCOMPARE(m_server->ReadFile(QStringLiteral("sub/x.pl")), QByteArray("x\n"));
     }
@@ -336,19 +312,13 @@ private slots:
     {
         m_server->WriteFile(QStringLiteral("new.pl"), "new\n");
         QString target = m_upLocal->filePath(QStringLiteral("local.pl"));
-        QFile f(target);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("old contents\n");
-        f.close();
+        CFtpTestServer::WriteLocal(target, "old contents\n");
         auto c = OpenConnection();
         QVERIFY(c);
         QVERIFY(!CFtpTransfer::LoadToFile(*c, QStringLiteral("missing.pl"), CFtpConnection::TYPE_ASCII, target));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("old contents\n"));
-        f.close();
+        QCOMPARE(CFtpTestServer::ReadLocal(target), QByteArray("old contents\n"));
         QVERIFY(CFtpTransfer::LoadToFile(*c, QStringLiteral("new.pl"), CFtpConnection::TYPE_ASCII, target));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("new\n"));
+        QCOMPARE(CFtpTestServer::ReadLocal(target), QByteArray("new\n"));
         QCOMPARE(QDir(m_upLocal->path()).entryList(QDir::Files), QStringList{QStringLiteral("local.pl")});
     }
 
@@ -375,10 +345,7 @@ private slots:
         QVERIFY(m_server->Start(256 * 1024));
         m_server->WriteFile(QStringLiteral("big.bin"), RandomBytes(8 * 1024 * 1024));
         QString target = m_upLocal->filePath(QStringLiteral("big.bin"));
-        QFile f(target);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("previous");
-        f.close();
+        CFtpTestServer::WriteLocal(target, "previous");
         auto c = OpenConnection();
         QVERIFY(c);
         CFtpResult r;
@@ -388,8 +355,7 @@ private slots:
         worker.join();
         QVERIFY(!r);
         QVERIFY(!r.m_strReason.isEmpty());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("previous"));
+        QCOMPARE(CFtpTestServer::ReadLocal(target), QByteArray("previous"));
         QCOMPARE(QDir(m_upLocal->path()).entryList(QDir::Files), QStringList{QStringLiteral("big.bin")});
     }
 
