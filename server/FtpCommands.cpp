@@ -77,7 +77,9 @@ CFtpParams CFtpCommands::ParamsFromSettings()
     params.m_strPassword = g_settings.FTP_USER_PASS;
     if (!s_strActiveAddress.isEmpty())
         params.m_strActiveAddress = s_strActiveAddress;
-    params.m_nConnectTimeoutSec = kConnectWaitPasses;
+    // The wait in Connect() gives up after its last pass; libcurl's own limit only
+    // stands behind it.
+    params.m_nConnectTimeoutSec = kConnectWaitPasses + 5;
     return params;
 }
 

@@ -79,7 +79,11 @@ CFtpResult CFtpTransfer::PutFile(CFtpConnection &connection, const QString &strL
     if (!file.open(QIODevice::ReadOnly))
         return CFtpResult::Fail(QStringLiteral("Cannot read file %1:\n%2.")
                                     .arg(QDir::toNativeSeparators(strLocalPath), file.errorString()));
-    return connection.Store(file, strName, nType);
+    CFtpResult result = connection.Store(file, strName, nType);
+    // The server writes the file in place, so what it got so far is there now.
+    if (!result && connection.BytesDone() > 0)
+        result.m_strReason += QStringLiteral("\nThe file on the server may be incomplete.");
+    return result;
 }
 
 QString CFtpTransfer::LocalPathFor(const QString &strDir, const QString &strName)

@@ -296,6 +296,32 @@ private slots:
             QVERIFY(!args.value(0).toString().endsWith(QLatin1String(". 1")));
     }
 
+    // A server that accepts the connection but never greets: the status counts the
+    // seconds up to 28 and the attempt ends after the 29th.
+    void silentServerCostsTheWholeWait()
+    {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        g_settings.FTP_PORT_NUMBER = silent.serverPort();
+        QSignalSpy status(Frame()->statusBar(), &QStatusBar::messageChanged);
+        CModalDriver driver;
+        ExpectLogin(driver);
+        driver.ExpectMessage();
+        Frame()->RouteCommand(Cmd::ID_FILE_LOAD_FROM_SERVER);
+        Check(driver);
+        QStringList expected = {QStringLiteral("Trying to connect to host 127.0.0.1."),
+                                QStringLiteral("Trying to connect to host 127.0.0.1. ")};
+        for (int i = 1; i <= 28; ++i)
+            expected << QStringLiteral("Trying to connect to host 127.0.0.1. %1").arg(i);
+        expected << QStringLiteral("Could not connect.");
+        QStringList texts;
+        for (const QList<QVariant> &args : status)
+            texts << args.value(0).toString();
+        QCOMPARE(texts, expected);
+        QCOMPARE(driver.Messages().value(0),
+                 QStringLiteral("Could not connect to host 127.0.0.1:\nNo answer within 29 seconds."));
+    }
+
     void putOnServerUsesTheChosenType_data()
     {
         QTest::addColumn<QStringList>("radios");
@@ -433,7 +459,9 @@ private slots:
 int main(int argc, char **argv)
 {
     QStandardPaths::setTestModeEnabled(true);
-    CKestrelApp app(argc, argv);
+    // The test's own arguments (test function names) are no files to open.
+    int appArgc = 1;
+    CKestrelApp app(appArgc, argv);
     if (!app.InitInstance())
         return 1;
     TestFtpCommands test;

@@ -4,6 +4,7 @@
 #include "FtpTestServer.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,6 +13,7 @@
 
 #include <curl/curl.h>
 
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -357,6 +359,51 @@ private slots:
         QVERIFY(!r.m_strReason.isEmpty());
         QCOMPARE(CFtpTestServer::ReadLocal(target), QByteArray("previous"));
         QCOMPARE(QDir(m_upLocal->path()).entryList(QDir::Files), QStringList{QStringLiteral("big.bin")});
+    }
+
+    void largeFileArrivesWhole()
+    {
+        // 200 MB written block by block; each block differs, so a lost or repeated
+        // block shows in the hash.
+        const int blocks = 200;
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        {
+            QFile f(m_server->PathOf(QStringLiteral("large.bin")));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QByteArray block = RandomBytes(1024 * 1024);
+            for (int i = 0; i < blocks; ++i) {
+                std::memcpy(block.data(), &i, sizeof i);
+                hash.addData(block);
+                QCOMPARE(f.write(block), block.size());
+            }
+        }
+        auto c = OpenConnection();
+        QVERIFY(c);
+        QString target = m_upLocal->filePath(QStringLiteral("large.bin"));
+        QVERIFY(CFtpTransfer::LoadToFile(*c, QStringLiteral("large.bin"), CFtpConnection::TYPE_BINARY, target));
+        QFile got(target);
+        QVERIFY(got.open(QIODevice::ReadOnly));
+        QCOMPARE(got.size(), qint64(blocks) * 1024 * 1024);
+        QCryptographicHash gotHash(QCryptographicHash::Sha256);
+        QVERIFY(gotHash.addData(&got));
+        QCOMPARE(gotHash.result(), hash.result());
+    }
+
+    void cancelledUploadSaysTheServerFileMayBeIncomplete()
+    {
+        m_server.reset(new CFtpTestServer);
+        QVERIFY(m_server->Start(256 * 1024));
+        QString local = m_upLocal->filePath(QStringLiteral("up.bin"));
+        CFtpTestServer::WriteLocal(local, RandomBytes(8 * 1024 * 1024));
+        auto c = OpenConnection();
+        QVERIFY(c);
+        CFtpResult r;
+        std::thread worker([&] { r = CFtpTransfer::PutFile(*c, local, QStringLiteral("up.bin"), CFtpConnection::TYPE_BINARY); });
+        QTRY_VERIFY_WITH_TIMEOUT(c->BytesDone() > 0, 20000);
+        c->Cancel();
+        worker.join();
+        QVERIFY(!r);
+        QCOMPARE(r.m_strReason, QStringLiteral("Cancelled.\nThe file on the server may be incomplete."));
     }
 
     void cancelStopsATransfer()
