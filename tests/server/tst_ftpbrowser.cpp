@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 #include "server/FtpBrowserDlg.h"
 #include "server/FtpConnection.h"
+#include "server/ServerLoginDlg.h"
 
 #include "FtpTestServer.h"
 #include "ModalDriver.h"
@@ -360,6 +361,37 @@ private slots:
         QCOMPARE(tip("edit_1009"), QStringLiteral("Current directory on the FTP server."));
         QCOMPARE(tip("group_1077"), QStringLiteral("Choose appropriate transfer type."));
         QCOMPARE(tip("group_1078"), QStringLiteral("Choose appropriate transfer target."));
+    }
+
+    void loginPromptShowsTheHostAndLimitsTheFields()
+    {
+        CServerLoginDlg login;
+        login.m_strHost = QStringLiteral("ftp.example.org");
+        login.m_strUserName = QStringLiteral("me");
+        login.m_strPassword = QStringLiteral("pw");
+        CModalDriver driver;
+        QString host, typedUser;
+        bool hostReadOnly = false, passwordHidden = false;
+        driver.Expect(QStringLiteral("ServerLoginDlg"), [&](QWidget *w) {
+            auto *hostEdit = w->findChild<QLineEdit *>(QStringLiteral("edit_1033"));
+            host = hostEdit->text();
+            hostReadOnly = hostEdit->isReadOnly();
+            passwordHidden = w->findChild<QLineEdit *>(QStringLiteral("edit_1032"))->echoMode() == QLineEdit::Password;
+            auto *user = w->findChild<QLineEdit *>(QStringLiteral("edit_1031"));
+            user->clear();
+            QTest::keyClicks(user, QStringLiteral("abcdefghijklmnopqrstuvwxyz"));
+            typedUser = user->text();
+            CModalDriver::Click(w, QStringLiteral("button_1"));
+        });
+        QCOMPARE(login.DoModal(), int(QDialog::Accepted));
+        QVERIFY(driver.Failures().isEmpty());
+        QCOMPARE(login.windowTitle(), QStringLiteral("Server Login"));
+        QCOMPARE(host, QStringLiteral("ftp.example.org"));
+        QVERIFY(hostReadOnly);
+        QVERIFY(passwordHidden);
+        QCOMPARE(typedUser, QStringLiteral("abcdefghijklmnopqrst"));
+        QCOMPARE(login.m_strUserName, QStringLiteral("abcdefghijklmnopqrst"));
+        QCOMPARE(login.m_strPassword, QStringLiteral("pw"));
     }
 
     void commandBoxOffersTheSixCommandsSorted()
