@@ -9,6 +9,7 @@
 #include "framework/CommandIds.h"
 #include "framework/LogFont.h"
 #include "server/RunOnServer.h"
+#include "server/FtpCommands.h"
 
 #include <Qsci/qscilexerhtml.h>
 #include <Qsci/qscilexerjava.h>
@@ -106,6 +107,7 @@ void CKestrelView::RegisterCommands()
     CWebPreview::Register(this);
     CLanguageAidCommands::Register(this);
     CRunOnServer::Register(this);
+    CFtpCommands::Register(this);
 }
 
 void CKestrelView::OnInitialUpdate()
