@@ -85,7 +85,7 @@ int main(int argc, char **argv)
     }
     QFile::copy(source, server.PathOf(QStringLiteral("big.bin")));
 
-    CFtpParams params;
+    CFtpConnectionParams params;
     params.m_strHost = QStringLiteral("127.0.0.1");
     params.m_nPort = server.Port();
     params.m_strUser = QString::fromLatin1(CFtpTestServer::kUser);

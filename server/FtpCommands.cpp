@@ -68,9 +68,9 @@ void CFtpCommands::SetStatus(const QString &strText) const
         frame->statusBar()->showMessage(strText);
 }
 
-CFtpParams CFtpCommands::ParamsFromSettings()
+CFtpConnectionParams CFtpCommands::ParamsFromSettings()
 {
-    CFtpParams params;
+    CFtpConnectionParams params;
     params.m_strHost = g_settings.FTP_HOST_NAME;
     params.m_nPort = g_settings.FTP_PORT_NUMBER & 0xFFFF;
     params.m_strUser = g_settings.FTP_USER_NAME;

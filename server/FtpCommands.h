@@ -32,7 +32,7 @@ public:
     std::unique_ptr<CFtpConnection> Connect(CFtpBrowserDlg &dlg);
 
     // The settings of the connection as they are now.
-    static CFtpParams ParamsFromSettings();
+    static CFtpConnectionParams ParamsFromSettings();
     // Tests point active mode elsewhere; empty keeps the usual address.
     static QString s_strActiveAddress;
 

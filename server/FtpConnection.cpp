@@ -19,7 +19,7 @@ struct CFtpConnection::Request
     bool bText = false;
 };
 
-CFtpConnection::CFtpConnection(const CFtpParams &params)
+CFtpConnection::CFtpConnection(const CFtpConnectionParams &params)
     : m_params(params)
 {
 }

@@ -23,7 +23,7 @@ struct CFtpResult
     static CFtpResult Fail(const QString &strReason) { return {false, strReason}; }
 };
 
-struct CFtpParams
+struct CFtpConnectionParams
 {
     QString m_strHost;
     int m_nPort = 0; // 0: the standard FTP port
@@ -49,7 +49,7 @@ class CFtpConnection
 public:
     enum { TYPE_ASCII = 1, TYPE_BINARY = 2 };
 
-    explicit CFtpConnection(const CFtpParams &params);
+    explicit CFtpConnection(const CFtpConnectionParams &params);
     ~CFtpConnection();
     CFtpConnection(const CFtpConnection &) = delete;
     CFtpConnection &operator=(const CFtpConnection &) = delete;
@@ -110,7 +110,7 @@ private:
     static size_t ReadCallback(char *data, size_t size, size_t count, void *user);
     static int ProgressCallback(void *user, long long dltotal, long long dlnow, long long ultotal, long long ulnow);
 
-    CFtpParams m_params;
+    CFtpConnectionParams m_params;
     CURL *m_pCurl = nullptr;
     bool m_bOpen = false;
     bool m_bPassive = false;

@@ -63,9 +63,9 @@ public:
 
     int Port() const { return m_nPort; }
     // The connection settings of its user.
-    CFtpParams Params() const
+    CFtpConnectionParams Params() const
     {
-        CFtpParams p;
+        CFtpConnectionParams p;
         p.m_strHost = QStringLiteral("127.0.0.1");
         p.m_nPort = m_nPort;
         p.m_strUser = QString::fromLatin1(kUser);

@@ -23,7 +23,7 @@ class TestFtpConnection : public QObject
     Q_OBJECT
 
 private:
-    CFtpParams Params() const { return m_server->Params(); }
+    CFtpConnectionParams Params() const { return m_server->Params(); }
     std::unique_ptr<CFtpConnection> OpenConnection()
     {
         auto c = std::make_unique<CFtpConnection>(Params());
@@ -78,7 +78,7 @@ private slots:
         QFETCH(int, port);
         QFETCH(QString, password);
         QFETCH(QString, reasonPart);
-        CFtpParams p = Params();
+        CFtpConnectionParams p = Params();
         p.m_strHost = host;
         if (port >= 0)
             p.m_nPort = port;
@@ -327,7 +327,7 @@ private slots:
     void activeModeFallsBackToPassive()
     {
         m_server->WriteFile(QStringLiteral("f.txt"), "data");
-        CFtpParams p = Params();
+        CFtpConnectionParams p = Params();
         // The server refuses to connect to an address other than the client's, as a
         // firewall would keep it from connecting.
         p.m_strActiveAddress = QStringLiteral("127.0.0.2");
@@ -429,7 +429,7 @@ private slots:
         // A listening socket that never answers: the login waits for the greeting.
         QTcpServer silent;
         QVERIFY(silent.listen(QHostAddress::LocalHost));
-        CFtpParams p = Params();
+        CFtpConnectionParams p = Params();
         p.m_nPort = silent.serverPort();
         CFtpConnection c(p);
         CFtpResult r;
