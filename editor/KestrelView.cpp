@@ -5,6 +5,8 @@
 #include "editor/FindReplaceDlg.h"
 #include "framework/CommandIds.h"
 #include "framework/LogFont.h"
+#include "run/RunCommands.h"
+#include "run/ScriptInputsDlg.h"
 
 #include <Qsci/qscilexerhtml.h>
 #include <Qsci/qscilexerjava.h>
@@ -43,6 +45,7 @@ QsciPrinter &SharedPrinter()
 CKestrelView::CKestrelView(CKestrelDoc *pDoc, QWidget *parent)
     : QsciScintilla(parent)
     , m_pDoc(pDoc)
+    , m_dlgScriptInputs(new CScriptInputsDlg(this))
 {
     setObjectName(QStringLiteral("KestrelView"));
     setUtf8(true);
@@ -97,6 +100,7 @@ void CKestrelView::RegisterCommands()
         QPageSetupDialog dlg(&SharedPrinter(), this);
         dlg.exec();
     });
+    CRunCommands::Register(this);
 }
 
 void CKestrelView::OnInitialUpdate()
