@@ -6,6 +6,9 @@ COutputPane::COutputPane(QWidget *parent)
     setUtf8(true);
     SendScintilla(SCI_SETCODEPAGE, SC_CP_UTF8);
     SendScintilla(SCI_SETUNDOCOLLECTION, 0);
+    // Modification notifications cost time in proportion to the whole text on every
+    // append; nothing here listens to them, and they made a flood crawl.
+    SendScintilla(SCI_SETMODEVENTMASK, 0L);
     setReadOnly(true);
     setWrapMode(WrapNone);
     setMarginWidth(0, 0);
@@ -42,6 +45,7 @@ void COutputPane::AppendBytes(const QByteArray &data)
         long onScreen = SendScintilla(SCI_LINESONSCREEN);
         SendScintilla(SCI_SETFIRSTVISIBLELINE, qMax(0L, lines - onScreen));
     }
+    emit Appended();
 }
 
 void COutputPane::DropOldest()

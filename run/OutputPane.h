@@ -24,6 +24,9 @@ public:
     bool IsAtBottom() const;
     void SetPaneFont(const QFont &font);
 
+signals:
+    void Appended();
+
 private:
     void DropOldest();
 
