@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -159,7 +160,9 @@ bool CChildProcess::Start()
     }
 
     int resumePipe[2], errorPipe[2];
-    if (::pipe2(resumePipe, O_CLOEXEC) != 0) {
+    // A socket pair rather than a pipe: telling a child that has died to resume must
+    // not raise SIGPIPE in the IDE.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, resumePipe) != 0) {
         m_strLastError = SystemReason(errno);
         if (fdNull >= 0)
             ::close(fdNull);
@@ -195,9 +198,15 @@ bool CChildProcess::Start()
 #ifdef SYS_close_range
         ::syscall(SYS_close_range, 3U, ~0U, 4U /* CLOSE_RANGE_CLOEXEC */);
 #endif
-        int code = 0;
+        // Tells the IDE the child is set up (or why it cannot be), then waits for Resume.
+        int code = -1;
         if (!strDir.empty() && ::chdir(strDir.c_str()) != 0)
             code = errno;
+        ssize_t ignoredReady = ::write(errorPipe[1], &code, sizeof code);
+        (void)ignoredReady;
+        if (code != -1)
+            ::_exit(127);
+        code = 0;
         char go = 0;
         ssize_t n;
         do {
@@ -227,6 +236,23 @@ bool CChildProcess::Start()
     m_pid = pid;
     m_fdResume = resumePipe[1];
     m_fdExecError = errorPipe[0];
+    int ready = 0;
+    ssize_t n;
+    do {
+        n = ::read(m_fdExecError, &ready, sizeof ready);
+    } while (n < 0 && errno == EINTR);
+    if (n != sizeof ready || ready != -1) {
+        m_strLastError = n == sizeof ready
+            ? QStringLiteral("Cannot change to the folder %1: %2").arg(m_strDirectory, SystemReason(ready))
+            : QStringLiteral("The child process ended before it could run.");
+        m_pListener = nullptr;
+        ReapNow();
+        m_pid = -1;
+        ::close(m_fdResume);
+        ::close(m_fdExecError);
+        m_fdResume = m_fdExecError = -1;
+        return false;
+    }
     // The child holds its own copies now; the IDE keeps only its ends, so the child's
     // end of output is seen as end of file.
     if (m_bRedirect) {
@@ -245,7 +271,7 @@ bool CChildProcess::Resume()
     if (m_fdResume < 0)
         return false;
     char go = 1;
-    ssize_t n = ::write(m_fdResume, &go, 1);
+    ssize_t n = ::send(m_fdResume, &go, 1, MSG_NOSIGNAL);
     ::close(m_fdResume);
     m_fdResume = -1;
     if (n != 1) {

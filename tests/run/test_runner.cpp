@@ -77,6 +77,8 @@ private slots:
     void argumentsStayWhole();
     void startFailures_data();
     void startFailures();
+    void missingFolderFailsStart();
+    void killBeforeResume();
     void stillActiveWhileRunning();
     void killReportsTerminated();
     void killEndsTheGroup();
@@ -191,6 +193,36 @@ void TestRunner::startFailures()
     QVERIFY(!child.LastError().isEmpty());
     QCOMPARE(child.ProcessId(), pid_t(-1));
     QCOMPARE(child.GetExitCode(), CChildProcess::kUnknown);
+}
+
+void TestRunner::missingFolderFailsStart()
+{
+    CRedirectPipe in, out, err;
+    QVERIFY(in.Open() && out.Open() && err.Open());
+    CChildProcess child(kHelper, {QStringLiteral("pwd")});
+    child.SetRedirection(&in, &out, &err);
+    child.SetDirectory(QStringLiteral("/nonexistent/folder"));
+    QVERIFY(!child.Start());
+    QVERIFY(child.LastError().contains(QStringLiteral("/nonexistent/folder")));
+    QVERIFY(!child.Resume());
+}
+
+void TestRunner::killBeforeResume()
+{
+    CRedirectPipe in, out, err;
+    QVERIFY(in.Open() && out.Open() && err.Open());
+    CCountingListener listener;
+    CChildProcess child(kHelper, {QStringLiteral("hang")});
+    child.SetRedirection(&in, &out, &err);
+    child.m_pListener = &listener;
+    QVERIFY(child.Start());
+    child.StartWaiter();
+    child.Kill();
+    QTRY_VERIFY(child.HasEnded());
+    // Resuming a child that is gone fails quietly instead of ending the IDE.
+    QVERIFY(!child.Resume());
+    QVERIFY(child.WasKilled());
+    QCOMPARE(listener.nCalls.load(), 1);
 }
 
 void TestRunner::stillActiveWhileRunning()
