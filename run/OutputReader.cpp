@@ -3,8 +3,12 @@
 #include "framework/Trace.h"
 #include "run/RedirectPipe.h"
 
-#include <chrono>
+#include <QSocketNotifier>
+
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 COutputReader::COutputReader(CRedirectPipe *pPipe, QObject *parent)
     : QObject(parent)
@@ -12,16 +16,29 @@ COutputReader::COutputReader(CRedirectPipe *pPipe, QObject *parent)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &COutputReader::DeliverNow);
+    if (::pipe2(m_fdWake, O_CLOEXEC | O_NONBLOCK) == 0) {
+        m_pWakeNotifier = new QSocketNotifier(m_fdWake[0], QSocketNotifier::Read, this);
+        connect(m_pWakeNotifier, &QSocketNotifier::activated, this, [this] {
+            char drain[16];
+            while (::read(m_fdWake[0], drain, sizeof drain) > 0) {
+            }
+            Deliver();
+        });
+    }
 }
 
 COutputReader::~COutputReader()
 {
     Stop();
+    delete m_pWakeNotifier;
+    for (int fd : m_fdWake)
+        if (fd >= 0)
+            ::close(fd);
 }
 
 void COutputReader::Start()
 {
-    if (m_thread.joinable() || !m_pPipe)
+    if (m_thread.joinable() || !m_pPipe || m_fdWake[1] < 0)
         return;
     m_bStop = false;
     m_thread = std::thread([this] { ReaderThreadProc(); });
@@ -49,12 +66,26 @@ void COutputReader::ReaderThreadProc()
         }
         if (n == 0)
             continue;
+        // Whatever else is already waiting goes along in the same batch.
+        bool bEnd = false;
+        while (n < kReadSize) {
+            int more = m_pPipe->ReadAvailable(buffer.data() + n, unsigned(kReadSize - n), 0);
+            if (more == CRedirectPipe::kEnd)
+                bEnd = true;
+            if (more <= 0)
+                break;
+            n += more;
+        }
         std::unique_lock<std::mutex> lock(m_mutex);
         m_cvSpace.wait(lock, [this] { return m_baBuffer.size() < kMaxBuffered || m_bStop; });
         if (m_bStop)
             break;
         m_baBuffer.append(buffer.data(), n);
+        if (bEnd)
+            m_bEnd = true;
         Post();
+        if (bEnd)
+            break;
     }
     TRACE("Reading stream over ! %d", int(m_bStop.load()));
 }
@@ -65,7 +96,9 @@ void COutputReader::Post()
     if (m_bPosted)
         return;
     m_bPosted = true;
-    QMetaObject::invokeMethod(this, &COutputReader::Deliver, Qt::QueuedConnection);
+    char c = 1;
+    ssize_t ignored = ::write(m_fdWake[1], &c, 1);
+    (void)ignored;
 }
 
 void COutputReader::Deliver()

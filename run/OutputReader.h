@@ -11,6 +11,7 @@
 #include <thread>
 
 class CRedirectPipe;
+class QSocketNotifier;
 
 // Copies one of a child's output streams to the GUI thread. A thread of its own waits
 // on the pipe and collects what arrives; the GUI thread receives it in batches: a piece
@@ -56,6 +57,11 @@ private:
     QByteArray m_baBuffer;
     bool m_bPosted = false;
     bool m_bEnd = false;
+
+    // The reader thread wakes the GUI thread through this pipe rather than by posting
+    // events, so the hand-over is plain to every tool that checks threads.
+    int m_fdWake[2] = {-1, -1};
+    QSocketNotifier *m_pWakeNotifier = nullptr;
 
     bool m_bFinished = false;
     QElapsedTimer m_sinceDelivery;

@@ -11,12 +11,16 @@
 #include "run/SendInputDlg.h"
 
 #include <QEvent>
+#include <QSocketNotifier>
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QVBoxLayout>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 COutputWindowDlg::COutputWindowDlg(QWidget *parent)
     : QDialog(parent)
@@ -72,11 +76,25 @@ COutputWindowDlg::COutputWindowDlg(QWidget *parent)
 
     m_pDlgInputs = new CScriptInputsDlg(this);
     m_pDlgSend = new CSendInputDlg(this);
+
+    if (::pipe2(m_fdEnded, O_CLOEXEC | O_NONBLOCK) == 0) {
+        m_pEndedNotifier = new QSocketNotifier(m_fdEnded[0], QSocketNotifier::Read, this);
+        connect(m_pEndedNotifier, &QSocketNotifier::activated, this, [this] {
+            char drain[16];
+            while (::read(m_fdEnded[0], drain, sizeof drain) > 0) {
+            }
+            OnChildEnded();
+        });
+    }
 }
 
 COutputWindowDlg::~COutputWindowDlg()
 {
     StopReaders();
+    delete m_pEndedNotifier;
+    for (int fd : m_fdEnded)
+        if (fd >= 0)
+            ::close(fd);
 }
 
 COutputWindowDlg::Layout COutputWindowDlg::LayoutFor(int cx, int cy)
@@ -134,7 +152,9 @@ int COutputWindowDlg::DoModal()
 
 void COutputWindowDlg::OnProcessEnded()
 {
-    QMetaObject::invokeMethod(this, &COutputWindowDlg::OnChildEnded, Qt::QueuedConnection);
+    char c = 1;
+    ssize_t ignored = ::write(m_fdEnded[1], &c, 1);
+    (void)ignored;
 }
 
 void COutputWindowDlg::OnChildEnded()

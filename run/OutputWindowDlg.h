@@ -16,6 +16,7 @@ class CScriptInputsDlg;
 class CSendInputDlg;
 class QLineEdit;
 class QMenuBar;
+class QSocketNotifier;
 
 // The window in which a local run is watched: the child's standard output and error
 // live in two panes, the status line tells the end. Closing it, in any way, ends a
@@ -82,6 +83,9 @@ private:
     QLineEdit *m_pEditStatus;
     COutputReader *m_pStdOutReader = nullptr;
     COutputReader *m_pStdErrReader = nullptr;
+    // The waiter thread tells the GUI thread of the end through this pipe.
+    int m_fdEnded[2] = {-1, -1};
+    QSocketNotifier *m_pEndedNotifier = nullptr;
     QFont m_font;
     bool m_bFontChosen = false;
     bool m_bReady = false;
