@@ -113,7 +113,8 @@ int CRedirectPipe::Write(const QByteArray &text)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_fdWrite < 0 || m_bCloseWhenWritten)
         return 0;
-    m_baPending += text;
+    // A copy of the bytes, not a share of the caller's array: the writer thread owns them.
+    m_baPending.append(text.constData(), text.size());
     if (!m_writer.joinable()) {
         if (::pipe2(m_fdWake, O_CLOEXEC | O_NONBLOCK) != 0) {
             m_baPending.clear();
@@ -172,18 +173,27 @@ void CRedirectPipe::WriterLoop()
         if (pfds[1].revents & (POLLERR | POLLHUP | POLLNVAL))
             break;
         if ((pfds[1].revents & POLLOUT) && !m_baPending.isEmpty()) {
-            QByteArray chunk = m_baPending;
-            lock.unlock();
-            ssize_t n = ::write(fd, chunk.constData(), size_t(chunk.size()));
+            // The end is non-blocking, so writing under the lock never holds up Write.
+            ssize_t n = ::write(fd, m_baPending.constData() + m_nSent, size_t(m_baPending.size() - m_nSent));
             int err = errno;
-            lock.lock();
-            if (n > 0)
-                m_baPending.remove(0, int(n));
-            else if (n < 0 && err != EAGAIN && err != EINTR)
+            if (n > 0) {
+                // Sent bytes are dropped only once they are most of the queue, so a
+                // long queue is not moved for every piece the child takes.
+                m_nSent += n;
+                if (m_nSent == m_baPending.size()) {
+                    m_baPending.clear();
+                    m_nSent = 0;
+                } else if (m_nSent > m_baPending.size() / 2) {
+                    m_baPending.remove(0, m_nSent);
+                    m_nSent = 0;
+                }
+            } else if (n < 0 && err != EAGAIN && err != EINTR) {
                 break;
+            }
         }
     }
     m_baPending.clear();
+    m_nSent = 0;
     sigset_t pending;
     sigpending(&pending);
     if (sigismember(&pending, SIGPIPE)) {

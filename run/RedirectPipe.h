@@ -63,6 +63,7 @@ private:
 
     std::mutex m_mutex;
     QByteArray m_baPending;
+    qsizetype m_nSent = 0;
     bool m_bCloseWhenWritten = false;
     bool m_bWriterOwnsEnd = false;
     std::atomic<bool> m_bStopWriter{false};
