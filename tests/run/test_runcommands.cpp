@@ -24,6 +24,8 @@
 #include <functional>
 #include <memory>
 
+Q_DECLARE_METATYPE(CRunCommandLine::Kind)
+
 namespace {
 
 // What the user saw in a run's window.
@@ -111,6 +113,8 @@ private slots:
     void startFailure_data();
     void startFailure();
     void viewCommandsSaveAndRun();
+    void consoleRunThroughRunHold_data();
+    void consoleRunThroughRunHold();
 
 private:
     QString Script(const QString &name, const QByteArray &text);
@@ -305,6 +309,44 @@ void TestRunCommands::viewCommandsSaveAndRun()
     QVERIFY(view.Commands().Has(Cmd::ID_SCRIPT_COMPILE));
     QVERIFY(view.Commands().Has(Cmd::ID_SCRIPT_DEBUG));
     QVERIFY(view.Commands().Has(Cmd::ID_SCRIPT_SPECIFY_INPUTS));
+}
+
+void TestRunCommands::consoleRunThroughRunHold_data()
+{
+    QTest::addColumn<CRunCommandLine::Kind>("kind");
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("Run with an empty option setting runs the script")
+        << CRunCommandLine::Kind::Run << QString() << QByteArray("args: \nPerl script execution completed.\n");
+    QTest::newRow("Run with options passes them split by their quotes")
+        << CRunCommandLine::Kind::Run << QStringLiteral("-w \"-I/tmp/lib dir\"")
+        << QByteArray("args: \ninc has /tmp/lib dir\nPerl script execution completed.\n");
+}
+
+// The console form, with a stand-in terminal that needs no display: the script's path has
+// blanks and still reaches perl as one argument.
+void TestRunCommands::consoleRunThroughRunHold()
+{
+    QFETCH(CRunCommandLine::Kind, kind);
+    QFETCH(QString, options);
+    QFETCH(QByteArray, expected);
+    QString path = Script(QStringLiteral("console dir/my console.pl"),
+                          "print \"args: @ARGV\\n\"; print \"inc has $_\\n\" for grep { / / } @INC;\n");
+    QString out = m_dir.filePath(QStringLiteral("console.out"));
+    QFile::remove(out);
+    qputenv("TERMINAL", KESTREL_FIXTURES_DIR "/fake-terminal");
+    qputenv("KESTREL_FAKE_TERMINAL_OUT", out.toLocal8Bit());
+    CSettings settings = g_settings;
+    settings.RUN_IN_DOS_WINDOW = QStringLiteral("Y");
+    settings.LOCAL_PERL_PRM = options;
+    CRunCommandLine cl = CRunCommandLine::Compose(kind, path, QFileInfo(path).fileName(), settings,
+                                                  QStringLiteral(KESTREL_BIN_DIR "/runhold"));
+    QVERIFY(cl.bConsole);
+    CRunCommands::RunInConsole(nullptr, cl);
+    qunsetenv("TERMINAL");
+    QFile f(out);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), expected);
 }
 
 QTEST_MAIN(TestRunCommands)
