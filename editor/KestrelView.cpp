@@ -8,8 +8,10 @@
 #include "editor/LanguageAidCommands.h"
 #include "framework/CommandIds.h"
 #include "framework/LogFont.h"
-#include "server/RunOnServer.h"
+#include "run/RunCommands.h"
+#include "run/ScriptInputsDlg.h"
 #include "server/FtpCommands.h"
+#include "server/RunOnServer.h"
 
 #include <Qsci/qscilexerhtml.h>
 #include <Qsci/qscilexerjava.h>
@@ -48,6 +50,7 @@ QsciPrinter &SharedPrinter()
 CKestrelView::CKestrelView(CKestrelDoc *pDoc, QWidget *parent)
     : QsciScintilla(parent)
     , m_pDoc(pDoc)
+    , m_dlgScriptInputs(new CScriptInputsDlg(this))
 {
     setObjectName(QStringLiteral("KestrelView"));
     setUtf8(true);
@@ -108,6 +111,7 @@ void CKestrelView::RegisterCommands()
     CLanguageAidCommands::Register(this);
     CRunOnServer::Register(this);
     CFtpCommands::Register(this);
+    CRunCommands::Register(this);
 }
 
 void CKestrelView::OnInitialUpdate()
