@@ -9,6 +9,9 @@
 #include "framework/CommandIds.h"
 #include "framework/FontDialogStyle.h"
 #include "framework/LogFont.h"
+#include "run/RunCommands.h"
+#include "run/ScriptInputsDlg.h"
+#include "server/FtpCommands.h"
 #include "server/RunOnServer.h"
 
 #include <Qsci/qscilexerhtml.h>
@@ -48,6 +51,7 @@ QsciPrinter &SharedPrinter()
 CKestrelView::CKestrelView(CKestrelDoc *pDoc, QWidget *parent)
     : QsciScintilla(parent)
     , m_pDoc(pDoc)
+    , m_dlgScriptInputs(new CScriptInputsDlg(this))
 {
     setObjectName(QStringLiteral("KestrelView"));
     setUtf8(true);
@@ -107,6 +111,8 @@ void CKestrelView::RegisterCommands()
     CWebPreview::Register(this);
     CLanguageAidCommands::Register(this);
     CRunOnServer::Register(this);
+    CFtpCommands::Register(this);
+    CRunCommands::Register(this);
 }
 
 void CKestrelView::OnInitialUpdate()

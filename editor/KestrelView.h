@@ -9,6 +9,7 @@
 #include <QString>
 
 class CKestrelDoc;
+class CScriptInputsDlg;
 class QsciLexer;
 
 // The editor's display font and the caret position shown in the status bar.
@@ -51,6 +52,8 @@ public:
     void SelectLexerFor(const QString &strPath);
 
     unsigned m_nLastKey = 0;
+    // The saved script inputs that Run, Compile and Debug feed to the child.
+    CScriptInputsDlg *m_dlgScriptInputs;
 
 signals:
     void CaretMoved(int nLine, int nCol);

@@ -1,0 +1,212 @@
+// How fast a child's output reaches the output window, how soon a single line shows,
+// and what the IDE's memory is after a large run.
+#include "run/ChildProcess.h"
+#include "run/OutputPane.h"
+#include "run/OutputWindowDlg.h"
+#include "run/RedirectPipe.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+namespace {
+
+QString g_strPerl;
+
+QString WriteScript(const QTemporaryDir &dir, const QString &name, const QByteArray &text)
+{
+    QString path = dir.filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(text);
+    return path;
+}
+
+// One run through the real runner and window, as Run does it.
+struct CWindowRun
+{
+    CRedirectPipe in, out, err;
+    std::unique_ptr<COutputWindowDlg> wnd;
+    std::unique_ptr<CChildProcess> child;
+
+    bool Start(const QString &script, bool bTerminal = true)
+    {
+        if (!in.Open() || !(bTerminal ? out.OpenTerminal() : out.Open()) || !err.Open())
+            return false;
+        child = std::make_unique<CChildProcess>(g_strPerl, QStringList{script});
+        child->SetRedirection(&in, &out, &err);
+        if (!child->Start())
+            return false;
+        wnd = std::make_unique<COutputWindowDlg>();
+        wnd->m_pProcess = child.get();
+        wnd->m_pStdIn = &in;
+        wnd->m_pStdOut = &out;
+        wnd->m_pStdErr = &err;
+        child->m_pListener = wnd.get();
+        wnd->OnInitDialog();
+        wnd->show();
+        if (!child->Resume())
+            return false;
+        child->StartWaiter();
+        return true;
+    }
+    bool WaitOver()
+    {
+        QSignalSpy spy(wnd.get(), &COutputWindowDlg::RunOver);
+        return wnd->IsRunOver() || spy.wait(600000);
+    }
+    ~CWindowRun()
+    {
+        if (wnd)
+            wnd->OnClose();
+        child.reset();
+        wnd.reset();
+    }
+};
+
+double Seconds(const QElapsedTimer &t)
+{
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+double RunToNull(const QString &script)
+{
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    p.start(g_strPerl, {script});
+    p.waitForFinished(-1);
+    return Seconds(t);
+}
+
+// The same output shown by xterm on a virtual display; negative when there is none.
+double RunInXterm(const QString &script)
+{
+    QString xterm = QStandardPaths::findExecutable(QStringLiteral("xterm"));
+    QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (xterm.isEmpty() || xvfb.isEmpty())
+        return -1;
+    QString display = QStringLiteral(":%1").arg(90 + (QCoreApplication::applicationPid() % 100));
+    QProcess server;
+    server.start(xvfb, {display, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                        QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    if (!server.waitForStarted())
+        return -1;
+    QThread::msleep(1000);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    QProcess term;
+    term.setProcessEnvironment(env);
+    QElapsedTimer t;
+    t.start();
+    term.start(xterm, {QStringLiteral("-e"), g_strPerl, script});
+    bool ok = term.waitForFinished(600000) && term.exitCode() == 0;
+    double s = Seconds(t);
+    server.terminate();
+    server.waitForFinished();
+    return ok ? s : -1;
+}
+
+long ResidentKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    g_strPerl = QStandardPaths::findExecutable(QStringLiteral("perl"));
+    if (g_strPerl.isEmpty()) {
+        std::printf("perl not found\n");
+        return 1;
+    }
+    QTemporaryDir dir;
+
+    // Throughput: 250,000 lines of 80 bytes.
+    const double mb = 250000.0 * 80 / 1e6;
+    QString flood = WriteScript(dir, QStringLiteral("flood.pl"),
+                                "my $l = 'x' x 70; for my $i (1..250000) { printf \"%08d %s\\n\", $i, $l; }\n");
+    double tWindow;
+    qint64 shown;
+    {
+        CWindowRun run;
+        QElapsedTimer t;
+        t.start();
+        if (!run.Start(flood) || !run.WaitOver()) {
+            std::printf("the run failed\n");
+            return 1;
+        }
+        tWindow = Seconds(t);
+        shown = run.wnd->StdOutPane()->TextBytes().size();
+        std::printf("output_window_rss_after_20MB: %.1f MB (limit 300 MB)\n", ResidentKb() / 1024.0);
+    }
+    double tPipe;
+    {
+        CWindowRun run;
+        QElapsedTimer t;
+        t.start();
+        if (!run.Start(flood, false) || !run.WaitOver())
+            return 1;
+        tPipe = Seconds(t);
+    }
+    double tNull = RunToNull(flood);
+    std::printf("output_window_throughput_on_pipe: %.1f MB/s (%.2f x baseline /dev/null at %.1f MB/s)\n", mb / tPipe,
+                tNull / tPipe, mb / tNull);
+    std::printf("output_window_throughput: %.1f MB/s (%.2f x baseline /dev/null at %.1f MB/s; %lld bytes shown)\n",
+                mb / tWindow, tNull / tWindow, mb / tNull, shown);
+    double tXterm = RunInXterm(flood);
+    if (tXterm > 0)
+        std::printf("output_window_vs_xterm: %.1f MB/s (%.2f x baseline xterm at %.1f MB/s)\n", mb / tWindow,
+                    tXterm / tWindow, mb / tXterm);
+    else
+        std::printf("output_window_vs_xterm: skipped (no xterm or Xvfb)\n");
+
+    // Latency: a line every 100 ms carrying the time it was written.
+    QString ticks = WriteScript(dir, QStringLiteral("ticks.pl"),
+                                "use Time::HiRes qw(time sleep); for (1..40) { printf \"%.6f\\n\", time; sleep 0.1; }\n");
+    std::vector<double> delays;
+    {
+        CWindowRun run;
+        QByteArray seen;
+        if (!run.Start(ticks))
+            return 1;
+        COutputPane *pane = run.wnd->StdOutPane();
+        QObject::connect(pane, &COutputPane::Appended, pane, [&] {
+            struct timespec ts;
+            clock_gettime(CLOCK_REALTIME, &ts);
+            double now = double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+            QByteArray text = pane->TextBytes();
+            QByteArray fresh = text.mid(seen.size());
+            seen = text;
+            for (const QByteArray &line : fresh.split('\n'))
+                if (!line.isEmpty())
+                    delays.push_back((now - line.toDouble()) * 1000.0);
+        });
+        run.WaitOver();
+    }
+    std::sort(delays.begin(), delays.end());
+    if (!delays.empty())
+        std::printf("output_window_line_latency_median: %.2f ms (%.3f x baseline 200 ms poll; max %.2f ms over %zu lines)\n",
+                    delays[delays.size() / 2], delays[delays.size() / 2] / 200.0, delays.back(), delays.size());
+    return 0;
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include <sys/types.h>
+
+class CProcessListener;
+class CRedirectPipe;
+
+// One child program, started from an argument list (never through a shell) in a
+// session and process group of its own, so that it has no controlling terminal and
+// Kill reaches everything it started. Start leaves it suspended: its program does not
+// run before Resume.
+class CChildProcess
+{
+public:
+    // The exit code while the child runs.
+    static constexpr long kStillActive = 259;
+    // The exit code when the child's state cannot be known.
+    static constexpr long kUnknown = -99;
+
+    CChildProcess(const QString &strApplication, const QStringList &arguments);
+    virtual ~CChildProcess();
+    CChildProcess(const CChildProcess &) = delete;
+    CChildProcess &operator=(const CChildProcess &) = delete;
+
+    // Standard input, output and error of the child. Without it the child's streams
+    // are the null device.
+    void SetRedirection(CRedirectPipe *pStdIn, CRedirectPipe *pStdOut, CRedirectPipe *pStdErr);
+    // Empty: the IDE's current folder.
+    void SetDirectory(const QString &strDirectory) { m_strDirectory = strDirectory; }
+    // Added to (or replacing in) the environment the child inherits.
+    void SetEnvironmentVariable(const QString &strName, const QString &strValue);
+
+    // Creates the child, suspended. False, with the reason in LastError(), when the
+    // program is missing or not executable or the system refuses.
+    bool Start();
+    // Lets the child run its program. False, with the reason, when it could not.
+    bool Resume();
+    // Watches the child on a thread of its own, which tells the listener exactly once
+    // when the child has ended.
+    void StartWaiter();
+
+    // kStillActive while the child runs; its exit status once it has exited;
+    // kUnknown when it was never started.
+    long GetExitCode() const;
+    // Ends the child and everything in its process group at once.
+    void Kill();
+    bool HasEnded() const { return m_bEnded; }
+    // The child ended by a signal: Kill's, or its own crash.
+    bool WasSignaled() const;
+    int TermSignal() const;
+    bool WasKilled() const { return m_bKillRequested && WasSignaled(); }
+
+    // The words the user sees for the end: "Process completed with exit code N." or
+    // that it was terminated.
+    QString EndDescription() const;
+
+    pid_t ProcessId() const { return m_pid; }
+    const QString &LastError() const { return m_strLastError; }
+    const QString &Application() const { return m_strApplication; }
+    const QStringList &Arguments() const { return m_arguments; }
+
+    CProcessListener *m_pListener = nullptr;
+
+    // The path of the program as it would run: a name without a separator is looked up
+    // on the PATH. Empty, with the reason, when it cannot run.
+    static QString ResolveProgram(const QString &strProgram, QString *pReason);
+
+private:
+    void WaiterThreadProc();
+    void ReapNow();
+
+    QString m_strApplication;
+    QStringList m_arguments;
+    QString m_strDirectory;
+    QStringList m_environment;
+    QString m_strLastError;
+
+    CRedirectPipe *m_pStdIn = nullptr;
+    CRedirectPipe *m_pStdOut = nullptr;
+    CRedirectPipe *m_pStdErr = nullptr;
+    bool m_bRedirect = false;
+
+    pid_t m_pid = -1;
+    int m_fdResume = -1;
+    int m_fdExecError = -1;
+    bool m_bResumed = false;
+
+    mutable std::mutex m_mutex;
+    std::atomic<bool> m_bEnded{false};
+    std::atomic<bool> m_bKillRequested{false};
+    std::atomic<int> m_nStatus{0};
+    std::thread m_waiter;
+};

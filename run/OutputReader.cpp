@@ -1,0 +1,135 @@
+#include "run/OutputReader.h"
+
+#include "framework/Trace.h"
+#include "run/RedirectPipe.h"
+
+#include <QSocketNotifier>
+
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+COutputReader::COutputReader(CRedirectPipe *pPipe, QObject *parent)
+    : QObject(parent)
+    , m_pPipe(pPipe)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &COutputReader::DeliverNow);
+    if (::pipe2(m_fdWake, O_CLOEXEC | O_NONBLOCK) == 0) {
+        m_pWakeNotifier = new QSocketNotifier(m_fdWake[0], QSocketNotifier::Read, this);
+        connect(m_pWakeNotifier, &QSocketNotifier::activated, this, [this] {
+            char drain[16];
+            while (::read(m_fdWake[0], drain, sizeof drain) > 0) {
+            }
+            Deliver();
+        });
+    }
+}
+
+COutputReader::~COutputReader()
+{
+    Stop();
+    delete m_pWakeNotifier;
+    for (int fd : m_fdWake)
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void COutputReader::Start()
+{
+    if (m_thread.joinable() || !m_pPipe || m_fdWake[1] < 0)
+        return;
+    m_bStop = false;
+    m_thread = std::thread([this] { ReaderThreadProc(); });
+}
+
+void COutputReader::Stop()
+{
+    m_bStop = true;
+    m_cvSpace.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+    m_timer.stop();
+}
+
+void COutputReader::ReaderThreadProc()
+{
+    std::vector<char> buffer(kReadSize);
+    while (!m_bStop) {
+        int n = m_pPipe->ReadAvailable(buffer.data(), unsigned(buffer.size()), kPollMs);
+        if (n == CRedirectPipe::kEnd) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bEnd = true;
+            Post();
+            break;
+        }
+        if (n == 0)
+            continue;
+        // Whatever else is already waiting goes along in the same batch.
+        bool bEnd = false;
+        while (n < kReadSize) {
+            int more = m_pPipe->ReadAvailable(buffer.data() + n, unsigned(kReadSize - n), 0);
+            if (more == CRedirectPipe::kEnd)
+                bEnd = true;
+            if (more <= 0)
+                break;
+            n += more;
+        }
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_cvSpace.wait(lock, [this] { return m_baBuffer.size() < kMaxBuffered || m_bStop; });
+        if (m_bStop)
+            break;
+        m_baBuffer.append(buffer.data(), n);
+        if (bEnd)
+            m_bEnd = true;
+        Post();
+        if (bEnd)
+            break;
+    }
+    TRACE("Reading stream over ! %d", int(m_bStop.load()));
+}
+
+// Called with the mutex held.
+void COutputReader::Post()
+{
+    if (m_bPosted)
+        return;
+    m_bPosted = true;
+    char c = 1;
+    ssize_t ignored = ::write(m_fdWake[1], &c, 1);
+    (void)ignored;
+}
+
+void COutputReader::Deliver()
+{
+    if (m_sinceDelivery.isValid()) {
+        qint64 elapsed = m_sinceDelivery.elapsed();
+        if (elapsed < kBatchIntervalMs) {
+            if (!m_timer.isActive())
+                m_timer.start(int(kBatchIntervalMs - elapsed));
+            return;
+        }
+    }
+    DeliverNow();
+}
+
+void COutputReader::DeliverNow()
+{
+    QByteArray data;
+    bool bEnd;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        data.swap(m_baBuffer);
+        m_bPosted = false;
+        bEnd = m_bEnd;
+    }
+    m_cvSpace.notify_all();
+    m_sinceDelivery.restart();
+    if (!data.isEmpty())
+        emit OutputReceived(data);
+    if (bEnd && !m_bFinished) {
+        m_bFinished = true;
+        emit Finished();
+    }
+}

@@ -1,0 +1,244 @@
+#include "run/OutputWindowDlg.h"
+
+#include "framework/CommandIds.h"
+#include "framework/DialogUnits.h"
+#include "framework/MessageBox.h"
+#include "run/ChildProcess.h"
+#include "run/OutputPane.h"
+#include "run/OutputReader.h"
+#include "run/RedirectPipe.h"
+#include "run/ScriptInputsDlg.h"
+#include "run/SendInputDlg.h"
+
+#include <QEvent>
+#include <QSocketNotifier>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QVBoxLayout>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+COutputWindowDlg::COutputWindowDlg(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("OutputWindowDlg"));
+    setWindowTitle(QStringLiteral("Output Window"));
+    setSizeGripEnabled(true);
+    setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+
+    m_pMenuBar = new QMenuBar(this);
+    QMenu *options = m_pMenuBar->addMenu(QStringLiteral("&Options"));
+    options->setObjectName(QStringLiteral("menu_Options"));
+    auto add = [this, options](int nId, const QString &text, void (COutputWindowDlg::*handler)()) {
+        QAction *a = options->addAction(text);
+        a->setObjectName(QStringLiteral("action_%1").arg(nId));
+        connect(a, &QAction::triggered, this, handler);
+    };
+    add(Cmd::ID_OUTPUT_FONT, QStringLiteral("&Font"), &COutputWindowDlg::OnFont);
+    add(Cmd::ID_OUTPUT_VIEW_INPUTS, QStringLiteral("View &Inputs"), &COutputWindowDlg::OnViewInputs);
+    add(Cmd::ID_OUTPUT_SEND_INPUT, QStringLiteral("&Send Input"), &COutputWindowDlg::OnSendInput);
+    add(Cmd::ID_OUTPUT_REFRESH, QStringLiteral("&Refresh"), &COutputWindowDlg::OnRefresh);
+    options->addSeparator();
+    add(Cmd::ID_OUTPUT_CLOSE, QStringLiteral("&Close"), &COutputWindowDlg::OnClose);
+
+    m_pClient = new QWidget(this);
+    m_pClient->setObjectName(QStringLiteral("Client"));
+    m_pClient->installEventFilter(this);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(m_pMenuBar);
+    layout->addWidget(m_pClient);
+
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    m_pEditStdOut = new COutputPane(m_pClient);
+    m_pEditStdOut->setObjectName(QStringLiteral("edit_1005"));
+    m_pEditStdOut->setToolTip(QStringLiteral("Standard output of the process."));
+    m_pEditStdOut->SetPaneFont(fixed);
+    m_pEditStdErr = new COutputPane(m_pClient);
+    m_pEditStdErr->setObjectName(QStringLiteral("edit_1006"));
+    m_pEditStdErr->setToolTip(QStringLiteral("Standard error output of the process."));
+    m_pEditStdErr->SetPaneFont(fixed);
+    m_pEditStatus = new QLineEdit(m_pClient);
+    m_pEditStatus->setObjectName(QStringLiteral("edit_1066"));
+    m_pEditStatus->setReadOnly(true);
+    m_pEditStatus->setToolTip(QStringLiteral("Message describing the status of the process."));
+
+    CDialogUnits du(this);
+    m_pEditStdOut->setGeometry(du.Rect(7, 7, 314, 126));
+    m_pEditStdErr->setGeometry(du.Rect(7, 140, 314, 77));
+    m_pEditStatus->setGeometry(du.Rect(7, 225, 314, 14));
+    resize(du.X(328), du.Y(246) + m_pMenuBar->sizeHint().height());
+
+    m_pDlgInputs = new CScriptInputsDlg(this);
+    m_pDlgSend = new CSendInputDlg(this);
+
+    if (::pipe2(m_fdEnded, O_CLOEXEC | O_NONBLOCK) == 0) {
+        m_pEndedNotifier = new QSocketNotifier(m_fdEnded[0], QSocketNotifier::Read, this);
+        connect(m_pEndedNotifier, &QSocketNotifier::activated, this, [this] {
+            char drain[16];
+            while (::read(m_fdEnded[0], drain, sizeof drain) > 0) {
+            }
+            OnChildEnded();
+        });
+    }
+}
+
+COutputWindowDlg::~COutputWindowDlg()
+{
+    StopReaders();
+    delete m_pEndedNotifier;
+    for (int fd : m_fdEnded)
+        if (fd >= 0)
+            ::close(fd);
+}
+
+COutputWindowDlg::Layout COutputWindowDlg::LayoutFor(int cx, int cy)
+{
+    int h = cy - 24;
+    Layout l;
+    l.stdOut = QRect(1, h / 40, cx - 1, h * 25 / 40);
+    l.stdErr = QRect(1, h * 26 / 40 + 2, cx - 1, h * 14 / 40);
+    l.status = QRect(1, cy - 22, cx - 1, 20);
+    return l;
+}
+
+bool COutputWindowDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_pClient && event->type() == QEvent::Resize && m_pClient->isVisible()) {
+        Layout l = LayoutFor(m_pClient->width(), m_pClient->height());
+        m_pEditStdOut->setGeometry(l.stdOut);
+        m_pEditStdErr->setGeometry(l.stdErr);
+        m_pEditStatus->setGeometry(l.status);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void COutputWindowDlg::OnInitDialog()
+{
+    if (m_bReady)
+        return;
+    if (m_pStdOut) {
+        m_pStdOutReader = new COutputReader(m_pStdOut, this);
+        connect(m_pStdOutReader, &COutputReader::OutputReceived, m_pEditStdOut, &COutputPane::AppendBytes);
+        connect(m_pStdOutReader, &COutputReader::Finished, this, &COutputWindowDlg::CheckRunOver);
+        m_pStdOutReader->Start();
+    }
+    if (m_pStdErr) {
+        m_pStdErrReader = new COutputReader(m_pStdErr, this);
+        connect(m_pStdErrReader, &COutputReader::OutputReceived, m_pEditStdErr, &COutputPane::AppendBytes);
+        connect(m_pStdErrReader, &COutputReader::Finished, this, &COutputWindowDlg::CheckRunOver);
+        m_pStdErrReader->Start();
+    }
+    m_bReady = true;
+    // A child may have ended before the window was ready; its end is shown all the same.
+    if (m_pProcess && m_pProcess->HasEnded())
+        QMetaObject::invokeMethod(this, &COutputWindowDlg::OnChildEnded, Qt::QueuedConnection);
+}
+
+int COutputWindowDlg::DoModal()
+{
+    OnInitDialog();
+    show();
+    // The Send Input dialog opens with its top-left corner at the centre of this window.
+    QRect r = frameGeometry();
+    m_pDlgSend->move(r.left() + r.width() / 2, r.top() + r.height() / 2);
+    return exec();
+}
+
+void COutputWindowDlg::OnProcessEnded()
+{
+    char c = 1;
+    ssize_t ignored = ::write(m_fdEnded[1], &c, 1);
+    (void)ignored;
+}
+
+void COutputWindowDlg::OnChildEnded()
+{
+    if (m_bEnded || !m_pProcess)
+        return;
+    m_bEnded = true;
+    m_pEditStatus->setText(m_pEditStatus->text() + m_pProcess->EndDescription());
+    CheckRunOver();
+}
+
+bool COutputWindowDlg::IsRunOver() const
+{
+    return m_bEnded && (!m_pStdOutReader || m_pStdOutReader->IsFinished())
+        && (!m_pStdErrReader || m_pStdErrReader->IsFinished());
+}
+
+void COutputWindowDlg::CheckRunOver()
+{
+    if (IsRunOver())
+        emit RunOver();
+}
+
+void COutputWindowDlg::OnFont()
+{
+    QFont start = m_bFontChosen ? m_font : m_pEditStdOut->font();
+    bool ok = false;
+    QFont chosen = QFontDialog::getFont(&ok, start, this);
+    if (!ok)
+        return;
+    m_font = chosen;
+    m_bFontChosen = true;
+    m_pEditStdOut->SetPaneFont(m_font);
+    m_pEditStdErr->SetPaneFont(m_font);
+}
+
+void COutputWindowDlg::OnViewInputs()
+{
+    m_pDlgInputs->m_bViewMode = true;
+    m_pDlgInputs->exec();
+}
+
+void COutputWindowDlg::OnSendInput()
+{
+    if (m_pProcess && m_pProcess->GetExitCode() == CChildProcess::kStillActive) {
+        m_pDlgSend->m_pStdIn = m_pStdIn;
+        m_pDlgSend->show();
+        m_pDlgSend->raise();
+        m_pDlgSend->activateWindow();
+    } else {
+        AfxMessageBox(this, QStringLiteral("Completed script cannot receive inputs."), QMessageBox::Ok,
+                      QMessageBox::Critical);
+    }
+}
+
+void COutputWindowDlg::OnRefresh()
+{
+    if (m_pProcess)
+        m_pEditStatus->setText(m_pProcess->EndDescription());
+}
+
+void COutputWindowDlg::OnClose()
+{
+    if (m_bClosing)
+        return;
+    m_bClosing = true;
+    m_pDlgSend->hide();
+    // A child that still runs is ended with everything it started; one that has ended
+    // may have left programs behind that still hold its streams.
+    if (m_pProcess)
+        m_pProcess->Kill();
+    StopReaders();
+    QDialog::accept();
+}
+
+void COutputWindowDlg::reject()
+{
+    OnClose();
+}
+
+void COutputWindowDlg::StopReaders()
+{
+    if (m_pStdOutReader)
+        m_pStdOutReader->Stop();
+    if (m_pStdErrReader)
+        m_pStdErrReader->Stop();
+}

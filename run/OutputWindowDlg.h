@@ -1,0 +1,94 @@
+#pragma once
+
+#include "run/ProcessListener.h"
+
+#include <QByteArray>
+#include <QDialog>
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+class CChildProcess;
+class COutputPane;
+class COutputReader;
+class CRedirectPipe;
+class CScriptInputsDlg;
+class CSendInputDlg;
+class QLineEdit;
+class QMenuBar;
+class QSocketNotifier;
+
+// The window in which a local run is watched: the child's standard output and error
+// live in two panes, the status line tells the end. Closing it, in any way, ends a
+// child that still runs.
+class COutputWindowDlg : public QDialog, public CProcessListener
+{
+    Q_OBJECT
+
+public:
+    explicit COutputWindowDlg(QWidget *parent = nullptr);
+    ~COutputWindowDlg() override;
+
+    // Starts reading the pipes and prepares the Send Input dialog; DoModal calls it.
+    void OnInitDialog();
+    int DoModal();
+
+    // Waiter thread.
+    void OnProcessEnded() override;
+
+    void OnFont();
+    void OnViewInputs();
+    void OnSendInput();
+    void OnRefresh();
+    void OnClose();
+
+    // Where the panes and the status line go for a client area of this size.
+    struct Layout
+    {
+        QRect stdOut;
+        QRect stdErr;
+        QRect status;
+    };
+    static Layout LayoutFor(int cx, int cy);
+
+    CChildProcess *m_pProcess = nullptr;
+    CRedirectPipe *m_pStdIn = nullptr;
+    CRedirectPipe *m_pStdOut = nullptr;
+    CRedirectPipe *m_pStdErr = nullptr;
+    CScriptInputsDlg *m_pDlgInputs;
+    CSendInputDlg *m_pDlgSend;
+
+    COutputPane *StdOutPane() const { return m_pEditStdOut; }
+    COutputPane *StdErrPane() const { return m_pEditStdErr; }
+    QLineEdit *StatusLine() const { return m_pEditStatus; }
+    // Both streams have been read to their end and the child has ended.
+    bool IsRunOver() const;
+
+signals:
+    void RunOver();
+
+protected:
+    void reject() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void OnChildEnded();
+    void CheckRunOver();
+    void StopReaders();
+
+    QWidget *m_pClient;
+    QMenuBar *m_pMenuBar;
+    COutputPane *m_pEditStdOut;
+    COutputPane *m_pEditStdErr;
+    QLineEdit *m_pEditStatus;
+    COutputReader *m_pStdOutReader = nullptr;
+    COutputReader *m_pStdErrReader = nullptr;
+    // The waiter thread tells the GUI thread of the end through this pipe.
+    int m_fdEnded[2] = {-1, -1};
+    QSocketNotifier *m_pEndedNotifier = nullptr;
+    QFont m_font;
+    bool m_bFontChosen = false;
+    bool m_bReady = false;
+    bool m_bEnded = false;
+    bool m_bClosing = false;
+};

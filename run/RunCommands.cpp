@@ -1,0 +1,169 @@
+#include "run/RunCommands.h"
+
+#include "app/KestrelApp.h"
+#include "app/KestrelDoc.h"
+#include "app/Settings.h"
+#include "editor/KestrelView.h"
+#include "framework/CommandIds.h"
+#include "framework/MessageBox.h"
+#include "run/ChildProcess.h"
+#include "run/ConsoleWindow.h"
+#include "run/OutputWindowDlg.h"
+#include "run/RedirectPipe.h"
+#include "run/ScriptInputsDlg.h"
+#include "run/SendInputDlg.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+
+#include <memory>
+
+void CRunCommands::Register(CKestrelView *pView)
+{
+    CCommandMap &map = pView->Commands();
+    map.On(Cmd::ID_SCRIPT_RUN, [pView] { OnRun(pView); });
+    map.On(Cmd::ID_SCRIPT_COMPILE, [pView] { OnCompile(pView); });
+    map.On(Cmd::ID_SCRIPT_DEBUG, [pView] { OnDebug(pView); });
+    map.On(Cmd::ID_SCRIPT_SPECIFY_INPUTS, [pView] { OnSpecifyInputs(pView); });
+}
+
+QString CRunCommands::RunHoldPath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("runhold"));
+}
+
+void CRunCommands::FeedStdIn(CRunCommandLine::Kind kind, CRedirectPipe &stdIn, const QString &strInputs,
+                             const QString &strMethod)
+{
+    QByteArray text = strInputs.toLocal8Bit();
+    switch (kind) {
+    case CRunCommandLine::Kind::Run:
+        if (strMethod.isEmpty() || strMethod == QLatin1String("POST"))
+            stdIn.Write(text);
+        if (strMethod == QLatin1String("POST") || strMethod == QLatin1String("GET"))
+            stdIn.Close();
+        break;
+    case CRunCommandLine::Kind::Compile:
+        stdIn.Write(text);
+        stdIn.Flush();
+        stdIn.Close();
+        break;
+    case CRunCommandLine::Kind::Debug:
+        stdIn.Write(text);
+        stdIn.Flush();
+        break;
+    }
+}
+
+namespace {
+
+bool SaveFirst(CKestrelView *pView)
+{
+    CKestrelDoc *pDoc = pView->GetDocument();
+    return pDoc && pDoc->SaveScript() && !pDoc->GetPathName().isEmpty();
+}
+
+CRunCommandLine Compose(CKestrelView *pView, CRunCommandLine::Kind kind)
+{
+    CKestrelDoc *pDoc = pView->GetDocument();
+    return CRunCommandLine::Compose(kind, pDoc->GetPathName(), pDoc->GetTitle(), g_settings,
+                                    CRunCommands::RunHoldPath());
+}
+
+void RunCommand(CKestrelView *pView, CRunCommandLine::Kind kind, const QString &strFailure)
+{
+    CRunCommandLine cl = Compose(pView, kind);
+    QWidget *parent = pView->window();
+    if (cl.bConsole) {
+        CRunCommands::RunInConsole(parent, cl);
+        return;
+    }
+    CScriptInputsDlg &inputs = *pView->m_dlgScriptInputs;
+    CRunCommands::RunPiped(parent, kind, cl, inputs.m_strInputs, inputs.m_strMethod, strFailure);
+}
+
+} // namespace
+
+void CRunCommands::OnRun(CKestrelView *pView)
+{
+    if (!SaveFirst(pView))
+        return;
+    RunCommand(pView, CRunCommandLine::Kind::Run, QStringLiteral("Could not run "));
+}
+
+void CRunCommands::OnCompile(CKestrelView *pView)
+{
+    if (!SaveFirst(pView))
+        return;
+    RunCommand(pView, CRunCommandLine::Kind::Compile, QStringLiteral("Could not compile "));
+}
+
+void CRunCommands::OnDebug(CKestrelView *pView)
+{
+    if (!SaveFirst(pView))
+        return;
+    AfxMessageBox(pView->window(), QStringLiteral("The Debugger option is not fully Implemented in Kestrel Yet !"),
+                  QMessageBox::Ok, QMessageBox::Information);
+    RunCommand(pView, CRunCommandLine::Kind::Debug, QStringLiteral("Could not start debugging : "));
+}
+
+void CRunCommands::OnSpecifyInputs(CKestrelView *pView)
+{
+    pView->m_dlgScriptInputs->m_bViewMode = false;
+    pView->m_dlgScriptInputs->exec();
+}
+
+void CRunCommands::RunInConsole(QWidget *parent, const CRunCommandLine &cl)
+{
+    QString strError;
+    if (!CConsoleWindow::RunAndWait(QStringList{cl.strProgram} + cl.arguments, cl.strDirectory, &strError))
+        AfxMessageBox(parent, QStringLiteral("Could not run ") + cl.Display() + QStringLiteral("\n\n") + strError);
+}
+
+void CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const CRunCommandLine &cl,
+                            const QString &strInputs,
+                            const QString &strMethod, const QString &strFailure)
+{
+    // Declared in this order so that they go in the reverse one: the child (its waiter
+    // joined) before the window that listens to it, the window (its readers joined)
+    // before the pipes they read.
+    CRedirectPipe stdIn, stdOut, stdErr;
+    std::unique_ptr<COutputWindowDlg> upWnd;
+    CChildProcess child(cl.strProgram, cl.arguments);
+
+    auto fail = [&](const QString &reason) {
+        AfxMessageBox(parent, strFailure + cl.Display() + QStringLiteral("\n\n") + reason);
+    };
+    // Standard output is a terminal, so that the child's lines come as it writes them
+    // rather than when its buffer fills; a pipe serves where no terminal can be had.
+    if (!stdIn.Open() || !(stdOut.OpenTerminal() || stdOut.Open()) || !stdErr.Open()) {
+        fail(QStringLiteral("The pipes for the standard streams could not be created."));
+        return;
+    }
+    child.SetRedirection(&stdIn, &stdOut, &stdErr);
+    child.SetDirectory(cl.strDirectory);
+    if (cl.bDebugger)
+        child.SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), QString::fromLatin1(kDebuggerOptions));
+    if (!child.Start()) {
+        fail(child.LastError());
+        return;
+    }
+    upWnd = std::make_unique<COutputWindowDlg>(parent);
+    upWnd->m_pProcess = &child;
+    upWnd->m_pStdIn = &stdIn;
+    upWnd->m_pStdOut = &stdOut;
+    upWnd->m_pStdErr = &stdErr;
+    child.m_pListener = upWnd.get();
+    if (!child.Resume()) {
+        child.m_pListener = nullptr;
+        upWnd.reset();
+        fail(child.LastError());
+        return;
+    }
+    FeedStdIn(kind, stdIn, strInputs, strMethod);
+    child.StartWaiter();
+    upWnd->m_pDlgInputs->m_strInputs = strInputs;
+    upWnd->m_pDlgInputs->m_bViewMode = true;
+    upWnd->DoModal();
+}

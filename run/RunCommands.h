@@ -1,0 +1,40 @@
+#pragma once
+
+#include "run/RunCommandLine.h"
+
+#include <QByteArray>
+#include <QString>
+
+class CKestrelView;
+class CRedirectPipe;
+class QWidget;
+
+// Run, Compile, Debug and Specify Inputs of the editor view.
+class CRunCommands
+{
+public:
+    static void Register(CKestrelView *pView);
+
+    static void OnRun(CKestrelView *pView);
+    static void OnCompile(CKestrelView *pView);
+    static void OnDebug(CKestrelView *pView);
+    static void OnSpecifyInputs(CKestrelView *pView);
+
+    // How the saved inputs reach the child's standard input when it starts.
+    static void FeedStdIn(CRunCommandLine::Kind kind, CRedirectPipe &stdIn, const QString &strInputs,
+                          const QString &strMethod);
+
+    // Runs the command line piped into an output window, modal over `parent`, and
+    // returns when the window has closed. A start failure is reported with the
+    // message's first words (strFailure) and the command line.
+    static void RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const CRunCommandLine &cl,
+                         const QString &strInputs,
+                         const QString &strMethod, const QString &strFailure);
+    // Runs runhold in a console window and waits until it closes.
+    static void RunInConsole(QWidget *parent, const CRunCommandLine &cl);
+
+    // The path of runhold beside the IDE.
+    static QString RunHoldPath();
+    // What a debug child gets in its environment: plain prompts, and an end with the program.
+    static constexpr const char *kDebuggerOptions = "ornaments= inhibit_exit=0";
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class CRedirectPipe;
+class QLineEdit;
+class QPushButton;
+
+// Writes lines typed by the user to a running child's standard input, or closes it.
+class CSendInputDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxLine = 256;
+
+    explicit CSendInputDlg(QWidget *parent = nullptr);
+
+    void accept() override;
+    void OnEof();
+
+    CRedirectPipe *m_pStdIn = nullptr;
+    QString m_strInput;
+
+private:
+    QLineEdit *m_pInput;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The command box of the FTP browser: the line is cut at single blanks into at most
+// five words; the first, upper-cased, is the command and the next two its arguments.
+struct CFtpCommandLine
+{
+    QString m_strCommand;
+    QString m_strArg1;
+    QString m_strArg2;
+
+    static CFtpCommandLine Split(const QString &strLine);
+    // All five words as cut, before the command is upper-cased.
+    static QStringList Words(const QString &strLine);
+};
+
+// Server replies as the control connection delivers them, line by line.
+class CFtpReply
+{
+public:
+    // The reply code of a line ("550 No such file" gives 550), 0 for a line that
+    // starts no reply.
+    static int Code(const QByteArray &line);
+    // The last complete reply among the lines: its code and its text with the line
+    // ends taken off (a multi-line reply joined with "\n"). Code 0 when there is none.
+    static int LastReply(const QList<QByteArray> &lines, QString *pstrText = nullptr);
+    // The folder in a 257 reply: "257 "/a ""b""" is created" gives /a "b.
+    static bool ParsePwd(const QByteArray &reply, QString &strDir);
+};
