@@ -47,7 +47,9 @@ CFtpResult CFtpTransfer::LoadToFile(CFtpConnection &connection, const QString &s
     if (!CFtpConnection::IsPlainFileName(strName))
         return CFtpResult::Fail(QStringLiteral("The name \"%1\" is not a plain file name on the server.").arg(strName));
     QSaveFile file(strLocalPath);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: QSaveFile's own buffer is flushed at commit without noticing a
+    // failed write, and a full disk would then leave an empty file reported as loaded.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return CFtpResult::Fail(QStringLiteral("Cannot write file %1:\n%2.")
                                     .arg(QDir::toNativeSeparators(strLocalPath), file.errorString()));
     CFtpResult result;

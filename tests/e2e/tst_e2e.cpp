@@ -3,11 +3,17 @@
 #include "ScreenImage.h"
 #include "XDesktop.h"
 
+#include <QClipboard>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
 #include <QtTest>
 
 #include <memory>
@@ -113,7 +119,9 @@ private slots:
 
     void firstStart();
     void typeScriptWithAids();
+    void runCompileDebug();
     void optionsTabSizeAndFont();
+    void bytelensDumpsCompiledClass();
 
     void saveFails_data();
     void saveFails();
@@ -133,6 +141,17 @@ private:
     QString WaitForMessageBox();
     void TypeLine(const QString &text, bool bReturn = true);
     int ListRows(const QString &strDialog);
+    // What the X clipboard holds, read by this program started again on the display.
+    QString Clipboard() const;
+    // Clicks into a text box of the window, selects all of it and copies it.
+    QString CopyTextAt(const QString &strWindow, const QPoint &ptInWindow);
+    struct COutputPanes
+    {
+        QString strOut, strErr, strStatus;
+    };
+    // The three boxes of the output window, read once the status says the run is over.
+    bool WaitForRunEnd(const QString &strWindow, COutputPanes &panes);
+    void CloseOutputWindow(const QString &strWindow);
 
     QTemporaryDir m_root;
     std::unique_ptr<CXDesktop> m_desktop;
@@ -272,6 +291,61 @@ bool TestEndToEnd::EnsureSessionSettings()
     return WriteFile(SettingsPath(), cfg);
 }
 
+QString TestEndToEnd::Clipboard() const
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("DISPLAY"), m_desktop->Display());
+    p.setProcessEnvironment(env);
+    p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--print-clipboard")});
+    p.waitForFinished(20000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString TestEndToEnd::CopyTextAt(const QString &strWindow, const QPoint &ptInWindow)
+{
+    m_desktop->Focus(strWindow);
+    m_desktop->Click(m_desktop->Geometry(strWindow).topLeft() + ptInWindow);
+    m_desktop->Key(QStringLiteral("ctrl+a ctrl+c"));
+    QThread::msleep(100);
+    return Clipboard();
+}
+
+// The output window holds the output pane over the error pane, and the status line
+// at its foot, below its menu bar.
+bool TestEndToEnd::WaitForRunEnd(const QString &strWindow, COutputPanes &panes)
+{
+    QRect r = m_desktop->Geometry(strWindow);
+    const int menu = 24;
+    const int client = r.height() - menu;
+    const int h = client - 24;
+    const QPoint out(r.width() / 2, menu + h * 13 / 40);
+    const QPoint err(r.width() / 2, menu + h * 33 / 40);
+    const QPoint status(r.width() / 2, r.height() - 25);
+    QDeadlineTimer deadline(60000);
+    do {
+        panes.strStatus = CopyTextAt(strWindow, status);
+        if (panes.strStatus.startsWith(QLatin1String("Process ")))
+            break;
+        QThread::msleep(300);
+    } while (!deadline.hasExpired());
+    if (!panes.strStatus.startsWith(QLatin1String("Process ")))
+        return false;
+    panes.strOut = CopyTextAt(strWindow, out);
+    panes.strErr = CopyTextAt(strWindow, err);
+    return true;
+}
+
+void TestEndToEnd::CloseOutputWindow(const QString &strWindow)
+{
+    m_desktop->Focus(strWindow);
+    m_desktop->Key(QStringLiteral("alt+o"));
+    QThread::msleep(300);
+    m_desktop->Key(QStringLiteral("c"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Output Window")));
+}
+
 // 1. A fresh program folder with no Kestrel.cfg: the window, its toolbars and status
 // pane, a new script holding only "#!", and the settings at their defaults.
 void TestEndToEnd::firstStart()
@@ -356,7 +430,6 @@ void TestEndToEnd::typeScriptWithAids()
     m_desktop->Type(QStringLiteral("my $count = 0;"));
     m_desktop->Key(QStringLiteral("Tab"));
     TypeLine(QStringLiteral("# start"));
-    TypeLine(QStringLiteral("my $line = <STDIN>;"));
     TypeLine(QStringLiteral("while ($count < 3) {"));
     m_desktop->Type(QStringLiteral("$count"));
     m_desktop->Click(plusAssign.center());
@@ -367,6 +440,7 @@ void TestEndToEnd::typeScriptWithAids()
     // blanks before it are taken back.
     m_desktop->Type(QStringLiteral("}"));
     m_desktop->Key(QStringLiteral("Home BackSpace BackSpace BackSpace BackSpace End Return"));
+    TypeLine(QStringLiteral("my $line = <STDIN>;"));
     m_desktop->Click(ifTemplate.center());
     m_kestrel->FocusMain();
     m_desktop->Key(QStringLiteral("Up Up Up Up End Left Left Left"));
@@ -400,11 +474,11 @@ void TestEndToEnd::typeScriptWithAids()
     m_baScript = "#!/usr/bin/perl\n"
                  "use strict;\n"
                  "my $count = 0;    # start\n"
-                 "my $line = <STDIN>;\n"
                  "while ($count < 3) {\n"
                  "    $count += 1;\n"
                  "    print \"n=$count\\n\";\n"
                  "}\n"
+                 "my $line = <STDIN>;\n"
                  "\tif ( defined $line) {\n"
                  "\t    print \"got $line\";\n"
                  "\t}\n"
@@ -416,6 +490,78 @@ void TestEndToEnd::typeScriptWithAids()
     QTRY_COMPARE(ReadFile(m_strScriptPath), m_baScript);
     QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^count\\.pl - Kestrel$")));
     m_desktop->Shot(QStringLiteral("02-saved"));
+}
+
+// 3. Inputs with method POST, then Run: the answer to the input in the output pane, the
+// warning in the error pane, the exit code in the status line. Compile says the syntax
+// is OK; Debug steps twice and quits through Send Input.
+void TestEndToEnd::runCompileDebug()
+{
+    if (!m_kestrel->IsRunning() || m_strScriptPath.isEmpty())
+        QSKIP("needs the script typed and saved by the step before");
+    Menu(QStringLiteral("s"), QStringLiteral("i"));
+    QString inputs = m_desktop->WaitForWindow(QStringLiteral("^Specify Script Inputs"));
+    QVERIFY(!inputs.isEmpty());
+    m_desktop->Focus(inputs);
+    // The method box has the focus and keeps what is typed in upper case.
+    m_desktop->Type(QStringLiteral("post"));
+    m_desktop->Key(QStringLiteral("Tab"));
+    m_desktop->Type(QStringLiteral("Kestrel"));
+    m_desktop->Key(QStringLiteral("Return"));
+    m_desktop->Shot(QStringLiteral("03-inputs"));
+    m_desktop->Key(QStringLiteral("alt+s"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Specify Script Inputs")));
+
+    Menu(QStringLiteral("s"), QStringLiteral("r"));
+    QString output = m_desktop->WaitForWindow(QStringLiteral("^Output Window"));
+    QVERIFY(!output.isEmpty());
+    COutputPanes run;
+    QVERIFY(WaitForRunEnd(output, run));
+    m_desktop->Shot(QStringLiteral("03-run"));
+    QCOMPARE(run.strStatus, QStringLiteral("Process completed with exit code 3."));
+    QCOMPARE(run.strOut, QStringLiteral("n=1\nn=2\nn=3\ngot Kestrel\n"));
+    QCOMPARE(run.strErr, QStringLiteral("counted 3\n"));
+    CloseOutputWindow(output);
+    QCOMPARE(ReadFile(m_strScriptPath), m_baScript);
+
+    Menu(QStringLiteral("s"), QStringLiteral("c"));
+    output = m_desktop->WaitForWindow(QStringLiteral("^Output Window"));
+    QVERIFY(!output.isEmpty());
+    COutputPanes compile;
+    QVERIFY(WaitForRunEnd(output, compile));
+    m_desktop->Shot(QStringLiteral("03-compile"));
+    QCOMPARE(compile.strStatus, QStringLiteral("Process completed with exit code 0."));
+    QVERIFY2(compile.strErr.contains(QLatin1String("count.pl syntax OK")), qPrintable(compile.strErr));
+    CloseOutputWindow(output);
+
+    Menu(QStringLiteral("s"), QStringLiteral("d"));
+    QString box = WaitForMessageBox();
+    QVERIFY(!box.isEmpty());
+    m_desktop->Focus(box);
+    m_desktop->Key(QStringLiteral("Escape"));
+    output = m_desktop->WaitForWindow(QStringLiteral("^Output Window"));
+    QVERIFY(!output.isEmpty());
+    m_desktop->Focus(output);
+    m_desktop->Key(QStringLiteral("alt+o"));
+    QThread::msleep(300);
+    m_desktop->Key(QStringLiteral("s"));
+    QString send = m_desktop->WaitForWindow(QStringLiteral("^Send Input to Script"));
+    QVERIFY(!send.isEmpty());
+    m_desktop->Focus(send);
+    for (const char *command : {"n", "n", "q"}) {
+        m_desktop->Type(QLatin1String(command));
+        m_desktop->Key(QStringLiteral("Return"));
+        QThread::msleep(500);
+    }
+    m_desktop->Shot(QStringLiteral("03-debug"));
+    COutputPanes debug;
+    QVERIFY(WaitForRunEnd(output, debug));
+    QCOMPARE(debug.strStatus, QStringLiteral("Process completed with exit code 0."));
+    // The debugger shows the line it stops at: the first statement, then two steps on.
+    for (int line : {3, 4, 5})
+        QVERIFY2(debug.strErr.contains(QStringLiteral("count.pl:%1):").arg(line)), qPrintable(debug.strErr));
+    QVERIFY2(!debug.strErr.contains(QLatin1String("count.pl:6):")), qPrintable(debug.strErr));
+    CloseOutputWindow(output);
 }
 
 // 6. Options: a new tab size and font, OK; the file holds its thirty lines, the editor
@@ -495,6 +641,76 @@ void TestEndToEnd::optionsTabSizeAndFont()
     QString tabbed = QDir(m_strWorkDir).filePath(QStringLiteral("tabbed.pl"));
     QVERIFY(AnswerFileDialog(QStringLiteral("Save As"), tabbed));
     QTRY_COMPARE(ReadFile(tabbed), QByteArray("#!/usr/bin/perl\n      x"));
+}
+
+// 7. A Java source typed, saved and compiled from Kestrel; Bytelens dumps the class file
+// that the compiler made.
+void TestEndToEnd::bytelensDumpsCompiledClass()
+{
+    if (!m_kestrel->IsRunning()) {
+        QVERIFY(EnsureSessionSettings());
+        QString error = StartKestrel();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+n"));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^Untitled - Kestrel$")));
+    m_desktop->Key(QStringLiteral("ctrl+a BackSpace"));
+    TypeLine(QStringLiteral("public class Hello {"));
+    TypeLine(QStringLiteral("public static void main(String[] args) {"));
+    TypeLine(QStringLiteral("System.out.println(\"Hello from Java\");"));
+    m_desktop->Type(QStringLiteral("}"));
+    m_desktop->Key(QStringLiteral("Return"));
+    m_desktop->Type(QStringLiteral("}"));
+    QString source = QDir(m_strWorkDir).filePath(QStringLiteral("Hello.java"));
+    m_desktop->Key(QStringLiteral("ctrl+s"));
+    QVERIFY(AnswerFileDialog(QStringLiteral("Save As"), source));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^Hello\\.java")));
+
+    Menu(QStringLiteral("s"), QStringLiteral("c"));
+    QString output = m_desktop->WaitForWindow(QStringLiteral("^Output Window"));
+    QVERIFY(!output.isEmpty());
+    COutputPanes compile;
+    QVERIFY(WaitForRunEnd(output, compile));
+    QCOMPARE(compile.strStatus, QStringLiteral("Process completed with exit code 0."));
+    CloseOutputWindow(output);
+    const QString classFile = QDir(m_strWorkDir).filePath(QStringLiteral("Hello.class"));
+    const QByteArray bytes = ReadFile(classFile);
+    QVERIFY(bytes.startsWith("\xCA\xFE\xBA\xBE"));
+
+    // Bytelens as a user starts it from the program folder, with the class's name typed
+    // into its box and Dump pressed.
+    QProcess bytelens;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("DISPLAY"), m_desktop->Display());
+    env.insert(QStringLiteral("HOME"), Path(QStringLiteral("home")));
+    bytelens.setProcessEnvironment(env);
+    bytelens.setWorkingDirectory(m_strWorkDir);
+    bytelens.start(QDir(m_strProgramDir).filePath(QStringLiteral("bytelens")), QStringList());
+    QVERIFY(bytelens.waitForStarted(10000));
+    QString dlg = m_desktop->WaitForWindow(QStringLiteral("^Class Dumper"));
+    QVERIFY(!dlg.isEmpty());
+    m_desktop->Focus(dlg);
+    m_desktop->Type(classFile);
+    m_desktop->Key(QStringLiteral("Return"));
+    QThread::msleep(800);
+    m_desktop->Shot(QStringLiteral("07-bytelens"));
+    // Its listing, copied from the dialog, is the file's bytes.
+    QString listing = CopyTextAt(dlg, QPoint(m_desktop->Geometry(dlg).width() / 2, m_desktop->Geometry(dlg).height() * 2 / 3));
+    bytelens.kill();
+    bytelens.waitForFinished(5000);
+    QStringList rows = listing.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), (bytes.size() + 15) / 16);
+    QVERIFY2(rows.first().startsWith(QLatin1String("000000  CA FE BA BE")), qPrintable(rows.first()));
+
+    // The same listing as the command line prints it.
+    QProcess dump;
+    dump.start(QDir(m_strProgramDir).filePath(QStringLiteral("bytelens")), {QStringLiteral("--dump"), classFile});
+    QVERIFY(dump.waitForFinished(20000));
+    QCOMPARE(dump.exitCode(), 0);
+    QStringList printed = QString::fromLatin1(dump.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(printed, rows);
 }
 
 void TestEndToEnd::saveFails_data()
@@ -624,5 +840,17 @@ void TestEndToEnd::optionsSaveFails()
     QTRY_VERIFY(ReadFile(SettingsPath()).contains("TAB_SIZE=8\n"));
 }
 
-QTEST_GUILESS_MAIN(TestEndToEnd)
+int main(int argc, char *argv[])
+{
+    // Run again by the test itself to read the X clipboard on the test's display.
+    if (argc > 1 && qstrcmp(argv[1], "--print-clipboard") == 0) {
+        QGuiApplication app(argc, argv);
+        QTextStream(stdout) << QGuiApplication::clipboard()->text();
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    TestEndToEnd test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_e2e.moc"
