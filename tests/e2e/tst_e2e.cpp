@@ -1,4 +1,5 @@
 #include "Disk.h"
+#include "FixtureServer.h"
 #include "KestrelSession.h"
 #include "ScreenImage.h"
 #include "XDesktop.h"
@@ -6,6 +7,7 @@
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -120,6 +122,8 @@ private slots:
     void firstStart();
     void typeScriptWithAids();
     void runCompileDebug();
+    void putLoadPutBack();
+    void runOnServer();
     void optionsTabSizeAndFont();
     void bytelensDumpsCompiledClass();
 
@@ -153,7 +157,15 @@ private:
     bool WaitForRunEnd(const QString &strWindow, COutputPanes &panes);
     void CloseOutputWindow(const QString &strWindow);
 
+    bool StartFtpServer(QString *pError);
+    QString ServerDir() const { return Path(QStringLiteral("server")); }
+
     QTemporaryDir m_root;
+    QProcess m_ftpServer;
+    int m_nFtpPort = 0;
+    CFixtureServer m_telnetServer;
+    QString m_strTelnetUser;
+    QString m_strTelnetSkip;
     std::unique_ptr<CXDesktop> m_desktop;
     std::unique_ptr<CKestrelSession> m_kestrel;
     CSmallDisk m_programDisk;
@@ -189,6 +201,25 @@ void TestEndToEnd::initTestCase()
     QVERIFY2(error.isEmpty(), qPrintable(error));
     m_strWorkDir = Path(QStringLiteral("work"));
     QVERIFY(QDir().mkpath(m_strWorkDir));
+
+    // The servers on 127.0.0.1: FTP rooted at "/" so that its paths are the local ones,
+    // and the telnet server whose login lands in the same folder.
+    QVERIFY(QDir().mkpath(ServerDir()));
+    const QFile::Permissions open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                    | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QFile::setPermissions(m_root.path(), open);
+    QFile::setPermissions(ServerDir(), open);
+    QVERIFY2(StartFtpServer(&error), qPrintable(error));
+    if (::geteuid() != 0) {
+        m_strTelnetSkip = QStringLiteral("busybox telnetd needs root to start /bin/login for a user of the test's own");
+    } else {
+        m_strTelnetUser = QStringLiteral("ke2e%1").arg(::getpid());
+        QCOMPARE(QProcess::execute(QStringLiteral(KESTREL_FIXTURES_DIR "/telnet-user.sh"),
+                                   {QStringLiteral("add"), m_strTelnetUser, QStringLiteral("Kestrel-e2e-9")}),
+                 0);
+        if (!m_telnetServer.Start(QStringLiteral(KESTREL_FIXTURES_DIR "/telnet-server.sh")))
+            m_strTelnetSkip = QStringLiteral("busybox telnetd did not start (busybox-static has the applet)");
+    }
     m_kestrel = std::make_unique<CKestrelSession>(*m_desktop, m_strProgramDir, Path(QStringLiteral("home")),
                                                   QStringLiteral(KESTREL_E2E_SHOTS_DIR "/kestrel.log"));
     QFile::remove(QStringLiteral(KESTREL_E2E_SHOTS_DIR "/kestrel.log"));
@@ -199,6 +230,39 @@ void TestEndToEnd::cleanupTestCase()
     if (m_kestrel)
         m_kestrel->Kill();
     m_programDisk.Unmount();
+    m_telnetServer.Stop();
+    if (!m_strTelnetUser.isEmpty())
+        QProcess::execute(QStringLiteral(KESTREL_FIXTURES_DIR "/telnet-user.sh"), {QStringLiteral("remove"), m_strTelnetUser});
+    if (m_ftpServer.state() != QProcess::NotRunning) {
+        m_ftpServer.closeWriteChannel();
+        if (!m_ftpServer.waitForFinished(5000))
+            m_ftpServer.kill();
+        m_ftpServer.waitForFinished(5000);
+    }
+}
+
+bool TestEndToEnd::StartFtpServer(QString *pError)
+{
+    m_ftpServer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_ftpServer.start(QStringLiteral("/usr/bin/python3"),
+                      {QStringLiteral(KESTREL_FIXTURES_DIR "/ftp_server.py"), QStringLiteral("/"),
+                       QStringLiteral("kestrel"), QStringLiteral("ftp-e2e-pw")});
+    if (!m_ftpServer.waitForStarted(10000)) {
+        *pError = QStringLiteral("the FTP server did not start: ") + m_ftpServer.errorString();
+        return false;
+    }
+    QDeadlineTimer deadline(20000);
+    QByteArray out;
+    while (!out.contains('\n') && !deadline.hasExpired() && m_ftpServer.state() == QProcess::Running) {
+        m_ftpServer.waitForReadyRead(200);
+        out += m_ftpServer.readAllStandardOutput();
+    }
+    if (!out.startsWith("PORT ")) {
+        *pError = QStringLiteral("the FTP server named no port (python3-pyftpdlib is needed)");
+        return false;
+    }
+    m_nFtpPort = out.mid(5).trimmed().toInt();
+    return true;
 }
 
 QString TestEndToEnd::StartKestrel(const QStringList &args) { return m_kestrel->Start(m_strWorkDir, args); }
@@ -281,6 +345,16 @@ bool TestEndToEnd::EnsureSessionSettings()
                      "REMOTE_PERL_PRM=\n"
                      "RUN_IN_DOS_WINDOW=N\n"
                      "LOCAL_DIRECTORY=" + m_strWorkDir.toUtf8() + "\n"
+                     "FTP_HOST_NAME=127.0.0.1\n"
+                     "FTP_PORT_NUMBER=" + QByteArray::number(m_nFtpPort) + "\n"
+                     "FTP_USER_NAME=kestrel\n"
+                     "FTP_USER_PASS=ftp-e2e-pw\n"
+                     "REMOTE_DIRECTORY=" + ServerDir().toUtf8() + "\n"
+                     "SERVER_TYPE=telnet\n"
+                     "SERVER_HOST=127.0.0.1\n"
+                     "SERVER_PORT_NUMBER=" + QByteArray::number(m_telnetServer.Port()) + "\n"
+                     "SERVER_USER=" + m_strTelnetUser.toUtf8() + "\n"
+                     "SERVER_PASS=Kestrel-e2e-9\n"
                      "TAB_EXPAND=Y\n"
                      "TAB_SIZE=4\n"
                      "INDENT_SIZE=4\n"
@@ -562,6 +636,138 @@ void TestEndToEnd::runCompileDebug()
         QVERIFY2(debug.strErr.contains(QStringLiteral("count.pl:%1):").arg(line)), qPrintable(debug.strErr));
     QVERIFY2(!debug.strErr.contains(QLatin1String("count.pl:6):")), qPrintable(debug.strErr));
     CloseOutputWindow(output);
+}
+
+// 4. Put on server; a change in the editor; Load from server into the editor, which
+// gives back what was put; a change saved and put back where it was loaded from.
+void TestEndToEnd::putLoadPutBack()
+{
+    if (!m_kestrel->IsRunning() || m_strScriptPath.isEmpty())
+        QSKIP("needs the script typed and saved by the steps before");
+    const QString onServer = QDir(ServerDir()).filePath(QStringLiteral("count.pl"));
+
+    // "&Put on server" shares its letter with "&Print...": the letter selects, Return runs.
+    Menu(QStringLiteral("f"), QStringLiteral("p Return"));
+    QString login = m_desktop->WaitForWindow(QStringLiteral("^Server Login"));
+    QVERIFY(!login.isEmpty());
+    m_desktop->Focus(login);
+    m_desktop->Key(QStringLiteral("Return"));
+    QString browser = m_desktop->WaitForWindow(QStringLiteral("^Put on Server - count\\.pl"));
+    QVERIFY(!browser.isEmpty());
+    m_desktop->Focus(browser);
+    m_desktop->Shot(QStringLiteral("04-put"));
+    m_desktop->Key(QStringLiteral("alt+p"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Put on Server")));
+    QTRY_COMPARE_WITH_TIMEOUT(ReadFile(onServer), m_baScript, 20000);
+
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+End"));
+    m_desktop->Type(QStringLiteral("# changed here"));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^count\\.pl\\* - Kestrel$")));
+
+    Menu(QStringLiteral("f"), QStringLiteral("l"));
+    login = m_desktop->WaitForWindow(QStringLiteral("^Server Login"));
+    QVERIFY(!login.isEmpty());
+    m_desktop->Focus(login);
+    m_desktop->Key(QStringLiteral("Return"));
+    browser = m_desktop->WaitForWindow(QStringLiteral("^Load from [Ss]erver"));
+    QVERIFY(!browser.isEmpty());
+    m_desktop->Focus(browser);
+    // The file list takes the left of the dialog under the current folder.
+    QRect b = m_desktop->Geometry(browser);
+    m_desktop->Click(b.topLeft() + QPoint(b.width() / 3, b.height() * 2 / 3));
+    m_desktop->Type(QStringLiteral("count.pl"));
+    m_desktop->Shot(QStringLiteral("04-load"));
+    m_desktop->Key(QStringLiteral("alt+l"));
+    QString box = WaitForMessageBox();
+    QVERIFY(!box.isEmpty());
+    m_desktop->Shot(QStringLiteral("04-will-download"));
+    m_desktop->Focus(box);
+    m_desktop->Key(QStringLiteral("Return"));
+    // The changed text is not saved: the question about it is answered No.
+    QString question;
+    QTRY_VERIFY_WITH_TIMEOUT(!(question = WaitForMessageBox()).isEmpty() && question != box, 20000);
+    box = question;
+    m_desktop->Focus(box);
+    m_desktop->Shot(QStringLiteral("04-save-changes"));
+    m_desktop->Key(QStringLiteral("alt+n"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Kestrel$")));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Load from [Ss]erver")));
+    QCOMPARE(ReadFile(m_strScriptPath), m_baScript);
+    // The loaded text is the local folder's count.pl to be, not yet written.
+    const QString loaded = QDir(m_strWorkDir).filePath(QStringLiteral("count.pl"));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^count\\.pl")));
+    QVERIFY(!QFile::exists(loaded));
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+a ctrl+c"));
+    QCOMPARE(Clipboard().toUtf8(), m_baScript);
+
+    m_desktop->Key(QStringLiteral("ctrl+End"));
+    m_desktop->Type(QStringLiteral("print \"back\\n\";"));
+    m_desktop->Key(QStringLiteral("ctrl+s"));
+    const QByteArray changed = m_baScript + "print \"back\\n\";";
+    QTRY_COMPARE(ReadFile(loaded), changed);
+    Menu(QStringLiteral("f"), QStringLiteral("b"));
+    QTRY_COMPARE_WITH_TIMEOUT(ReadFile(onServer), changed, 20000);
+    m_desktop->Shot(QStringLiteral("04-put-back"));
+}
+
+// 5. Server Access: connect to the telnet server, log in; Run on Server runs the script
+// put there, which answers a line typed into the session window.
+void TestEndToEnd::runOnServer()
+{
+    if (!m_strTelnetSkip.isEmpty())
+        QSKIP(qPrintable(m_strTelnetSkip));
+    const QString onServer = QDir(ServerDir()).filePath(QStringLiteral("count.pl"));
+    if (!m_kestrel->IsRunning() || !QFile::exists(onServer))
+        QSKIP("needs the script put on the server by the step before");
+    QFile::setPermissions(onServer, QFile::permissions(onServer) | QFile::ReadOther);
+
+    Menu(QStringLiteral("t"), QStringLiteral("s"));
+    QString shell = m_desktop->WaitForWindow(QStringLiteral("^Run on Server"));
+    QVERIFY(!shell.isEmpty());
+    QRect r = m_desktop->Geometry(shell);
+    const QPoint output(r.width() / 2, r.height() / 2);
+    auto shellText = [&] { return CopyTextAt(shell, output); };
+    // Reading the window costs a click, two keys and a clipboard transfer: poll gently.
+    auto waitFor = [&](const QString &strText) {
+        QElapsedTimer t;
+        t.start();
+        QDeadlineTimer deadline(30000);
+        do {
+            if (shellText().contains(strText)) {
+                qDebug() << strText << "after" << t.elapsed() << "ms";
+                return true;
+            }
+            QThread::msleep(500);
+        } while (!deadline.hasExpired());
+        return false;
+    };
+    auto serverMenu = [&](const QString &item) {
+        m_desktop->Focus(shell);
+        m_desktop->Key(QStringLiteral("alt+s"));
+        QThread::msleep(300);
+        m_desktop->Key(item);
+    };
+    serverMenu(QStringLiteral("n"));
+    QVERIFY2(waitFor(QStringLiteral("login:")), qPrintable(shellText()));
+    serverMenu(QStringLiteral("l"));
+    // The login changes to the server folder; the prompt follows.
+    QVERIFY2(waitFor(QStringLiteral("$ ")), qPrintable(shellText()));
+
+    m_kestrel->FocusMain();
+    Menu(QStringLiteral("s"), QStringLiteral("s"));
+    QVERIFY2(waitFor(QStringLiteral("n=3")), qPrintable(shellText()));
+    // The script waits for its input: a line typed into the command box.
+    m_desktop->Focus(shell);
+    m_desktop->Click(r.topLeft() + QPoint(r.width() / 3, r.height() - 20));
+    m_desktop->Type(QStringLiteral("from telnet"));
+    m_desktop->Key(QStringLiteral("Return"));
+    QVERIFY2(waitFor(QStringLiteral("got from telnet")), qPrintable(shellText()));
+    QString text = shellText();
+    QVERIFY2(text.contains(QLatin1String("counted 3")), qPrintable(text));
+    m_desktop->Shot(QStringLiteral("05-run-on-server"));
+    serverMenu(QStringLiteral("d"));
 }
 
 // 6. Options: a new tab size and font, OK; the file holds its thirty lines, the editor
