@@ -192,7 +192,7 @@ void CKestrelView::OnViewFont()
     ApplyFont(g_fontView);
 }
 
-void CKestrelView::UpdateModEventMask()
+void CKestrelView::UpdateModEventMask(qsizetype nLength)
 {
     // Every modification notice makes QScintilla count the characters from the start
     // of the text to the change (for its accessibility events), which costs a tenth
@@ -200,7 +200,7 @@ void CKestrelView::UpdateModEventMask()
     // notices; the document follows the save point instead, which Scintilla reports
     // whatever the mask.
     const long kLargeText = 1 << 20;
-    bool large = SendScintilla(SCI_GETLENGTH) > kLargeText;
+    bool large = nLength > kLargeText;
     SendScintilla(SCI_SETMODEVENTMASK, large ? 0UL : (unsigned long)SC_MODEVENTMASKALL);
 }
 
@@ -228,8 +228,10 @@ void CKestrelView::SetTextBytes(const QByteArray &text, bool bCanUndo)
     else
         SendScintilla(SCI_BEGINUNDOACTION);
     SendScintilla(SCI_CLEARALL);
+    // Decided before the text goes in: the insertion notice itself would copy the
+    // whole text into a string.
+    UpdateModEventMask(text.size());
     SendScintilla(SCI_APPENDTEXT, (unsigned long)text.size(), text.constData());
-    UpdateModEventMask();
     SendScintilla(SCI_GOTOPOS, 0);
     if (!bCanUndo) {
         SendScintilla(SCI_SETUNDOCOLLECTION, 1);

@@ -70,7 +70,7 @@ private:
     void OnHomeKeyDown(QKeyEvent *e);
     void AutoIndentAfterEnter();
     void UpdateLineNumberMargin();
-    void UpdateModEventMask();
+    void UpdateModEventMask(qsizetype nLength);
     QByteArray LineBytes(int line) const;
 
     CKestrelDoc *m_pDoc;
