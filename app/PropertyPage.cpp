@@ -34,6 +34,14 @@ void CPropertyPage::Create()
     m_bCreated = true;
     setMinimumSize(CDialogUnits(this).Size(m_duSize.width(), m_duSize.height()));
     CreateControls();
+    // The layout would show controls made on a page already shown only a moment later,
+    // after the sheet has chosen where the focus goes; they are shown now.
+    if (isVisible()) {
+        for (QWidget *w : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (!(w->isHidden() && w->testAttribute(Qt::WA_WState_ExplicitShowHide)))
+                w->show();
+        }
+    }
     // Filling the controls is not a change made by the user.
     m_bInitialising = true;
     OnInitDialog();

@@ -80,6 +80,7 @@ private slots:
     void browseButtonSetsLocalFolder();
     void browseButtonWithRefusedFieldStaysOnIt();
     void unwritableSettingsFileKeepsSettings();
+    void keysGoToThePagesFirstField();
 
 private:
     QByteArray BaseConfig() const;
@@ -790,3 +791,20 @@ int main(int argc, char **argv)
 }
 
 #include "tst_options.moc"
+
+// The sheet opens with the first page's first field ready for typing, and Ctrl+Tab
+// brings the next page's first field, also for a page built at that moment.
+void TestOptions::keysGoToThePagesFirstField()
+{
+    COptionsPropertySheet *sheet = OpenSheet();
+    QApplication::setActiveWindow(sheet);
+    QVERIFY(QTest::qWaitForWindowActive(sheet));
+    QCOMPARE(QApplication::focusWidget(), sheet->GetPage(0)->findChild<QLineEdit *>(QStringLiteral("edit_1000")));
+    for (int i = 0; i < 2; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(sheet->GetActiveIndex(), 2);
+    auto *tabSize = sheet->GetPage(2)->findChild<QLineEdit *>(QStringLiteral("edit_1018"));
+    QCOMPARE(QApplication::focusWidget(), tabSize);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("6"));
+    QCOMPARE(tabSize->text(), QStringLiteral("6"));
+}
