@@ -1,6 +1,6 @@
 #include "editor/VariableListDlg.h"
 
-#include "editor/SpecialVariables.h"
+#include "editor/PredefinedVariables.h"
 #include "editor/VariableListModel.h"
 #include "framework/CommandIds.h"
 #include "framework/ReportListView.h"

@@ -1,6 +1,6 @@
 #include "editor/VariableListModel.h"
 
-#include "editor/SpecialVariables.h"
+#include "editor/PredefinedVariables.h"
 
 CVariableListModel::CVariableListModel(QObject *parent)
     : QAbstractTableModel(parent)

@@ -1,4 +1,4 @@
-#include "editor/SpecialVariables.h"
+#include "editor/PredefinedVariables.h"
 
 // Some texts carry trailing blanks and some are blanks only; the list shows them as
 // nothing, and they are kept as they have always been stored.
