@@ -1,5 +1,7 @@
 #include "server/FtpConnection.h"
 
+#include <QLocale>
+
 #include "server/FtpCommandLine.h"
 
 #include <QBuffer>
@@ -189,6 +191,26 @@ CFtpResult CFtpConnection::FailureOf(int code, const char *errorBuffer) const
     int replyCode = CFtpReply::LastReply(m_replies, &reply);
     if (replyCode >= 400)
         return CFtpResult::Fail(reply);
+    // A connection cut in the middle of a transfer leaves in the error buffer whatever
+    // libcurl last failed at while closing it (an address it could not print, say),
+    // which tells the user nothing: say what happened and how far it got.
+    switch (code) {
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_UPLOAD_FAILED: {
+        QLocale locale;
+        const qint64 done = m_nBytesDone;
+        const qint64 total = m_nBytesTotal;
+        return CFtpResult::Fail(
+            total > 0 ? QStringLiteral("The connection to the server was lost after %1 of %2 bytes.")
+                            .arg(locale.toString(done), locale.toString(total))
+                      : QStringLiteral("The connection to the server was lost after %1 bytes.").arg(locale.toString(done)));
+    }
+    default:
+        break;
+    }
     QString reason = QString::fromUtf8(errorBuffer).trimmed();
     if (reason.isEmpty())
         reason = QString::fromUtf8(curl_easy_strerror(CURLcode(code)));
