@@ -2,6 +2,7 @@
 
 #include "framework/Trace.h"
 
+#include <QNetworkProxy>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -50,6 +51,10 @@ void CServerSocket::Connect(const QString &strHost, int nPort)
     m_bConnected = false;
 
     m_pSocket = new QTcpSocket(this);
+    // A shell session goes straight to its server, as a terminal client's does: the
+    // desktop's proxy settings are for web traffic, and looking them up costs a
+    // helper thread and a delay on every connection.
+    m_pSocket->setProxy(QNetworkProxy::NoProxy);
     // Read a flood in small blocks, each handled in one short turn of the event loop,
     // and leave the rest to TCP's flow control.
     m_pSocket->setReadBufferSize(kReadBlockBytes);
