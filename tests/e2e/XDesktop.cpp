@@ -157,19 +157,32 @@ void CXDesktop::Type(const QString &strText) const
     Xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("25"), QStringLiteral("--"), strText});
 }
 
+void CXDesktop::MoveMouse(const QPoint &ptScreen) const
+{
+    // "mousemove --sync" waits for a motion event; when the pointer already stands
+    // there none comes, and xdotool only gives up after some fifteen seconds.
+    QPoint now;
+    for (const QString &line : Xdo({QStringLiteral("getmouselocation"), QStringLiteral("--shell")}).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("X=")))
+            now.setX(line.mid(2).toInt());
+        else if (line.startsWith(QLatin1String("Y=")))
+            now.setY(line.mid(2).toInt());
+    }
+    if (now != ptScreen)
+        Xdo({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(ptScreen.x()),
+             QString::number(ptScreen.y())});
+    QThread::msleep(100);
+}
+
 void CXDesktop::Click(const QPoint &ptScreen, int nButton) const
 {
-    Xdo({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(ptScreen.x()),
-         QString::number(ptScreen.y())});
-    QThread::msleep(100);
+    MoveMouse(ptScreen);
     Xdo({QStringLiteral("click"), QString::number(nButton)});
 }
 
 void CXDesktop::DoubleClick(const QPoint &ptScreen) const
 {
-    Xdo({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(ptScreen.x()),
-         QString::number(ptScreen.y())});
-    QThread::msleep(100);
+    MoveMouse(ptScreen);
     Xdo({QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"),
          QStringLiteral("80"), QStringLiteral("1")});
 }

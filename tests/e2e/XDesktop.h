@@ -48,6 +48,8 @@ public:
     QImage Shot(const QString &strName) const;
 
 private:
+    void MoveMouse(const QPoint &ptScreen) const;
+
     QString m_strShotDir;
     QProcess m_xvfb;
     QString m_strDisplay;

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -25,6 +26,54 @@ using namespace ScreenImage;
 namespace {
 
 const QSize kScreen(1280, 900);
+
+// What the FTP server is doing when it is killed.
+enum EFtpFault { LoadIntoEditor, LoadToFile, PutOnServer };
+
+// A script that floods both of its streams for a minute and keeps every line it is sent
+// in typed.txt beside itself. Its last lines name how many it wrote.
+const char kFloodScript[] = R"(#!/usr/bin/perl
+use strict;
+use warnings;
+use IO::Handle;
+use IO::Select;
+
+sub put {
+    my ($fh, $text) = @_;
+    while (length $text) {
+        my $n = syswrite $fh, $text;
+        die "write: $!" unless defined $n;
+        substr($text, 0, $n) = '';
+    }
+}
+
+(my $log_path = $0) =~ s/flood\.pl$/typed.txt/;
+open my $log, '>', $log_path or die "$log_path: $!";
+$log->autoflush(1);
+my $select = IO::Select->new(\*STDIN);
+my $pad = 'x' x 80;
+my ($n, $in, $eof) = (0, '', 0);
+my $end = time + 60;
+while (time < $end) {
+    while (!$eof && $select->can_read(0)) {
+        $eof = 1 unless sysread STDIN, $in, 4096, length $in;
+        while ($in =~ s/^(.*)\n//) {
+            print $log "$1\n";
+            put(\*STDOUT, "GOT $1\n");
+        }
+    }
+    my ($out, $err) = ('', '');
+    for (1 .. 100) {
+        $n++;
+        $out .= "out $n $pad\n";
+        $err .= "err $n $pad\n";
+    }
+    put(\*STDOUT, $out);
+    put(\*STDERR, $err);
+}
+put(\*STDOUT, "END out $n\n");
+put(\*STDERR, "END err $n\n");
+)";
 
 QByteArray ReadFile(const QString &path)
 {
@@ -131,6 +180,10 @@ private slots:
     void saveFails();
     void optionsSaveFails_data();
     void optionsSaveFails();
+    void ftpServerKilled_data();
+    void ftpServerKilled();
+    void telnetServerKilled();
+    void floodWhileTyping();
 
 private:
     QString Path(const QString &name) const { return m_root.filePath(name); }
@@ -143,6 +196,10 @@ private:
     // Answers the file dialog titled `strTitle` with a path.
     bool AnswerFileDialog(const QString &strTitle, const QString &strPath);
     QString WaitForMessageBox();
+    // A message box that is not `strNot` (a window that had the same caption before).
+    QString WaitForOtherMessageBox(const QString &strNot, int nTimeoutMs = 20000);
+    // The text of a message box, as its Ctrl+C copies it.
+    QString MessageBoxText(const QString &strBox);
     void TypeLine(const QString &text, bool bReturn = true);
     int ListRows(const QString &strDialog);
     // What the X clipboard holds, read by this program started again on the display.
@@ -153,11 +210,32 @@ private:
     {
         QString strOut, strErr, strStatus;
     };
+    // Where the output pane, the error pane and the status line of an output window are.
+    struct COutputPoints
+    {
+        QPoint out, err, status;
+    };
+    COutputPoints OutputPoints(const QString &strWindow) const;
     // The three boxes of the output window, read once the status says the run is over.
     bool WaitForRunEnd(const QString &strWindow, COutputPanes &panes);
+    // The last lines of a pane: Ctrl+End and Shift+Up, copied.
+    QString PaneTail(const QString &strWindow, const QPoint &ptPane, int nLines);
     void CloseOutputWindow(const QString &strWindow);
 
-    bool StartFtpServer(QString *pError);
+    // The FTP server on its port; throttled to that many bytes a second when asked.
+    bool StartFtpServer(QString *pError, int nThrottle = 0);
+    // Server Access: the session window connected and logged in to the telnet server.
+    QString OpenShellAndLogIn();
+    QString ShellText(const QString &strShell);
+    bool WaitForShellText(const QString &strShell, const QString &strText);
+    void ServerMenu(const QString &strShell, const QString &strItem);
+    // A line typed into the command box and sent with Return.
+    void ShellCommand(const QString &strShell, const QString &strLine);
+    // Begins a Load from the server (into the editor or a file) or a Put of the open
+    // script, from the menu to the transfer's start; returns the message box that is
+    // already up (the download notice), or an empty text.
+    QString BeginFtpTransfer(int nFault, const QString &strName);
+    void KillFtpServer();
     QString ServerDir() const { return Path(QStringLiteral("server")); }
 
     QTemporaryDir m_root;
@@ -241,12 +319,17 @@ void TestEndToEnd::cleanupTestCase()
     }
 }
 
-bool TestEndToEnd::StartFtpServer(QString *pError)
+bool TestEndToEnd::StartFtpServer(QString *pError, int nThrottle)
 {
+    QStringList args = {QStringLiteral(KESTREL_FIXTURES_DIR "/ftp_server.py"), QStringLiteral("/"),
+                        QStringLiteral("kestrel"), QStringLiteral("ftp-e2e-pw")};
+    // A server started again keeps the port that Kestrel.cfg names.
+    if (m_nFtpPort > 0)
+        args << QStringLiteral("--port") << QString::number(m_nFtpPort);
+    if (nThrottle > 0)
+        args << QStringLiteral("--throttle") << QString::number(nThrottle);
     m_ftpServer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_ftpServer.start(QStringLiteral("/usr/bin/python3"),
-                      {QStringLiteral(KESTREL_FIXTURES_DIR "/ftp_server.py"), QStringLiteral("/"),
-                       QStringLiteral("kestrel"), QStringLiteral("ftp-e2e-pw")});
+    m_ftpServer.start(QStringLiteral("/usr/bin/python3"), args);
     if (!m_ftpServer.waitForStarted(10000)) {
         *pError = QStringLiteral("the FTP server did not start: ") + m_ftpServer.errorString();
         return false;
@@ -263,6 +346,14 @@ bool TestEndToEnd::StartFtpServer(QString *pError)
     }
     m_nFtpPort = out.mid(5).trimmed().toInt();
     return true;
+}
+
+void TestEndToEnd::KillFtpServer()
+{
+    if (m_ftpServer.state() != QProcess::NotRunning) {
+        m_ftpServer.kill();
+        m_ftpServer.waitForFinished(5000);
+    }
 }
 
 QString TestEndToEnd::StartKestrel(const QStringList &args) { return m_kestrel->Start(m_strWorkDir, args); }
@@ -292,6 +383,27 @@ QString TestEndToEnd::WaitForMessageBox()
 {
     // Message boxes carry the application's name alone as their caption.
     return m_desktop->WaitForWindow(QStringLiteral("^Kestrel$"));
+}
+
+QString TestEndToEnd::WaitForOtherMessageBox(const QString &strNot, int nTimeoutMs)
+{
+    QDeadlineTimer deadline(nTimeoutMs);
+    do {
+        for (const QString &box : m_desktop->Windows(QStringLiteral("^Kestrel$"))) {
+            if (box != strNot)
+                return box;
+        }
+        QThread::msleep(100);
+    } while (!deadline.hasExpired());
+    return QString();
+}
+
+QString TestEndToEnd::MessageBoxText(const QString &strBox)
+{
+    m_desktop->Focus(strBox);
+    m_desktop->Key(QStringLiteral("ctrl+c"));
+    QThread::msleep(100);
+    return Clipboard();
 }
 
 void TestEndToEnd::TypeLine(const QString &text, bool bReturn)
@@ -388,27 +500,43 @@ QString TestEndToEnd::CopyTextAt(const QString &strWindow, const QPoint &ptInWin
 
 // The output window holds the output pane over the error pane, and the status line
 // at its foot, below its menu bar.
-bool TestEndToEnd::WaitForRunEnd(const QString &strWindow, COutputPanes &panes)
+TestEndToEnd::COutputPoints TestEndToEnd::OutputPoints(const QString &strWindow) const
 {
     QRect r = m_desktop->Geometry(strWindow);
     const int menu = 24;
     const int client = r.height() - menu;
     const int h = client - 24;
-    const QPoint out(r.width() / 2, menu + h * 13 / 40);
-    const QPoint err(r.width() / 2, menu + h * 33 / 40);
-    const QPoint status(r.width() / 2, r.height() - 25);
+    return {QPoint(r.width() / 2, menu + h * 13 / 40), QPoint(r.width() / 2, menu + h * 33 / 40),
+            QPoint(r.width() / 2, r.height() - 25)};
+}
+
+bool TestEndToEnd::WaitForRunEnd(const QString &strWindow, COutputPanes &panes)
+{
+    const COutputPoints at = OutputPoints(strWindow);
     QDeadlineTimer deadline(60000);
     do {
-        panes.strStatus = CopyTextAt(strWindow, status);
+        panes.strStatus = CopyTextAt(strWindow, at.status);
         if (panes.strStatus.startsWith(QLatin1String("Process ")))
             break;
         QThread::msleep(300);
     } while (!deadline.hasExpired());
     if (!panes.strStatus.startsWith(QLatin1String("Process ")))
         return false;
-    panes.strOut = CopyTextAt(strWindow, out);
-    panes.strErr = CopyTextAt(strWindow, err);
+    panes.strOut = CopyTextAt(strWindow, at.out);
+    panes.strErr = CopyTextAt(strWindow, at.err);
     return true;
+}
+
+QString TestEndToEnd::PaneTail(const QString &strWindow, const QPoint &ptPane, int nLines)
+{
+    m_desktop->Focus(strWindow);
+    m_desktop->Click(m_desktop->Geometry(strWindow).topLeft() + ptPane);
+    QString keys = QStringLiteral("ctrl+End");
+    for (int i = 0; i < nLines; ++i)
+        keys += QStringLiteral(" shift+Up");
+    m_desktop->Key(keys + QStringLiteral(" ctrl+c"));
+    QThread::msleep(100);
+    return Clipboard();
 }
 
 void TestEndToEnd::CloseOutputWindow(const QString &strWindow)
@@ -723,51 +851,79 @@ void TestEndToEnd::runOnServer()
         QSKIP("needs the script put on the server by the step before");
     QFile::setPermissions(onServer, QFile::permissions(onServer) | QFile::ReadOther);
 
-    Menu(QStringLiteral("t"), QStringLiteral("s"));
-    QString shell = m_desktop->WaitForWindow(QStringLiteral("^Run on Server"));
-    QVERIFY(!shell.isEmpty());
-    QRect r = m_desktop->Geometry(shell);
-    const QPoint output(r.width() / 2, r.height() / 2);
-    auto shellText = [&] { return CopyTextAt(shell, output); };
-    // Reading the window costs a click, two keys and a clipboard transfer: poll gently.
-    auto waitFor = [&](const QString &strText) {
-        QElapsedTimer t;
-        t.start();
-        QDeadlineTimer deadline(30000);
-        do {
-            if (shellText().contains(strText)) {
-                qDebug() << strText << "after" << t.elapsed() << "ms";
-                return true;
-            }
-            QThread::msleep(500);
-        } while (!deadline.hasExpired());
-        return false;
-    };
-    auto serverMenu = [&](const QString &item) {
-        m_desktop->Focus(shell);
-        m_desktop->Key(QStringLiteral("alt+s"));
-        QThread::msleep(300);
-        m_desktop->Key(item);
-    };
-    serverMenu(QStringLiteral("n"));
-    QVERIFY2(waitFor(QStringLiteral("login:")), qPrintable(shellText()));
-    serverMenu(QStringLiteral("l"));
-    // The login changes to the server folder; the prompt follows.
-    QVERIFY2(waitFor(QStringLiteral("$ ")), qPrintable(shellText()));
-
+    QString shell = OpenShellAndLogIn();
+    if (shell.isEmpty())
+        return;
     m_kestrel->FocusMain();
     Menu(QStringLiteral("s"), QStringLiteral("s"));
-    QVERIFY2(waitFor(QStringLiteral("n=3")), qPrintable(shellText()));
+    QVERIFY2(WaitForShellText(shell, QStringLiteral("n=3")), qPrintable(ShellText(shell)));
     // The script waits for its input: a line typed into the command box.
-    m_desktop->Focus(shell);
-    m_desktop->Click(r.topLeft() + QPoint(r.width() / 3, r.height() - 20));
-    m_desktop->Type(QStringLiteral("from telnet"));
-    m_desktop->Key(QStringLiteral("Return"));
-    QVERIFY2(waitFor(QStringLiteral("got from telnet")), qPrintable(shellText()));
-    QString text = shellText();
+    ShellCommand(shell, QStringLiteral("from telnet"));
+    QVERIFY2(WaitForShellText(shell, QStringLiteral("got from telnet")), qPrintable(ShellText(shell)));
+    QString text = ShellText(shell);
     QVERIFY2(text.contains(QLatin1String("counted 3")), qPrintable(text));
     m_desktop->Shot(QStringLiteral("05-run-on-server"));
-    serverMenu(QStringLiteral("d"));
+    ServerMenu(shell, QStringLiteral("d"));
+}
+
+QString TestEndToEnd::OpenShellAndLogIn()
+{
+    Menu(QStringLiteral("t"), QStringLiteral("s"));
+    QString shell = m_desktop->WaitForWindow(QStringLiteral("^Run on Server"));
+    if (shell.isEmpty()) {
+        QTest::qFail("no Run on Server window", __FILE__, __LINE__);
+        return QString();
+    }
+    ServerMenu(shell, QStringLiteral("n"));
+    if (!WaitForShellText(shell, QStringLiteral("login:"))) {
+        QTest::qFail(qPrintable(QStringLiteral("no login prompt: ") + ShellText(shell)), __FILE__, __LINE__);
+        return QString();
+    }
+    ServerMenu(shell, QStringLiteral("l"));
+    // The login changes to the server folder; the prompt follows.
+    if (!WaitForShellText(shell, QStringLiteral("$ "))) {
+        QTest::qFail(qPrintable(QStringLiteral("no shell prompt: ") + ShellText(shell)), __FILE__, __LINE__);
+        return QString();
+    }
+    return shell;
+}
+
+QString TestEndToEnd::ShellText(const QString &strShell)
+{
+    QRect r = m_desktop->Geometry(strShell);
+    return CopyTextAt(strShell, QPoint(r.width() / 2, r.height() / 2));
+}
+
+bool TestEndToEnd::WaitForShellText(const QString &strShell, const QString &strText)
+{
+    // Reading the window costs a click, two keys and a clipboard transfer: poll gently.
+    QDeadlineTimer deadline(30000);
+    do {
+        if (ShellText(strShell).contains(strText))
+            return true;
+        QThread::msleep(500);
+    } while (!deadline.hasExpired());
+    return false;
+}
+
+void TestEndToEnd::ServerMenu(const QString &strShell, const QString &strItem)
+{
+    m_desktop->Focus(strShell);
+    m_desktop->Key(QStringLiteral("alt+s"));
+    QThread::msleep(300);
+    m_desktop->Key(strItem);
+}
+
+void TestEndToEnd::ShellCommand(const QString &strShell, const QString &strLine)
+{
+    // The command box runs along the foot of the window.
+    QRect r = m_desktop->Geometry(strShell);
+    m_desktop->Focus(strShell);
+    m_desktop->Click(r.topLeft() + QPoint(r.width() / 3, r.height() - 20));
+    // It keeps the line sent last.
+    m_desktop->Key(QStringLiteral("ctrl+a"));
+    m_desktop->Type(strLine);
+    m_desktop->Key(QStringLiteral("Return"));
 }
 
 // 6. Options: a new tab size and font, OK; the file holds its thirty lines, the editor
@@ -1044,6 +1200,281 @@ void TestEndToEnd::optionsSaveFails()
     m_desktop->Key(QStringLiteral("Return"));
     QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Options")));
     QTRY_VERIFY(ReadFile(SettingsPath()).contains("TAB_SIZE=8\n"));
+}
+
+void TestEndToEnd::ftpServerKilled_data()
+{
+    QTest::addColumn<int>("nFault");
+    QTest::newRow("load into the editor") << int(LoadIntoEditor);
+    QTest::newRow("load to a file") << int(LoadToFile);
+    QTest::newRow("put on server") << int(PutOnServer);
+}
+
+QString TestEndToEnd::BeginFtpTransfer(int nFault, const QString &strName)
+{
+    if (nFault == PutOnServer) {
+        Menu(QStringLiteral("f"), QStringLiteral("p Return"));
+    } else {
+        Menu(QStringLiteral("f"), QStringLiteral("l"));
+    }
+    QString login = m_desktop->WaitForWindow(QStringLiteral("^Server Login"));
+    if (login.isEmpty()) {
+        QTest::qFail("no Server Login", __FILE__, __LINE__);
+        return QString();
+    }
+    m_desktop->Focus(login);
+    m_desktop->Key(QStringLiteral("Return"));
+    if (nFault == PutOnServer) {
+        QString browser = m_desktop->WaitForWindow(QStringLiteral("^Put on Server - "));
+        if (browser.isEmpty()) {
+            QTest::qFail("no Put on Server window", __FILE__, __LINE__);
+            return QString();
+        }
+        m_desktop->Focus(browser);
+        m_desktop->Key(QStringLiteral("alt+p"));
+        return QString();
+    }
+    QString browser = m_desktop->WaitForWindow(QStringLiteral("^Load from [Ss]erver"));
+    if (browser.isEmpty()) {
+        QTest::qFail("no Load from Server window", __FILE__, __LINE__);
+        return QString();
+    }
+    m_desktop->Focus(browser);
+    QRect b = m_desktop->Geometry(browser);
+    m_desktop->Click(b.topLeft() + QPoint(b.width() / 3, b.height() * 2 / 3));
+    m_desktop->Type(strName);
+    if (nFault == LoadToFile) {
+        // "File Only" is the last of the radio buttons down the right-hand column,
+        // above the status line.
+        QImage shot = m_desktop->Shot(QStringLiteral("fault-ftp-browser"));
+        QRect column(b.right() - 135, b.top() + b.height() / 2, 130, b.height() / 2 - 40);
+        QVector<QPair<int, int>> rows = RowRuns(shot, column, IsInk, 3);
+        if (rows.isEmpty()) {
+            QTest::qFail("no radio buttons found in the browser", __FILE__, __LINE__);
+            return QString();
+        }
+        QVector<QPair<int, int>> cols = ColumnRuns(shot, Band(column, rows.last()), IsInk, 8);
+        m_desktop->Click(QPoint((cols.last().first + cols.last().second) / 2, (rows.last().first + rows.last().second) / 2));
+    }
+    m_desktop->Key(QStringLiteral("alt+l"));
+    QString notice = WaitForMessageBox();
+    if (notice.isEmpty()) {
+        QTest::qFail("no download notice", __FILE__, __LINE__);
+        return QString();
+    }
+    m_desktop->Focus(notice);
+    m_desktop->Key(QStringLiteral("Return"));
+    return notice;
+}
+
+// The FTP server dies in the middle of a transfer: a message that names the file and
+// gives the reason, the editor and every local file as they were, and Kestrel goes on:
+// the same transfer works once the server is back.
+void TestEndToEnd::ftpServerKilled()
+{
+    QFETCH(int, nFault);
+    if (!m_kestrel->IsRunning()) {
+        QVERIFY(EnsureSessionSettings());
+        QString error = StartKestrel();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+    // Long enough to be cut in the middle: 8 MB at 256 KB a second.
+    QByteArray big;
+    for (int i = 0; big.size() < 8 * 1024 * 1024; ++i)
+        big += "print \"line " + QByteArray::number(i) + " of a long script\\n\";\n";
+    const QString name = nFault == PutOnServer ? QStringLiteral("big-put.pl") : QStringLiteral("big-load.pl");
+    const QString onServer = QDir(ServerDir()).filePath(name);
+    const QString local = QDir(m_strWorkDir).filePath(name);
+    QVERIFY(WriteFile(onServer, nFault == PutOnServer ? QByteArray("old server copy\n") : big));
+    if (nFault == LoadToFile)
+        QVERIFY(WriteFile(local, "old local copy\n"));
+
+    // The editor holds the script to put, or a script with a change not yet saved.
+    const QString open = nFault == PutOnServer ? local : QDir(m_strWorkDir).filePath(QStringLiteral("unsaved.pl"));
+    const QByteArray saved = nFault == PutOnServer ? big : QByteArray("print \"saved\\n\";\n");
+    QVERIFY(WriteFile(open, saved));
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+o"));
+    QVERIFY(AnswerFileDialog(QStringLiteral("Open"), open));
+    const QString title = QRegularExpression::escape(QFileInfo(open).fileName());
+    QVERIFY(m_kestrel->WaitForTitle(QLatin1Char('^') + title + QStringLiteral(" - Kestrel$")));
+    QByteArray editorText = saved;
+    if (nFault != PutOnServer) {
+        m_kestrel->FocusMain();
+        m_desktop->Key(QStringLiteral("ctrl+End"));
+        m_desktop->Type(QStringLiteral("# not saved"));
+        editorText += "# not saved";
+        QVERIFY(m_kestrel->WaitForTitle(QLatin1Char('^') + title + QStringLiteral("\\* - Kestrel$")));
+    }
+    const QStringList listing = Listing(m_strWorkDir);
+
+    KillFtpServer();
+    QString error;
+    QVERIFY2(StartFtpServer(&error, 256 * 1024), qPrintable(error));
+    QString notice = BeginFtpTransfer(nFault, name);
+    if (QTest::currentTestFailed())
+        return;
+    // The progress window, captioned like a message box, shows once the transfer lasts.
+    QString progress = WaitForOtherMessageBox(notice);
+    QVERIFY(!progress.isEmpty());
+    m_desktop->Shot(QStringLiteral("fault-ftp-progress-%1").arg(nFault));
+    KillFtpServer();
+    QString box = WaitForOtherMessageBox(progress);
+    QVERIFY(!box.isEmpty());
+    m_desktop->Shot(QStringLiteral("fault-ftp-killed-%1").arg(nFault));
+    const QString message = MessageBoxText(box);
+    m_desktop->Key(QStringLiteral("Escape"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Kestrel$")));
+    const QString headline = nFault == LoadIntoEditor ? QStringLiteral("Could not load %1 from the server.\n").arg(name)
+                             : nFault == LoadToFile
+                                 ? QStringLiteral("Could not load %1 from the server into %2.\n").arg(name, local)
+                                 : QStringLiteral("Error putting file on server\n");
+    // The headline, then the reason on a line of its own.
+    QVERIFY2(message.startsWith(headline + QStringLiteral("The connection to the server was lost after ")),
+             qPrintable(message));
+
+    QCOMPARE(Listing(m_strWorkDir), listing);
+    QCOMPARE(ReadFile(open), saved);
+    if (nFault == LoadToFile)
+        QCOMPARE(ReadFile(local), QByteArray("old local copy\n"));
+    QVERIFY(m_kestrel->WaitForTitle(QLatin1Char('^') + title + (nFault == PutOnServer ? "" : "\\*")
+                                    + QStringLiteral(" - Kestrel$")));
+    if (nFault != PutOnServer) {
+        m_kestrel->FocusMain();
+        m_desktop->Key(QStringLiteral("ctrl+a ctrl+c"));
+        QCOMPARE(Clipboard().toUtf8(), editorText);
+        // Saved, so that the next Open asks nothing.
+        m_desktop->Key(QStringLiteral("ctrl+End ctrl+s"));
+        QTRY_COMPARE(ReadFile(open), editorText);
+    }
+
+    // With the server back, the same transfer goes through.
+    KillFtpServer();
+    QVERIFY2(StartFtpServer(&error), qPrintable(error));
+    if (nFault == LoadIntoEditor)
+        return;
+    BeginFtpTransfer(nFault, name);
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_COMPARE_WITH_TIMEOUT(ReadFile(nFault == PutOnServer ? onServer : local), big, 30000);
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Kestrel$")));
+}
+
+// The telnet server dies while a command runs: the session window says so after what
+// came before, refuses to send into the closed connection, and Kestrel goes on.
+void TestEndToEnd::telnetServerKilled()
+{
+    if (!m_strTelnetSkip.isEmpty())
+        QSKIP(qPrintable(m_strTelnetSkip));
+    if (!m_kestrel->IsRunning()) {
+        QVERIFY(EnsureSessionSettings());
+        QString error = StartKestrel();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+    QString shell = OpenShellAndLogIn();
+    if (shell.isEmpty())
+        return;
+    // A command sent clears the window, so what follows is this session's alone.
+    ShellCommand(shell, QStringLiteral("while :; do echo tick; sleep 0.2; done"));
+    QVERIFY2(WaitForShellText(shell, QStringLiteral("tick\n")), qPrintable(ShellText(shell)));
+    m_telnetServer.Stop();
+    QDeadlineTimer deadline(20000);
+    QString after;
+    do {
+        QString text = ShellText(shell);
+        after = text.mid(text.lastIndexOf(QLatin1String("tick\n")));
+        if (after.contains(QLatin1String("Server closed the connection."))
+            || after.contains(QLatin1String("The connection to the server was lost")))
+            break;
+        QThread::msleep(500);
+    } while (!deadline.hasExpired());
+    m_desktop->Shot(QStringLiteral("fault-telnet-killed"));
+    QVERIFY2(after.contains(QLatin1String("Server closed the connection."))
+                 || after.contains(QLatin1String("The connection to the server was lost")),
+             qPrintable(after));
+    ShellCommand(shell, QStringLiteral("echo after"));
+    QVERIFY2(WaitForShellText(shell, QStringLiteral("\"echo after\" was not sent")), qPrintable(ShellText(shell)));
+    m_desktop->Focus(shell);
+    m_desktop->Key(QStringLiteral("Escape"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Run on Server")));
+
+    // The main window still takes commands.
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+n"));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^Untitled - Kestrel$")));
+}
+
+// A script floods both panes for a minute while the user types lines for it and edits
+// the script: every typed line reaches the script, both panes end with the script's
+// last lines, the editor holds what was typed into it, and the run ends as usual.
+void TestEndToEnd::floodWhileTyping()
+{
+    if (!m_kestrel->IsRunning()) {
+        QVERIFY(EnsureSessionSettings());
+        QString error = StartKestrel();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+    const QString script = QDir(m_strWorkDir).filePath(QStringLiteral("flood.pl"));
+    const QString typed = QDir(m_strWorkDir).filePath(QStringLiteral("typed.txt"));
+    QVERIFY(WriteFile(script, kFloodScript));
+    QFile::remove(typed);
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+o"));
+    QVERIFY(AnswerFileDialog(QStringLiteral("Open"), script));
+    QVERIFY2(m_kestrel->WaitForTitle(QStringLiteral("^flood\\.pl - Kestrel$")), qPrintable(m_kestrel->Title()));
+
+    Menu(QStringLiteral("s"), QStringLiteral("r"));
+    QString output = m_desktop->WaitForWindow(QStringLiteral("^Output Window"));
+    QVERIFY(!output.isEmpty());
+    m_desktop->Focus(output);
+    m_desktop->Key(QStringLiteral("alt+o"));
+    QThread::msleep(300);
+    m_desktop->Key(QStringLiteral("s"));
+    QString send = m_desktop->WaitForWindow(QStringLiteral("^Send Input to Script"));
+    QVERIFY(!send.isEmpty());
+    QStringList lines;
+    for (int i = 1; i <= 6; ++i) {
+        lines << QStringLiteral("line %1 typed in the flood").arg(i);
+        m_desktop->Focus(send);
+        m_desktop->Type(lines.last());
+        m_desktop->Key(QStringLiteral("Return"));
+        if (i == 3) {
+            m_desktop->Shot(QStringLiteral("fault-flood-typing"));
+            m_kestrel->FocusMain();
+            m_desktop->Key(QStringLiteral("ctrl+End"));
+            m_desktop->Type(QStringLiteral("# typed in the flood"));
+            QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^flood\\.pl\\* - Kestrel$")));
+        }
+        QThread::msleep(5000);
+    }
+    m_desktop->Focus(send);
+    m_desktop->Key(QStringLiteral("Escape"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Send Input to Script")));
+
+    const COutputPoints at = OutputPoints(output);
+    QString status;
+    QDeadlineTimer deadline(120000);
+    do {
+        status = CopyTextAt(output, at.status);
+        if (status.startsWith(QLatin1String("Process ")))
+            break;
+        QThread::msleep(1000);
+    } while (!deadline.hasExpired());
+    m_desktop->Shot(QStringLiteral("fault-flood-end"));
+    QCOMPARE(status, QStringLiteral("Process completed with exit code 0."));
+    for (const QString &stream : {QStringLiteral("out"), QStringLiteral("err")}) {
+        const QString tail = PaneTail(output, stream == QLatin1String("out") ? at.out : at.err, 2);
+        QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("^%1 (\\d+) x{80}\nEND %1 (\\d+)\n$").arg(stream)).match(tail);
+        QVERIFY2(m.hasMatch() && m.captured(1) == m.captured(2), qPrintable(tail));
+    }
+    CloseOutputWindow(output);
+    QCOMPARE(ReadFile(typed), (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+a ctrl+c"));
+    QCOMPARE(Clipboard().toUtf8(), QByteArray(kFloodScript) + "# typed in the flood");
+    QCOMPARE(ReadFile(script), QByteArray(kFloodScript));
 }
 
 int main(int argc, char *argv[])
