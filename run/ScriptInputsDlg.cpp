@@ -115,6 +115,10 @@ void CScriptInputsDlg::OnInitDialog()
         m_pInputs->setReadOnly(false);
         m_pMethod->setEnabled(true);
         m_pHelp->setVisible(true);
+        // Each opening starts at the method, its text selected, as a freshly made
+        // dialog would; the window is kept, so Qt would return to the field last used.
+        m_pMethod->setFocus();
+        m_pMethod->lineEdit()->selectAll();
     }
 }
 

@@ -50,6 +50,7 @@ private slots:
     void limits_data();
     void limits();
     void cancelKeepsRecord();
+    void eachOpeningStartsAtTheMethod();
     void viewMode();
     void cgiButtonFollowsChosenMethod();
     void sendLines();
@@ -117,6 +118,27 @@ void TestScriptInputs::cancelKeepsRecord()
     dlg.findChild<QPlainTextEdit *>(QStringLiteral("edit_1037"))->setPlainText(QStringLiteral("changed"));
     dlg.findChild<QPushButton *>(QStringLiteral("button_2"))->click();
     QCOMPARE(dlg.m_strInputs, QStringLiteral("kept"));
+}
+
+// The window is kept between openings; typing straight away still replaces the method.
+void TestScriptInputs::eachOpeningStartsAtTheMethod()
+{
+    CScriptInputsDlg dlg;
+    for (const char *method : {"post", "get"}) {
+        QTimer::singleShot(0, &dlg, [&dlg, method] {
+            QWidget *focus = dlg.focusWidget();
+            QVERIFY(focus);
+            QTest::keyClicks(focus, QLatin1String(method));
+            // On to the inputs, whose text is typed after what is there.
+            QTest::keyClick(focus, Qt::Key_Tab);
+            QVERIFY(dlg.focusWidget() != focus);
+            QTest::keyClicks(dlg.focusWidget(), QStringLiteral("x"));
+            dlg.findChild<QPushButton *>(QStringLiteral("button_1"))->click();
+        });
+        QCOMPARE(dlg.exec(), int(QDialog::Accepted));
+        QCOMPARE(dlg.m_strMethod, QString::fromLatin1(method).toUpper());
+    }
+    QCOMPARE(dlg.m_strInputs, QStringLiteral("xx"));
 }
 
 void TestScriptInputs::viewMode()
