@@ -138,7 +138,7 @@ int main(int argc, char **argv)
         p.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("ftp://127.0.0.1:%1/").arg(closedPort)});
         return p.waitForFinished(60000);
     });
-    Report("refused connection to Could not connect.", ours, curl, false);
+    Report("refused connection reported", ours, curl, false);
     curl_global_cleanup();
     return 0;
 }
