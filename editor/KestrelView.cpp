@@ -1,4 +1,5 @@
 #include "editor/KestrelView.h"
+#include "editor/ScintillaAccessibility.h"
 
 #include "app/KestrelDoc.h"
 #include "app/Settings.h"
@@ -71,6 +72,7 @@ CKestrelView::CKestrelView(CKestrelDoc *pDoc, QWidget *parent)
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &CKestrelView::UpdateLineNumberMargin);
     RegisterCommands();
     UpdateLineNumberMargin();
+    CScintillaAccessibility::Install();
 }
 
 CKestrelView::~CKestrelView() = default;

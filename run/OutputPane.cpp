@@ -1,5 +1,7 @@
 #include "run/OutputPane.h"
 
+#include "editor/ScintillaAccessibility.h"
+
 COutputPane::COutputPane(QWidget *parent)
     : QsciScintilla(parent)
 {
@@ -19,6 +21,7 @@ COutputPane::COutputPane(QWidget *parent)
     SendScintilla(SCI_SETLAYOUTCACHE, SC_CACHE_PAGE);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
     SendScintilla(SCI_SETSCROLLWIDTH, 1);
+    CScintillaAccessibility::Install();
 }
 
 bool COutputPane::IsAtBottom() const

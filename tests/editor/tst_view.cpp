@@ -3,6 +3,7 @@
 #include "editor/FindReplaceDlg.h"
 #include "editor/KestrelView.h"
 
+#include <QAccessible>
 #include <QLineEdit>
 
 #include <QTest>
@@ -27,6 +28,7 @@ private slots:
     void caretLineAndColumn();
     void bytesRoundTrip();
     void findAndReplace();
+    void accessibleTextOnlyWhenAToolListens();
 
 private:
     void SetText(const QByteArray &text, int caret);
@@ -241,6 +243,27 @@ void TestView::findAndReplace()
     m_pView->undo();
     QCOMPARE(m_pView->GetTextBytes(), QByteArray("one two one two one"));
     dlg->close();
+}
+
+// Without an assistive tool listening, the editor's accessible carries no text (the
+// full one counts characters from the start of the text on every key); as soon as a
+// tool listens, the text is there for it.
+void TestView::accessibleTextOnlyWhenAToolListens()
+{
+    SetText("my $x = 1;\n", 0);
+    QTest::keyClick(m_pView, Qt::Key_End);
+    QVERIFY(!QAccessible::isActive());
+    QAccessibleInterface *plain = QAccessible::queryAccessibleInterface(m_pView);
+    QVERIFY(plain);
+    QCOMPARE(plain->role(), QAccessible::EditableText);
+    QVERIFY(!plain->textInterface());
+
+    QAccessible::setActive(true);
+    QAccessibleInterface *full = QAccessible::queryAccessibleInterface(m_pView);
+    QVERIFY(full && full->textInterface());
+    QAccessibleTextInterface *text = full->textInterface();
+    QCOMPARE(text->text(0, text->characterCount()), QStringLiteral("my $x = 1;\n"));
+    QAccessible::setActive(false);
 }
 
 QTEST_MAIN(TestView)
