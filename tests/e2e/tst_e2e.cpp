@@ -190,6 +190,9 @@ private:
     QString SettingsPath() const { return QDir(m_strProgramDir).filePath(QStringLiteral("Kestrel.cfg")); }
     QString StartKestrel(const QStringList &args = {});
     bool EnsureSessionSettings();
+    // Kestrel running, with the session's settings when it has to start (a step run
+    // on its own); false with the reason reported when it cannot start.
+    bool EnsureKestrel();
     CToolbarButtons Toolbars(const QString &strShot);
     // Opens a menu item from the keyboard: Alt and the menu's letter, then the items'.
     void Menu(const QString &strAltLetter, const QString &strItemKeys);
@@ -475,6 +478,20 @@ bool TestEndToEnd::EnsureSessionSettings()
                      "LOCAL_JAVA_EXE=" + java.toUtf8() + "\n"
                      "LOCAL_JAVAC_EXE=" + javac.toUtf8() + "\n";
     return WriteFile(SettingsPath(), cfg);
+}
+
+bool TestEndToEnd::EnsureKestrel()
+{
+    if (m_kestrel->IsRunning())
+        return true;
+    if (!EnsureSessionSettings()) {
+        qWarning("cannot write %s", qPrintable(SettingsPath()));
+        return false;
+    }
+    QString error = StartKestrel();
+    if (!error.isEmpty())
+        qWarning("%s", qPrintable(error));
+    return error.isEmpty();
 }
 
 QString TestEndToEnd::Clipboard() const
@@ -930,11 +947,7 @@ void TestEndToEnd::ShellCommand(const QString &strShell, const QString &strLine)
 // shows the font at once and the next new script indents with the new size.
 void TestEndToEnd::optionsTabSizeAndFont()
 {
-    if (!m_kestrel->IsRunning()) {
-        QVERIFY(EnsureSessionSettings());
-        QString error = StartKestrel();
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-    }
+    QVERIFY(EnsureKestrel());
     QRect main = m_desktop->Geometry(m_kestrel->MainWindow());
     QRect paper = main.adjusted(40, 90, -20, -60);
     QImage before = m_desktop->Shot(QStringLiteral("06-before"));
@@ -1009,11 +1022,7 @@ void TestEndToEnd::optionsTabSizeAndFont()
 // that the compiler made.
 void TestEndToEnd::bytelensDumpsCompiledClass()
 {
-    if (!m_kestrel->IsRunning()) {
-        QVERIFY(EnsureSessionSettings());
-        QString error = StartKestrel();
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-    }
+    QVERIFY(EnsureKestrel());
     m_kestrel->FocusMain();
     m_desktop->Key(QStringLiteral("ctrl+n"));
     QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^Untitled - Kestrel$")));
@@ -1100,11 +1109,7 @@ void TestEndToEnd::saveFails()
     QString kept = QDir(dir).filePath(QStringLiteral("kept.pl"));
     QVERIFY(WriteFile(kept, "print \"kept\\n\";\n"));
 
-    if (!m_kestrel->IsRunning()) {
-        QVERIFY(EnsureSessionSettings());
-        QString error = StartKestrel();
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-    }
+    QVERIFY(EnsureKestrel());
     m_kestrel->FocusMain();
     m_desktop->Key(QStringLiteral("ctrl+o"));
     QVERIFY(AnswerFileDialog(QStringLiteral("Open"), kept));
@@ -1157,11 +1162,7 @@ void TestEndToEnd::optionsSaveFails()
     QFETCH(bool, bFull);
     if (bFull && !m_programDisk.IsMounted())
         QSKIP("a full disk needs a tmpfs mount, which needs root");
-    if (!m_kestrel->IsRunning()) {
-        QVERIFY(EnsureSessionSettings());
-        QString error = StartKestrel();
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-    }
+    QVERIFY(EnsureKestrel());
     const QByteArray settings = ReadFile(SettingsPath());
     QVERIFY(settings.contains("TAB_SIZE="));
     QString error = bFull ? m_programDisk.Fill() : m_programDisk.SetReadOnly(m_strProgramDir, true);
@@ -1273,11 +1274,7 @@ QString TestEndToEnd::BeginFtpTransfer(int nFault, const QString &strName)
 void TestEndToEnd::ftpServerKilled()
 {
     QFETCH(int, nFault);
-    if (!m_kestrel->IsRunning()) {
-        QVERIFY(EnsureSessionSettings());
-        QString error = StartKestrel();
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-    }
+    QVERIFY(EnsureKestrel());
     // Long enough to be cut in the middle: 8 MB at 256 KB a second.
     QByteArray big;
     for (int i = 0; big.size() < 8 * 1024 * 1024; ++i)
@@ -1366,11 +1363,7 @@ void TestEndToEnd::telnetServerKilled()
 {
     if (!m_strTelnetSkip.isEmpty())
         QSKIP(qPrintable(m_strTelnetSkip));
-    if (!m_kestrel->IsRunning()) {
-        QVERIFY(EnsureSessionSettings());
-        QString error = StartKestrel();
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-    }
+    QVERIFY(EnsureKestrel());
     QString shell = OpenShellAndLogIn();
     if (shell.isEmpty())
         return;
@@ -1409,11 +1402,7 @@ void TestEndToEnd::telnetServerKilled()
 // last lines, the editor holds what was typed into it, and the run ends as usual.
 void TestEndToEnd::floodWhileTyping()
 {
-    if (!m_kestrel->IsRunning()) {
-        QVERIFY(EnsureSessionSettings());
-        QString error = StartKestrel();
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-    }
+    QVERIFY(EnsureKestrel());
     const QString script = QDir(m_strWorkDir).filePath(QStringLiteral("flood.pl"));
     const QString typed = QDir(m_strWorkDir).filePath(QStringLiteral("typed.txt"));
     QVERIFY(WriteFile(script, kFloodScript));
