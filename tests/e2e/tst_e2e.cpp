@@ -881,6 +881,9 @@ void TestEndToEnd::runOnServer()
     QVERIFY2(text.contains(QLatin1String("counted 3")), qPrintable(text));
     m_desktop->Shot(QStringLiteral("05-run-on-server"));
     ServerMenu(shell, QStringLiteral("d"));
+    m_desktop->Focus(shell);
+    m_desktop->Key(QStringLiteral("Escape"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Run on Server")));
 }
 
 QString TestEndToEnd::OpenShellAndLogIn()
