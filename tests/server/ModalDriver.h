@@ -72,9 +72,15 @@ private:
     void Poll()
     {
         QWidget *w = QApplication::activeModalWidget();
-        if (!w || w == m_pLast || !w->isVisible())
+        if (!w || !w->isVisible())
             return;
-        m_pLast = w;
+        // A window answered already is active again for a moment when the box it
+        // opened closes and it is still finishing: that is no new step.
+        for (const QPointer<QWidget> &seen : std::as_const(m_handled)) {
+            if (seen == w)
+                return;
+        }
+        m_handled.append(w);
         QString name = w->objectName();
         m_seen << name;
         if (m_steps.isEmpty() || m_steps.first().strName != name) {
@@ -98,7 +104,7 @@ private:
 
     QTimer m_timer;
     QList<Step> m_steps;
-    QPointer<QWidget> m_pLast;
+    QList<QPointer<QWidget>> m_handled;
     QStringList m_messages;
     QStringList m_failures;
     QStringList m_seen;
