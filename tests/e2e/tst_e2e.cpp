@@ -1151,12 +1151,7 @@ void TestEndToEnd::saveFails()
         disk.SetReadOnly(dir, false);
 }
 
-void TestEndToEnd::optionsSaveFails_data()
-{
-    QTest::addColumn<bool>("bFull");
-    QTest::newRow("full disk") << true;
-    QTest::newRow("read-only disk") << false;
-}
+void TestEndToEnd::optionsSaveFails_data() { saveFails_data(); }
 
 // Options onto a full or read-only program folder: a message, Kestrel.cfg as it was,
 // and Kestrel goes on.
