@@ -31,6 +31,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QWindow>
 
 using namespace Cmd;
 
@@ -265,7 +266,20 @@ void CMainFrame::CreateToolBars()
 
 void CMainFrame::PlaceOperatorBar()
 {
-    QRect frame = frameGeometry();
+    // Under a window manager the frame around this window (title bar, borders) is known
+    // only once the manager has framed it, a moment after the window is shown; placed
+    // before that, the operators window would sit a title bar lower than this one.
+    const int kFrameWaitMs = 1000;
+    const int kFrameStepMs = 20;
+    const QWindow *window = windowHandle();
+    const bool bFramed = !window || !window->frameMargins().isNull();
+    if (!bFramed && QGuiApplication::platformName() == QLatin1String("xcb")
+        && m_nOperatorBarWaitMs < kFrameWaitMs) {
+        m_nOperatorBarWaitMs += kFrameStepMs;
+        QTimer::singleShot(kFrameStepMs, this, &CMainFrame::PlaceOperatorBar);
+        return;
+    }
+    QRect frame = window ? window->frameGeometry() : frameGeometry();
     m_wndOperatorBar->move(frame.right() + 2, frame.top());
     m_wndOperatorBar->show();
     m_bOperatorBarPlaced = true;

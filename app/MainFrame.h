@@ -84,6 +84,7 @@ private:
     QMenu *m_pFileMenu = nullptr;
     QAction *m_pRecentSeparator = nullptr;
     bool m_bOperatorBarPlaced = false;
+    int m_nOperatorBarWaitMs = 0;
     // The "Perl functions" window: created hidden with the frame, shown by View > Functions.
     CFunctionListDlg *m_dlgFunctions = nullptr;
     CServerDlg *m_dlgServer = nullptr;

@@ -85,8 +85,7 @@ void TestBytelensCli::dumpIsTheListing()
 void TestBytelensCli::dumpOfCompiledClass()
 {
     const QString javac = QStandardPaths::findExecutable(QStringLiteral("javac"));
-    if (javac.isEmpty())
-        QSKIP("javac is not installed");
+    QVERIFY2(!javac.isEmpty(), "javac is needed (default-jdk-headless, tools/install-deps)");
     WriteFile(m_dir, QStringLiteral("Hello.java"),
               "public class Hello { public static void main(String[] a) { System.out.println(\"hi\"); } }\n");
     QProcess p;

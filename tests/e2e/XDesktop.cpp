@@ -1,6 +1,8 @@
 #include "XDesktop.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QDir>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -32,6 +34,13 @@ CXDesktop::CXDesktop(const QString &strShotDir)
 
 CXDesktop::~CXDesktop()
 {
+    if (m_wm.state() != QProcess::NotRunning) {
+        m_wm.terminate();
+        if (!m_wm.waitForFinished(5000)) {
+            m_wm.kill();
+            m_wm.waitForFinished(5000);
+        }
+    }
     if (m_xvfb.state() != QProcess::NotRunning) {
         m_xvfb.terminate();
         if (!m_xvfb.waitForFinished(5000)) {
@@ -44,7 +53,7 @@ CXDesktop::~CXDesktop()
 QStringList CXDesktop::MissingTools()
 {
     QStringList missing;
-    for (const char *tool : {"Xvfb", "xdotool", "import"}) {
+    for (const char *tool : {"Xvfb", "openbox", "xdotool", "xwininfo", "import"}) {
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
             missing << QLatin1String(tool);
     }
@@ -76,7 +85,35 @@ QString CXDesktop::Start(const QSize &screen)
     if (!ok)
         return QStringLiteral("Xvfb named no display: ") + QString::fromLocal8Bit(m_xvfb.readAllStandardError());
     m_strDisplay = QStringLiteral(":%1").arg(number);
-    return QString();
+    return StartWindowManager();
+}
+
+QString CXDesktop::StartWindowManager()
+{
+    // A real window manager, as every desktop has: it gives the focus back when a window
+    // closes, keeps a modal window above the one it blocks, and frames and places windows.
+    // Its own settings, so that nothing of the user's openbox setup changes what is tested.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_strDisplay);
+    m_wm.setProcessEnvironment(env);
+    m_wm.setProcessChannelMode(QProcess::MergedChannels);
+    // It runs its start-up command once it manages the screen; that command leaves a mark.
+    const QString ready = QDir(m_strShotDir).filePath(QStringLiteral(".openbox-ready-%1").arg(QCoreApplication::applicationPid()));
+    QFile::remove(ready);
+    m_wm.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable"), QStringLiteral("--config-file"),
+                                           QStringLiteral("/etc/xdg/openbox/rc.xml"), QStringLiteral("--startup"),
+                                           QStringLiteral("touch '%1'").arg(ready)});
+    if (!m_wm.waitForStarted(10000))
+        return QStringLiteral("openbox did not start: ") + m_wm.errorString();
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        if (m_wm.state() == QProcess::NotRunning)
+            return QStringLiteral("openbox ended: ") + QString::fromLocal8Bit(m_wm.readAll());
+        if (QFile::remove(ready))
+            return QString();
+        QThread::msleep(100);
+    }
+    return QStringLiteral("openbox did not take the screen: ") + QString::fromLocal8Bit(m_wm.readAll());
 }
 
 QString CXDesktop::Xdo(const QStringList &args, bool *pOk) const
@@ -120,27 +157,50 @@ QString CXDesktop::WindowName(const QString &strWindow) const
 
 QRect CXDesktop::Geometry(const QString &strWindow) const
 {
-    // --shell prints X=, Y=, WIDTH=, HEIGHT= lines.
-    QString out = Xdo({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), strWindow});
+    // Screen coordinates read through the X server; xdotool's geometry counts a window
+    // manager's frame twice (20 pixels too low under openbox's title bar).
+    QString out = RunTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), strWindow}, m_strDisplay, nullptr);
     QRect r;
-    for (const QString &line : out.split(QLatin1Char('\n'))) {
-        QString key = line.section(QLatin1Char('='), 0, 0);
-        int value = line.section(QLatin1Char('='), 1).toInt();
-        if (key == QLatin1String("X"))
+    for (QString line : out.split(QLatin1Char('\n'))) {
+        line = line.trimmed();
+        int value = line.section(QLatin1Char(':'), 1).trimmed().toInt();
+        if (line.startsWith(QLatin1String("Absolute upper-left X:")))
             r.moveLeft(value);
-        else if (key == QLatin1String("Y"))
+        else if (line.startsWith(QLatin1String("Absolute upper-left Y:")))
             r.moveTop(value);
-        else if (key == QLatin1String("WIDTH"))
+        else if (line.startsWith(QLatin1String("Width:")))
             r.setWidth(value);
-        else if (key == QLatin1String("HEIGHT"))
+        else if (line.startsWith(QLatin1String("Height:")))
             r.setHeight(value);
     }
     return r;
 }
 
+QRect CXDesktop::FrameGeometry(const QString &strWindow) const
+{
+    // The window manager puts each window into a frame of its own, a child of the root
+    // window; the window's outermost ancestor below the root is that frame.
+    static const QRegularExpression parentRe(QStringLiteral("Parent window id: (0x[0-9a-fA-F]+)( \\(the root window\\))?"));
+    QString window = strWindow;
+    for (int depth = 0; depth < 8; ++depth) {
+        QString out = RunTool(QStringLiteral("xwininfo"), {QStringLiteral("-children"), QStringLiteral("-id"), window},
+                              m_strDisplay, nullptr);
+        QRegularExpressionMatch m = parentRe.match(out);
+        if (!m.hasMatch() || !m.captured(2).isEmpty())
+            break;
+        window = m.captured(1);
+    }
+    return Geometry(window);
+}
+
 void CXDesktop::Focus(const QString &strWindow) const
 {
-    Xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), strWindow});
+    // Asked of the window manager, as a click on a window or a task bar entry would; it
+    // refuses a window that a modal one blocks and activates the modal one instead.
+    bool ok = false;
+    Xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), strWindow}, &ok);
+    if (!ok)
+        Xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), strWindow});
     // Qt makes the window active when the focus arrives; give it that turn.
     QThread::msleep(150);
 }

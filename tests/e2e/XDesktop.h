@@ -6,7 +6,8 @@
 #include <QString>
 #include <QStringList>
 
-// An X server of the test's own (Xvfb on a display number it picks itself) and the
+// An X server of the test's own (Xvfb on a display number it picks itself) with the
+// openbox window manager on it, and the
 // xdotool and ImageMagick commands that act on it as a user would: keys, typing and
 // clicks go through the X server's input, screenshots come from the screen.
 class CXDesktop
@@ -34,9 +35,11 @@ public:
     QStringList Windows(const QString &strNameRegex) const;
     bool WaitForNoWindow(const QString &strNameRegex, int nTimeoutMs = 20000) const;
     QString WindowName(const QString &strWindow) const;
+    // The window's own area, and the area with the window manager's frame around it.
     QRect Geometry(const QString &strWindow) const;
+    QRect FrameGeometry(const QString &strWindow) const;
 
-    // Gives the window the keyboard focus (there is no window manager to do it).
+    // Asks the window manager to activate the window, as a click on it would.
     void Focus(const QString &strWindow) const;
     // Key combinations as xdotool names them ("ctrl+s", "Return"), one after the other.
     void Key(const QString &strKeys) const;
@@ -48,10 +51,12 @@ public:
     QImage Shot(const QString &strName) const;
 
 private:
+    QString StartWindowManager();
     void MoveMouse(const QPoint &ptScreen) const;
 
     QString m_strShotDir;
     QProcess m_xvfb;
+    QProcess m_wm;
     QString m_strDisplay;
     QSize m_screen;
 };

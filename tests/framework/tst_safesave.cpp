@@ -94,8 +94,8 @@ void TestSafeSave::failedWriteKeepsOldFile()
 // the name the dialog took the face's first style, an oblique one.
 void TestSafeSave::fontDialogOpensOnStyleInUse()
 {
-    if (!QFontDatabase::families().contains(QStringLiteral("DejaVu Sans Mono")))
-        QSKIP("needs fonts-dejavu-core");
+    QVERIFY2(QFontDatabase::families().contains(QStringLiteral("DejaVu Sans Mono")),
+             "DejaVu Sans Mono is needed (fonts-dejavu-core, tools/install-deps)");
     QFont font(QStringLiteral("DejaVu Sans Mono"));
     font.setPointSize(10);
     QFontDialog dlg(FontForDialog(font));

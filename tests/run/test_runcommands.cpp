@@ -234,8 +234,8 @@ void TestRunCommands::compilePerl()
 
 void TestRunCommands::javaCompileAndRun()
 {
-    if (g_settings.LOCAL_JAVAC_EXE.isEmpty() || g_settings.LOCAL_JAVA_EXE.isEmpty())
-        QSKIP("javac and java are not installed");
+    QVERIFY2(!g_settings.LOCAL_JAVAC_EXE.isEmpty() && !g_settings.LOCAL_JAVA_EXE.isEmpty(),
+             "javac and java are needed (default-jdk-headless, tools/install-deps)");
     QString path = Script(QStringLiteral("java src/Hello.java"),
                           "public class Hello { public static void main(String[] a) {"
                           " System.out.println(\"Hello, Kestrel\"); System.exit(4); } }\n");
