@@ -1,4 +1,6 @@
+#include "app/KestrelApp.h"
 #include "app/KestrelDoc.h"
+#include "app/MainFrame.h"
 #include "app/Settings.h"
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
@@ -20,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <functional>
 #include <memory>
@@ -115,6 +118,7 @@ private slots:
     void viewCommandsSaveAndRun();
     void consoleRunThroughRunHold_data();
     void consoleRunThroughRunHold();
+    void secondRunBlockedWhileOneRuns();
 
 private:
     QString Script(const QString &name, const QByteArray &text);
@@ -349,5 +353,62 @@ void TestRunCommands::consoleRunThroughRunHold()
     QCOMPARE(f.readAll(), expected);
 }
 
-QTEST_MAIN(TestRunCommands)
+// The toolbar's Run, clicked again while a run's window is open, starts nothing: the
+// main window takes no input, keys included, until the window closes.
+void TestRunCommands::secondRunBlockedWhileOneRuns()
+{
+    QString path = Script(QStringLiteral("one at a time.pl"), "my $in = <STDIN>; print \"got $in\";\n");
+    CMainFrame frame;
+    QVERIFY(frame.GetDocument()->OnOpenDocument(path));
+    frame.GetActiveView()->OnInitialUpdate();
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.GetActiveView()->setFocus();
+    QWidget *runButton = frame.ToolBar()->widgetForAction(frame.Action(Cmd::ID_SCRIPT_RUN));
+    QVERIFY(runButton);
+    const QPoint runAt = runButton->mapTo(&frame, runButton->rect().center());
+    const QByteArray text = frame.GetActiveView()->GetTextBytes();
+
+    bool bFirstIsActiveModal = false;
+    int nOtherWindows = 0;
+    auto seen = std::make_shared<CSeen>();
+    WhenWindowOpens(seen, [&](COutputWindowDlg *wnd) {
+        bFirstIsActiveModal = QApplication::activeModalWidget() == wnd;
+        // A second run would open its window inside the click below; closing it there
+        // ends that run and the click returns.
+        QTimer guard;
+        guard.setInterval(10);
+        QObject::connect(&guard, &QTimer::timeout, wnd, [wnd, &nOtherWindows] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *other = qobject_cast<COutputWindowDlg *>(w);
+                if (other && other != wnd && other->isVisible()) {
+                    ++nOtherWindows;
+                    other->OnClose();
+                }
+            }
+        });
+        guard.start();
+        QTest::mouseClick(frame.windowHandle(), Qt::LeftButton, {}, runAt);
+        QTest::keyClick(frame.windowHandle(), 'x');
+        guard.stop();
+        SendLine(wnd, QStringLiteral("done"));
+    });
+    QTest::mouseClick(frame.windowHandle(), Qt::LeftButton, {}, runAt);
+
+    QVERIFY(seen->bWindow);
+    QVERIFY(bFirstIsActiveModal);
+    QCOMPARE(nOtherWindows, 0);
+    QCOMPARE(frame.GetActiveView()->GetTextBytes(), text);
+    QCOMPARE(seen->out, QByteArray("got done\n"));
+}
+
+int main(int argc, char *argv[])
+{
+    // The main frame needs the application object of the IDE.
+    QStandardPaths::setTestModeEnabled(true);
+    CKestrelApp app(argc, argv);
+    TestRunCommands test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "test_runcommands.moc"
