@@ -96,6 +96,8 @@ private slots:
     void sendInputAndEof();
     void sendInputAfterEnd();
     void closeKillsRunningChild();
+    void escapeAndCloseBoxEndTheRun_data();
+    void escapeAndCloseBoxEndTheRun();
     void modalFromItsFirstShowing();
     void crashShownAsTerminated();
     void layout_data();
@@ -238,6 +240,38 @@ void TestOutputWindow::closeKillsRunningChild()
     run.in.Write(QByteArray(4 * 1024 * 1024, 'q'));
     pid_t pid = run.child->ProcessId();
     run.wnd->findChild<QAction *>(QStringLiteral("action_32992"))->trigger();
+    QVERIFY(!run.wnd->isVisible());
+    QTRY_VERIFY(run.child->HasEnded());
+    QVERIFY(run.child->WasKilled());
+    QCOMPARE(::kill(pid, 0), -1);
+}
+
+// Escape from wherever the focus is, and the close box, do what Close does.
+void TestOutputWindow::escapeAndCloseBoxEndTheRun_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("Escape in the output pane") << QStringLiteral("edit_1005");
+    QTest::newRow("Escape in the error pane") << QStringLiteral("edit_1006");
+    QTest::newRow("Escape in the status line") << QStringLiteral("edit_1066");
+    QTest::newRow("close box") << QString();
+}
+
+void TestOutputWindow::escapeAndCloseBoxEndTheRun()
+{
+    QFETCH(QString, focus);
+    CWindowRun run;
+    QVERIFY(run.Start({QStringLiteral("hang")}));
+    pid_t pid = run.child->ProcessId();
+    if (focus.isEmpty()) {
+        QVERIFY(run.wnd->close());
+    } else {
+        auto *target = run.wnd->findChild<QWidget *>(focus);
+        QVERIFY(target);
+        run.wnd->activateWindow();
+        target->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), target);
+        QTest::keyClick(target, Qt::Key_Escape);
+    }
     QVERIFY(!run.wnd->isVisible());
     QTRY_VERIFY(run.child->HasEnded());
     QVERIFY(run.child->WasKilled());
