@@ -89,6 +89,31 @@ void AnswerMessageBox(QString *text)
     });
 }
 
+// Sets an environment variable of the IDE for as long as it lives.
+class CEnvironmentScope
+{
+public:
+    CEnvironmentScope(const char *name, const QByteArray &value)
+        : m_name(name)
+        , m_bWasSet(qEnvironmentVariableIsSet(name))
+        , m_saved(qgetenv(name))
+    {
+        qputenv(name, value);
+    }
+    ~CEnvironmentScope()
+    {
+        if (m_bWasSet)
+            qputenv(m_name, m_saved);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    bool m_bWasSet;
+    QByteArray m_saved;
+};
+
 void SendLine(COutputWindowDlg *wnd, const QString &line)
 {
     wnd->OnSendInput();
@@ -118,6 +143,8 @@ private slots:
     void viewCommandsSaveAndRun();
     void consoleRunThroughRunHold_data();
     void consoleRunThroughRunHold();
+    void pwdIsTheScriptFolder_data();
+    void pwdIsTheScriptFolder();
     void secondRunBlockedWhileOneRuns();
 
 private:
@@ -351,6 +378,43 @@ void TestRunCommands::consoleRunThroughRunHold()
     QFile f(out);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), expected);
+}
+
+void TestRunCommands::pwdIsTheScriptFolder_data()
+{
+    QTest::addColumn<bool>("console");
+    QTest::newRow("piped Run") << false;
+    QTest::newRow("console Run through runhold") << true;
+}
+
+// The script starts in its own folder, and its PWD says so, whatever PWD the IDE has.
+void TestRunCommands::pwdIsTheScriptFolder()
+{
+    QFETCH(bool, console);
+    QString path = Script(QStringLiteral("pwd dir/where am i.pl"), "use Cwd; print \"$ENV{PWD}\\n\", getcwd(), \"\\n\";\n");
+    const QString folder = QFileInfo(path).absolutePath();
+    QByteArray expected = (folder + QLatin1Char('\n') + QFileInfo(folder).canonicalFilePath() + QLatin1Char('\n')).toUtf8();
+    CEnvironmentScope idePwd("PWD", "/");
+    QByteArray got;
+    if (console) {
+        QString out = m_dir.filePath(QStringLiteral("pwd console.out"));
+        QFile::remove(out);
+        CEnvironmentScope terminal("TERMINAL", KESTREL_FIXTURES_DIR "/fake-terminal");
+        CEnvironmentScope terminalOut("KESTREL_FAKE_TERMINAL_OUT", out.toLocal8Bit());
+        CSettings settings = g_settings;
+        settings.RUN_IN_DOS_WINDOW = QStringLiteral("Y");
+        CRunCommandLine cl = CRunCommandLine::Compose(CRunCommandLine::Kind::Run, path, QFileInfo(path).fileName(),
+                                                      settings, QStringLiteral(KESTREL_BIN_DIR "/runhold"));
+        QVERIFY(cl.bConsole);
+        CRunCommands::RunInConsole(nullptr, cl);
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        got = f.readAll();
+        expected += "Perl script execution completed.\n";
+    } else {
+        got = Run(CRunCommandLine::Kind::Run, path).out;
+    }
+    QCOMPARE(got, expected);
 }
 
 // The toolbar's Run, clicked again while a run's window is open, starts nothing: the
