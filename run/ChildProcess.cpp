@@ -4,9 +4,11 @@
 #include "run/ProcessListener.h"
 #include "run/RedirectPipe.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -97,6 +99,19 @@ QString CChildProcess::ResolveProgram(const QString &strProgram, QString *pReaso
     return path;
 }
 
+QString CChildProcess::EnvironmentPwd(const QString &strDirectory)
+{
+    const QString physical = QFileInfo(strDirectory.isEmpty() ? QStringLiteral(".") : strDirectory).canonicalFilePath();
+    // With no folder of its own the child keeps the PWD it inherits while that still
+    // names the folder, as a shell does.
+    const QString logical = strDirectory.isEmpty() ? qEnvironmentVariable("PWD") : QDir(strDirectory).absolutePath();
+    if (physical.isEmpty())
+        return logical.isEmpty() ? QDir::currentPath() : logical;
+    if (QDir::isAbsolutePath(logical) && QFileInfo(logical).canonicalFilePath() == physical)
+        return logical;
+    return physical;
+}
+
 bool CChildProcess::Start()
 {
     QString reason;
@@ -117,11 +132,18 @@ bool CChildProcess::Start()
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
+    // The child changes folder without a shell, so nothing else would correct the PWD
+    // it inherits, and scripts would see the IDE's folder there. A PWD the caller sets
+    // stands.
+    QStringList overrides = m_environment;
+    if (!std::any_of(overrides.cbegin(), overrides.cend(),
+                     [](const QString &e) { return e.startsWith(QLatin1String("PWD=")); }))
+        overrides.prepend(QStringLiteral("PWD=") + EnvironmentPwd(m_strDirectory));
     std::vector<std::string> env;
     for (char **e = environ; *e; ++e) {
         std::string entry(*e);
         bool replaced = false;
-        for (const QString &extra : m_environment) {
+        for (const QString &extra : overrides) {
             std::string name = extra.section(QLatin1Char('='), 0, 0).toStdString() + "=";
             if (entry.compare(0, name.size(), name) == 0)
                 replaced = true;
@@ -129,7 +151,7 @@ bool CChildProcess::Start()
         if (!replaced)
             env.push_back(entry);
     }
-    for (const QString &extra : m_environment)
+    for (const QString &extra : overrides)
         env.push_back(extra.toLocal8Bit().toStdString());
     std::vector<char *> envp;
     for (std::string &e : env)

@@ -71,6 +71,10 @@ public:
     // The path of the program as it would run: a name without a separator is looked up
     // on the PATH. Empty, with the reason, when it cannot run.
     static QString ResolveProgram(const QString &strProgram, QString *pReason);
+    // What PWD must say for a program that starts in strDirectory (empty: the IDE's
+    // current folder): that folder made absolute as given, or, where that path does not
+    // lead there (a symbolic link before ".."), its physical path.
+    static QString EnvironmentPwd(const QString &strDirectory);
 
 private:
     void WaiterThreadProc();

@@ -1,7 +1,10 @@
 #include "run/ConsoleWindow.h"
 
+#include "run/ChildProcess.h"
+
 #include <QEventLoop>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 
 QString CConsoleWindow::TerminalProgram()
@@ -42,6 +45,11 @@ bool CConsoleWindow::RunAndWait(const QStringList &command, const QString &strWo
     process.setProgram(full.takeFirst());
     process.setArguments(full);
     process.setWorkingDirectory(strWorkDir);
+    // The terminal starts its command without a shell, so the PWD it passes on is ours
+    // unless it is set to the folder the command starts in.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PWD"), CChildProcess::EnvironmentPwd(strWorkDir));
+    process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     QEventLoop loop;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);

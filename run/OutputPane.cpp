@@ -2,6 +2,8 @@
 
 #include "editor/ScintillaAccessibility.h"
 
+#include <QKeyEvent>
+
 COutputPane::COutputPane(QWidget *parent)
     : QsciScintilla(parent)
 {
@@ -22,6 +24,17 @@ COutputPane::COutputPane(QWidget *parent)
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
     SendScintilla(SCI_SETSCROLLWIDTH, 1);
     CScintillaAccessibility::Install();
+}
+
+void COutputPane::keyPressEvent(QKeyEvent *event)
+{
+    // Scintilla would take Escape to cancel modes that a read-only pane never enters;
+    // left to the window, Escape closes it from a pane as from any other control.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->ignore();
+        return;
+    }
+    QsciScintilla::keyPressEvent(event);
 }
 
 bool COutputPane::IsAtBottom() const

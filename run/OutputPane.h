@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+class QKeyEvent;
+
 // A read-only pane that shows a child's output byte for byte. New output always goes
 // at the end, whatever the user has selected; the pane follows it only while the user
 // is at the bottom. Past kMaxBytes the oldest output is dropped and a note at the top
@@ -26,6 +28,9 @@ public:
 
 signals:
     void Appended();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void DropOldest();

@@ -29,6 +29,10 @@ COutputWindowDlg::COutputWindowDlg(QWidget *parent)
     setWindowTitle(QStringLiteral("Output Window"));
     setSizeGripEnabled(true);
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+    // Qt applies modality when a window is shown, and DoModal shows the window before
+    // exec() to place the Send Input dialog; set here, it holds from the first showing,
+    // so the main window takes no input and no second run can start.
+    setWindowModality(Qt::ApplicationModal);
 
     m_pMenuBar = new QMenuBar(this);
     QMenu *options = m_pMenuBar->addMenu(QStringLiteral("&Options"));

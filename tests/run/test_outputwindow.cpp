@@ -96,6 +96,9 @@ private slots:
     void sendInputAndEof();
     void sendInputAfterEnd();
     void closeKillsRunningChild();
+    void escapeAndCloseBoxEndTheRun_data();
+    void escapeAndCloseBoxEndTheRun();
+    void modalFromItsFirstShowing();
     void crashShownAsTerminated();
     void layout_data();
     void layout();
@@ -241,6 +244,84 @@ void TestOutputWindow::closeKillsRunningChild()
     QTRY_VERIFY(run.child->HasEnded());
     QVERIFY(run.child->WasKilled());
     QCOMPARE(::kill(pid, 0), -1);
+}
+
+// Escape from wherever the focus is, and the close box, do what Close does.
+void TestOutputWindow::escapeAndCloseBoxEndTheRun_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("Escape in the output pane") << QStringLiteral("edit_1005");
+    QTest::newRow("Escape in the error pane") << QStringLiteral("edit_1006");
+    QTest::newRow("Escape in the status line") << QStringLiteral("edit_1066");
+    QTest::newRow("close box") << QString();
+}
+
+void TestOutputWindow::escapeAndCloseBoxEndTheRun()
+{
+    QFETCH(QString, focus);
+    CWindowRun run;
+    QVERIFY(run.Start({QStringLiteral("hang")}));
+    pid_t pid = run.child->ProcessId();
+    if (focus.isEmpty()) {
+        QVERIFY(run.wnd->close());
+    } else {
+        auto *target = run.wnd->findChild<QWidget *>(focus);
+        QVERIFY(target);
+        run.wnd->activateWindow();
+        target->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), target);
+        QTest::keyClick(target, Qt::Key_Escape);
+    }
+    QVERIFY(!run.wnd->isVisible());
+    QTRY_VERIFY(run.child->HasEnded());
+    QVERIFY(run.child->WasKilled());
+    QCOMPARE(::kill(pid, 0), -1);
+}
+
+// The window of a run is modal as soon as it shows, as the commands show it: the
+// main window takes no input while it is open.
+void TestOutputWindow::modalFromItsFirstShowing()
+{
+    QWidget mainWindow;
+    auto *edit = new QLineEdit(&mainWindow);
+    mainWindow.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&mainWindow));
+    edit->setFocus();
+
+    CRedirectPipe in, out, err;
+    QVERIFY(in.Open() && out.Open() && err.Open());
+    CChildProcess child(kHelper, {QStringLiteral("hang")});
+    child.SetRedirection(&in, &out, &err);
+    QVERIFY(child.Start());
+    COutputWindowDlg wnd(&mainWindow);
+    wnd.m_pProcess = &child;
+    wnd.m_pStdIn = &in;
+    wnd.m_pStdOut = &out;
+    wnd.m_pStdErr = &err;
+    child.m_pListener = &wnd;
+    QVERIFY(child.Resume());
+    child.StartWaiter();
+
+    QWidget *activeModal = nullptr;
+    bool bModal = false;
+    Qt::WindowModality modality = Qt::NonModal;
+    QTimer::singleShot(0, &wnd, [&] {
+        activeModal = QApplication::activeModalWidget();
+        bModal = wnd.isModal();
+        modality = wnd.windowModality();
+        // Typed into the main window, through the window system, while the run's window
+        // is open.
+        for (char c : {'r', 'u', 'n'})
+            QTest::keyClick(mainWindow.windowHandle(), c);
+        wnd.findChild<QAction *>(QStringLiteral("action_32992"))->trigger();
+    });
+    wnd.DoModal();
+    QCOMPARE(activeModal, &wnd);
+    QVERIFY(bModal);
+    QCOMPARE(modality, Qt::ApplicationModal);
+    QCOMPARE(edit->text(), QString());
+    QTRY_VERIFY(child.HasEnded());
+    QVERIFY(child.WasKilled());
 }
 
 void TestOutputWindow::crashShownAsTerminated()

@@ -1,4 +1,6 @@
+#include "app/KestrelApp.h"
 #include "app/KestrelDoc.h"
+#include "app/MainFrame.h"
 #include "app/Settings.h"
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
@@ -20,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <functional>
 #include <memory>
@@ -86,6 +89,31 @@ void AnswerMessageBox(QString *text)
     });
 }
 
+// Sets an environment variable of the IDE for as long as it lives.
+class CEnvironmentScope
+{
+public:
+    CEnvironmentScope(const char *name, const QByteArray &value)
+        : m_name(name)
+        , m_bWasSet(qEnvironmentVariableIsSet(name))
+        , m_saved(qgetenv(name))
+    {
+        qputenv(name, value);
+    }
+    ~CEnvironmentScope()
+    {
+        if (m_bWasSet)
+            qputenv(m_name, m_saved);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    bool m_bWasSet;
+    QByteArray m_saved;
+};
+
 void SendLine(COutputWindowDlg *wnd, const QString &line)
 {
     wnd->OnSendInput();
@@ -115,6 +143,9 @@ private slots:
     void viewCommandsSaveAndRun();
     void consoleRunThroughRunHold_data();
     void consoleRunThroughRunHold();
+    void pwdIsTheScriptFolder_data();
+    void pwdIsTheScriptFolder();
+    void secondRunBlockedWhileOneRuns();
 
 private:
     QString Script(const QString &name, const QByteArray &text);
@@ -349,5 +380,99 @@ void TestRunCommands::consoleRunThroughRunHold()
     QCOMPARE(f.readAll(), expected);
 }
 
-QTEST_MAIN(TestRunCommands)
+void TestRunCommands::pwdIsTheScriptFolder_data()
+{
+    QTest::addColumn<bool>("console");
+    QTest::newRow("piped Run") << false;
+    QTest::newRow("console Run through runhold") << true;
+}
+
+// The script starts in its own folder, and its PWD says so, whatever PWD the IDE has.
+void TestRunCommands::pwdIsTheScriptFolder()
+{
+    QFETCH(bool, console);
+    QString path = Script(QStringLiteral("pwd dir/where am i.pl"), "use Cwd; print \"$ENV{PWD}\\n\", getcwd(), \"\\n\";\n");
+    const QString folder = QFileInfo(path).absolutePath();
+    QByteArray expected = (folder + QLatin1Char('\n') + QFileInfo(folder).canonicalFilePath() + QLatin1Char('\n')).toUtf8();
+    CEnvironmentScope idePwd("PWD", "/");
+    QByteArray got;
+    if (console) {
+        QString out = m_dir.filePath(QStringLiteral("pwd console.out"));
+        QFile::remove(out);
+        CEnvironmentScope terminal("TERMINAL", KESTREL_FIXTURES_DIR "/fake-terminal");
+        CEnvironmentScope terminalOut("KESTREL_FAKE_TERMINAL_OUT", out.toLocal8Bit());
+        CSettings settings = g_settings;
+        settings.RUN_IN_DOS_WINDOW = QStringLiteral("Y");
+        CRunCommandLine cl = CRunCommandLine::Compose(CRunCommandLine::Kind::Run, path, QFileInfo(path).fileName(),
+                                                      settings, QStringLiteral(KESTREL_BIN_DIR "/runhold"));
+        QVERIFY(cl.bConsole);
+        CRunCommands::RunInConsole(nullptr, cl);
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        got = f.readAll();
+        expected += "Perl script execution completed.\n";
+    } else {
+        got = Run(CRunCommandLine::Kind::Run, path).out;
+    }
+    QCOMPARE(got, expected);
+}
+
+// The toolbar's Run, clicked again while a run's window is open, starts nothing: the
+// main window takes no input, keys included, until the window closes.
+void TestRunCommands::secondRunBlockedWhileOneRuns()
+{
+    QString path = Script(QStringLiteral("one at a time.pl"), "my $in = <STDIN>; print \"got $in\";\n");
+    CMainFrame frame;
+    QVERIFY(frame.GetDocument()->OnOpenDocument(path));
+    frame.GetActiveView()->OnInitialUpdate();
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.GetActiveView()->setFocus();
+    QWidget *runButton = frame.ToolBar()->widgetForAction(frame.Action(Cmd::ID_SCRIPT_RUN));
+    QVERIFY(runButton);
+    const QPoint runAt = runButton->mapTo(&frame, runButton->rect().center());
+    const QByteArray text = frame.GetActiveView()->GetTextBytes();
+
+    bool bFirstIsActiveModal = false;
+    int nOtherWindows = 0;
+    auto seen = std::make_shared<CSeen>();
+    WhenWindowOpens(seen, [&](COutputWindowDlg *wnd) {
+        bFirstIsActiveModal = QApplication::activeModalWidget() == wnd;
+        // A second run would open its window inside the click below; closing it there
+        // ends that run and the click returns.
+        QTimer guard;
+        guard.setInterval(10);
+        QObject::connect(&guard, &QTimer::timeout, wnd, [wnd, &nOtherWindows] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *other = qobject_cast<COutputWindowDlg *>(w);
+                if (other && other != wnd && other->isVisible()) {
+                    ++nOtherWindows;
+                    other->OnClose();
+                }
+            }
+        });
+        guard.start();
+        QTest::mouseClick(frame.windowHandle(), Qt::LeftButton, {}, runAt);
+        QTest::keyClick(frame.windowHandle(), 'x');
+        guard.stop();
+        SendLine(wnd, QStringLiteral("done"));
+    });
+    QTest::mouseClick(frame.windowHandle(), Qt::LeftButton, {}, runAt);
+
+    QVERIFY(seen->bWindow);
+    QVERIFY(bFirstIsActiveModal);
+    QCOMPARE(nOtherWindows, 0);
+    QCOMPARE(frame.GetActiveView()->GetTextBytes(), text);
+    QCOMPARE(seen->out, QByteArray("got done\n"));
+}
+
+int main(int argc, char *argv[])
+{
+    // The main frame needs the application object of the IDE.
+    QStandardPaths::setTestModeEnabled(true);
+    CKestrelApp app(argc, argv);
+    TestRunCommands test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "test_runcommands.moc"

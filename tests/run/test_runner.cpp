@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -74,6 +75,8 @@ private slots:
     void stdoutOnTerminal();
     void workingFolder();
     void emptyFolderIsCurrent();
+    void pwdNamesTheWorkingFolder_data();
+    void pwdNamesTheWorkingFolder();
     void argumentsStayWhole();
     void startFailures_data();
     void startFailures();
@@ -162,6 +165,52 @@ void TestRunner::emptyFolderIsCurrent()
     CRun run;
     QVERIFY(run.Start({QStringLiteral("pwd")}));
     QCOMPARE(ReadToEnd(run.out), QDir::current().canonicalPath().toUtf8() + '\n');
+}
+
+void TestRunner::pwdNamesTheWorkingFolder_data()
+{
+    // What the folder is given as, and what PWD and the physical working folder must then
+    // be; "<current>" is the test's own folder.
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("pwd");
+    QTest::addColumn<QString>("physical");
+    QTest::newRow("a folder with a blank") << "work dir" << "work dir" << "work dir";
+    QTest::newRow("through a symbolic link: the path as given") << "link" << "link" << "real/sub";
+    QTest::newRow("a symbolic link before ..: the physical path") << "link/.." << "real" << "real";
+    QTest::newRow("no folder: the IDE's own") << QString() << "<current>" << "<current>";
+}
+
+// Against real perl: $ENV{PWD} and Cwd::getcwd agree on the folder the child starts in,
+// whatever PWD the IDE itself was started with.
+void TestRunner::pwdNamesTheWorkingFolder()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, pwd);
+    QFETCH(QString, physical);
+    QString perl = QStandardPaths::findExecutable(QStringLiteral("perl"));
+    QVERIFY(!perl.isEmpty());
+    QTemporaryDir tmp(QDir::tempPath() + QStringLiteral("/pwd test XXXXXX"));
+    QVERIFY(tmp.isValid());
+    const QString base = QFileInfo(tmp.path()).canonicalFilePath();
+    QVERIFY(QDir(base).mkpath(QStringLiteral("work dir")) && QDir(base).mkpath(QStringLiteral("real/sub")));
+    QVERIFY(QFile::link(base + QStringLiteral("/real/sub"), base + QStringLiteral("/link")));
+    auto resolve = [&base](const QString &name) {
+        return name == QLatin1String("<current>") ? QDir::current().canonicalPath() : base + QLatin1Char('/') + name;
+    };
+
+    const QByteArray savedPwd = qgetenv("PWD");
+    qputenv("PWD", "/");
+    CRedirectPipe in, out, err;
+    QVERIFY(in.Open() && out.Open() && err.Open());
+    CChildProcess child(perl, {QStringLiteral("-e"), QStringLiteral("use Cwd; print \"$ENV{PWD}\\n\", getcwd(), \"\\n\";")});
+    child.SetRedirection(&in, &out, &err);
+    child.SetDirectory(folder.isEmpty() ? QString() : resolve(folder));
+    bool bStarted = child.Start() && child.Resume();
+    qputenv("PWD", savedPwd);
+    QVERIFY2(bStarted, qPrintable(child.LastError()));
+    child.StartWaiter();
+    QCOMPARE(ReadToEnd(out), (resolve(pwd) + QLatin1Char('\n') + resolve(physical) + QLatin1Char('\n')).toUtf8());
+    QCOMPARE(ReadToEnd(err), QByteArray());
 }
 
 void TestRunner::argumentsStayWhole()
