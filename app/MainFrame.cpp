@@ -232,10 +232,10 @@ void CMainFrame::UpdateRecentFileMenu()
 
 void CMainFrame::CreateToolBars()
 {
-    auto makeBar = [this](const char *name, const QString &title, const QVector<int> &ids, const QSize &iconSize) {
+    auto makeBar = [this](const char *name, const QString &title, const QVector<int> &ids) {
         auto *bar = new QToolBar(title, this);
         bar->setObjectName(QLatin1String(name));
-        bar->setIconSize(iconSize);
+        bar->setIconSize(QSize(16, 16));
         for (int id : ids) {
             if (id == 0) {
                 bar->addSeparator();
@@ -248,9 +248,14 @@ void CMainFrame::CreateToolBars()
         addToolBar(Qt::TopToolBarArea, bar);
         return bar;
     };
-    m_wndToolBar = makeBar("StandardBar", tr("Standard"), CCommandTable::StandardBar(), QSize(16, 16));
+    m_wndToolBar = makeBar("StandardBar", tr("Standard"), CCommandTable::StandardBar());
     addToolBarBreak(Qt::TopToolBarArea);
-    m_wndScriptBar = makeBar("ScriptBar", tr("Scripting"), CCommandTable::ScriptBar(), CToolbarImages::ScriptIconSize());
+    // The keywords are the buttons' texts, in the toolbar's own font at its normal size:
+    // squeezed into images of one size, the long ones came out too small to read.
+    m_wndScriptBar = makeBar("ScriptBar", tr("Scripting"), CCommandTable::ScriptBar());
+    m_wndScriptBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    for (int id : CCommandTable::ScriptBar())
+        m_actions.value(id)->setIconText(QString::fromUtf8(CCommandTable::Find(id)->pszGlyph));
 
     QList<QAction *> operators;
     for (int id : CCommandTable::OperatorBar()) {
