@@ -14,6 +14,11 @@ class CFloatingToolBar : public QWidget
 public:
     CFloatingToolBar(const QString &strTitle, const QList<QAction *> &actions, int nColumns, QWidget *parent);
 
+    // The title as the window manager shows it: Qt adds the application's display name.
+    static QString ShownTitle(const QString &strTitle);
+    // The narrowest window whose title bar shows `strTitle` whole.
+    static int TitleBarWidth(const QString &strTitle);
+
 signals:
     void VisibilityChanged(bool bVisible);
 

@@ -32,6 +32,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
+
 using namespace Cmd;
 
 CMainFrame::CMainFrame()
@@ -263,15 +265,29 @@ void CMainFrame::CreateToolBars()
         a->setIcon(CToolbarImages::ForCommand(id));
         operators << a;
     }
-    auto *bar = new CFloatingToolBar(tr("Operators"), operators, 3, this);
+    // The short name: with the application's name that Qt adds, "Operators" needs a
+    // window too wide to open beside the frame on a screen 1280 pixels wide.
+    auto *bar = new CFloatingToolBar(tr("Ops"), operators, 3, this);
     bar->setObjectName(QStringLiteral("OperatorBar"));
     m_wndOperatorBar = bar;
 }
 
+QPoint CMainFrame::OperatorBarPosition(const QRect &frame, const QRect &client, const QSize &bar, const QRect &screen)
+{
+    QPoint pos(frame.right() + 2, frame.top());
+    if (pos.x() + bar.width() - 1 > screen.right())
+        pos = QPoint(std::max(screen.left(), screen.right() - bar.width() + 1), client.top());
+    pos.setY(std::max(screen.top(), std::min(pos.y(), screen.bottom() - bar.height() + 1)));
+    return pos;
+}
+
 void CMainFrame::PlaceOperatorBar()
 {
-    QRect frame = frameGeometry();
-    m_wndOperatorBar->move(frame.right() + 2, frame.top());
+    const QRect frame = frameGeometry();
+    // The operators window's title bar and borders are taken to be the frame's.
+    const QSize bar = m_wndOperatorBar->size() + (frame.size() - size());
+    const QRect screenArea = screen() ? screen()->availableGeometry() : frame;
+    m_wndOperatorBar->move(OperatorBarPosition(frame, geometry(), bar, screenArea));
     m_wndOperatorBar->show();
     m_bOperatorBarPlaced = true;
 }

@@ -1,5 +1,5 @@
-// The scripting toolbar's labels as a user sees them. CTest runs this twice: at
-// scale 1 and with QT_SCALE_FACTOR=2.
+// The scripting toolbar's labels and the floating operators window as a user sees
+// them. CTest runs this twice: at scale 1 and with QT_SCALE_FACTOR=2.
 #include "app/KestrelApp.h"
 #include "app/MainFrame.h"
 #include "framework/CommandIds.h"
@@ -67,6 +67,9 @@ private slots:
     void cleanupTestCase();
     void scriptLabelsAtTheNormalTextSize_data();
     void scriptLabelsAtTheNormalTextSize();
+    void operatorsWindowShowsItsTitle();
+    void operatorsWindowOpensOnTheScreen_data();
+    void operatorsWindowOpensOnTheScreen();
 
 private:
     std::unique_ptr<CMainFrame> m_upFrame;
@@ -121,6 +124,60 @@ void TestToolbars::scriptLabelsAtTheNormalTextSize()
     QVERIFY2(wantedInk.height() >= 5 * dpr, qPrintable(sizes));
     QVERIFY2(std::abs(drawnInk.height() - wantedInk.height()) <= 1, qPrintable(sizes));
     QVERIFY2(std::abs(drawnInk.width() - wantedInk.width()) <= 1, qPrintable(sizes));
+}
+
+void TestToolbars::operatorsWindowShowsItsTitle()
+{
+    // Window managers draw the title in bold beside the window's icon and its
+    // buttons (openbox: minimize, maximize, close, each about a line high with
+    // padding), openbox centred across the bar, so with the buttons' room on both
+    // sides; Qt adds the application's name.
+    QWidget *bar = m_upFrame->OperatorBar();
+    QCOMPARE(bar->windowTitle(), QStringLiteral("Ops"));
+    const QString shown = bar->windowTitle() + QStringLiteral(" \u2014 ") + QGuiApplication::applicationDisplayName();
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    QVERIFY2(bar->width() >= fm.horizontalAdvance(shown) + 2 * 3 * (fm.height() + 4),
+             qPrintable(QStringLiteral("%1 pixels wide for \"%2\"").arg(bar->width()).arg(shown)));
+
+    // The three columns of buttons fill the wider window.
+    const QList<QToolButton *> buttons = bar->findChildren<QToolButton *>();
+    QCOMPARE(buttons.size(), 44);
+    QVERIFY(buttons[0]->geometry().left() <= 4);
+    QVERIFY(buttons[2]->geometry().right() >= bar->width() - 5);
+}
+
+void TestToolbars::operatorsWindowOpensOnTheScreen_data()
+{
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QPoint>("expected");
+    // The frames have a title bar of 20 pixels and borders of 1; the operators window
+    // is 250 x 420 with its own.
+    const QRect frame(213, 130, 852, 620);
+    QTest::newRow("room on the right: beside the frame, level with its top")
+        << frame << QRect(0, 0, 1920, 1080) << QPoint(1066, 130);
+    QTest::newRow("just enough room: beside the frame") << frame << QRect(0, 0, 1316, 900) << QPoint(1066, 130);
+    QTest::newRow("one pixel too few: on the screen, below the frame's title bar")
+        << frame << QRect(0, 0, 1315, 900) << QPoint(1065, 150);
+    QTest::newRow("too little room: on the screen, below the frame's title bar")
+        << frame << QRect(0, 0, 1280, 900) << QPoint(1030, 150);
+    QTest::newRow("too little room on a second screen")
+        << frame.translated(1280, 0) << QRect(1280, 0, 1280, 900) << QPoint(2310, 150);
+    QTest::newRow("too little room below: up onto the screen")
+        << QRect(106, 75, 426, 300) << QRect(0, 0, 640, 450) << QPoint(390, 30);
+    QTest::newRow("a screen shorter than the window: its top on the screen's")
+        << QRect(106, 75, 426, 300) << QRect(0, 0, 640, 400) << QPoint(390, 0);
+}
+
+void TestToolbars::operatorsWindowOpensOnTheScreen()
+{
+    QFETCH(QRect, frame);
+    QFETCH(QRect, screen);
+    QFETCH(QPoint, expected);
+    const QRect client = frame.adjusted(1, 20, -1, -1);
+    QCOMPARE(CMainFrame::OperatorBarPosition(frame, client, QSize(250, 420), screen), expected);
 }
 
 int main(int argc, char **argv)

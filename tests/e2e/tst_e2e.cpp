@@ -419,7 +419,7 @@ void TestEndToEnd::TypeLine(const QString &text, bool bReturn)
 CToolbarButtons TestEndToEnd::Toolbars(const QString &strShot)
 {
     QImage shot = m_desktop->Shot(strShot);
-    QString ops = m_desktop->WaitForWindow(QStringLiteral("^Operators"));
+    QString ops = m_desktop->WaitForWindow(QStringLiteral("^Ops( |$)"));
     CToolbarButtons found;
     if (ops.isEmpty()) {
         found.strWhy = QStringLiteral("no operators window");
@@ -578,7 +578,7 @@ void TestEndToEnd::firstStart()
     // Two thirds of the screen, a quarter of that from its top-left corner.
     QRect main = m_desktop->Geometry(m_kestrel->MainWindow());
     QCOMPARE(main, QRect(213, 150, 852, 600));
-    QString ops = m_desktop->WaitForWindow(QStringLiteral("^Operators"));
+    QString ops = m_desktop->WaitForWindow(QStringLiteral("^Ops( |$)"));
     QVERIFY(!ops.isEmpty());
     QCOMPARE(m_desktop->Geometry(ops).topLeft(), QPoint(main.right() + 2, main.top()));
 
