@@ -14,6 +14,9 @@ class CFloatingToolBar : public QWidget
 public:
     CFloatingToolBar(const QString &strTitle, const QList<QAction *> &actions, int nColumns, QWidget *parent);
 
+    // The narrowest window whose title bar shows `strTitle` whole.
+    static int TitleBarWidth(const QString &strTitle);
+
 signals:
     void VisibilityChanged(bool bVisible);
 

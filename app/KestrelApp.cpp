@@ -30,7 +30,8 @@ CKestrelApp::CKestrelApp(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Kestrel"));
-    setApplicationDisplayName(QStringLiteral("Kestrel"));
+    // No display name of its own: Qt would add it to every window's title ("Output
+    // Window — Kestrel"), and the captions are the windows' own.
     setOrganizationName(QStringLiteral("QUILLON"));
     // The process-wide internet session of the FTP commands.
     curl_global_init(CURL_GLOBAL_DEFAULT);

@@ -33,6 +33,8 @@
 #include <QToolBar>
 #include <QWindow>
 
+#include <algorithm>
+
 using namespace Cmd;
 
 CMainFrame::CMainFrame()
@@ -233,10 +235,10 @@ void CMainFrame::UpdateRecentFileMenu()
 
 void CMainFrame::CreateToolBars()
 {
-    auto makeBar = [this](const char *name, const QString &title, const QVector<int> &ids, const QSize &iconSize) {
+    auto makeBar = [this](const char *name, const QString &title, const QVector<int> &ids) {
         auto *bar = new QToolBar(title, this);
         bar->setObjectName(QLatin1String(name));
-        bar->setIconSize(iconSize);
+        bar->setIconSize(QSize(16, 16));
         for (int id : ids) {
             if (id == 0) {
                 bar->addSeparator();
@@ -249,9 +251,14 @@ void CMainFrame::CreateToolBars()
         addToolBar(Qt::TopToolBarArea, bar);
         return bar;
     };
-    m_wndToolBar = makeBar("StandardBar", tr("Standard"), CCommandTable::StandardBar(), QSize(16, 16));
+    m_wndToolBar = makeBar("StandardBar", tr("Standard"), CCommandTable::StandardBar());
     addToolBarBreak(Qt::TopToolBarArea);
-    m_wndScriptBar = makeBar("ScriptBar", tr("Scripting"), CCommandTable::ScriptBar(), CToolbarImages::ScriptIconSize());
+    // The keywords are the buttons' texts, in the toolbar's own font at its normal size:
+    // squeezed into images of one size, the long ones came out too small to read.
+    m_wndScriptBar = makeBar("ScriptBar", tr("Scripting"), CCommandTable::ScriptBar());
+    m_wndScriptBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    for (int id : CCommandTable::ScriptBar())
+        m_actions.value(id)->setIconText(QString::fromUtf8(CCommandTable::Find(id)->pszGlyph));
 
     QList<QAction *> operators;
     for (int id : CCommandTable::OperatorBar()) {
@@ -262,6 +269,15 @@ void CMainFrame::CreateToolBars()
     auto *bar = new CFloatingToolBar(tr("Operators"), operators, 3, this);
     bar->setObjectName(QStringLiteral("OperatorBar"));
     m_wndOperatorBar = bar;
+}
+
+QPoint CMainFrame::OperatorBarPosition(const QRect &frame, const QRect &client, const QSize &bar, const QRect &screen)
+{
+    QPoint pos(frame.right() + 2, frame.top());
+    if (pos.x() + bar.width() - 1 > screen.right())
+        pos = QPoint(std::max(screen.left(), screen.right() - bar.width() + 1), client.top());
+    pos.setY(std::max(screen.top(), std::min(pos.y(), screen.bottom() - bar.height() + 1)));
+    return pos;
 }
 
 void CMainFrame::PlaceOperatorBar()
@@ -279,8 +295,11 @@ void CMainFrame::PlaceOperatorBar()
         QTimer::singleShot(kFrameStepMs, this, &CMainFrame::PlaceOperatorBar);
         return;
     }
-    QRect frame = window ? window->frameGeometry() : frameGeometry();
-    m_wndOperatorBar->move(frame.right() + 2, frame.top());
+    const QRect frame = window ? window->frameGeometry() : frameGeometry();
+    // The operators window's title bar and borders are taken to be the frame's.
+    const QSize bar = m_wndOperatorBar->size() + (frame.size() - size());
+    const QRect screenArea = screen() ? screen()->availableGeometry() : frame;
+    m_wndOperatorBar->move(OperatorBarPosition(frame, geometry(), bar, screenArea));
     m_wndOperatorBar->show();
     m_bOperatorBarPlaced = true;
 }

@@ -50,6 +50,13 @@ public:
 
     // Two thirds of the desktop, placed a quarter of that size from its corner.
     static QRect InitialGeometry(const QRect &desktop);
+    // Where the operators window opens: two pixels right of the frame, level with its
+    // top, when it fits on the screen there; otherwise moved left onto the screen and
+    // down to the frame's client area, so it hides none of the frame's title buttons.
+    // A screen too short for it there has it moved up as far as needed. `frame` is the
+    // frame with its decorations, `client` without; `bar` is the operators window's
+    // size with its decorations.
+    static QPoint OperatorBarPosition(const QRect &frame, const QRect &client, const QSize &bar, const QRect &screen);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -306,6 +306,5 @@ QIcon CToolbarImages::ForCommand(int nId)
         static const QStringList all = BarTexts(CCommandTable::OperatorBar());
         return Glyph(GlyphText(nId), OperatorIconSize(), all, true);
     }
-    static const QStringList keywords = BarTexts(CCommandTable::ScriptBar());
-    return Glyph(GlyphText(nId), ScriptIconSize(), keywords, false);
+    return QIcon();
 }

@@ -7,16 +7,17 @@
 
 // Button images of the toolbars. The standard bar uses the desktop's icon theme when
 // the theme has every one of its images, and otherwise draws all of them itself, so
-// the bar never mixes styles or shows an empty box. Script and operator buttons show
-// their keyword or operator itself, one type size for a whole bar, drawn crisply at
-// any scale, so `<=>` and `=>` are told apart at a glance.
+// the bar never mixes styles or shows an empty box. Operator buttons show the operator
+// itself, one type size for the whole bar, drawn crisply at any scale, so `<=>` and
+// `=>` are told apart at a glance. Script buttons have no image: their keyword is the
+// button's text.
 class CToolbarImages
 {
 public:
+    // A null icon for a command without an image.
     static QIcon ForCommand(int nId);
 
-    // The image sizes of the scripting and operators bars' buttons.
-    static QSize ScriptIconSize() { return QSize(36, 18); }
+    // The image size of the operators bar's buttons.
     static QSize OperatorIconSize() { return QSize(28, 18); }
 
     // strText drawn at the largest pixel size at which every text of `fitAll` fits

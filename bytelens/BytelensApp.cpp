@@ -21,7 +21,7 @@ CBytelensApp::CBytelensApp(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Bytelens"));
-    setApplicationDisplayName(QStringLiteral("Bytelens"));
+    // No display name of its own: Qt would add it to the dialog's caption.
     setOrganizationName(QStringLiteral("QUILLON"));
     setWindowIcon(QIcon(QStringLiteral(":/bytelens/bytelens.png")));
 }

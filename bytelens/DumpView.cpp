@@ -9,6 +9,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QPainter>
+#include <QRect>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -32,6 +33,7 @@ CDumpView::CDumpView(QWidget *parent)
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &CDumpView::OnVerticalScroll);
     changeEvent(nullptr);
 }
 
@@ -43,7 +45,7 @@ void CDumpView::SetSource(std::shared_ptr<CDumpSource> source)
         return;
     m_pSource = std::move(source);
     m_anchor = m_caret = CPos();
-    verticalScrollBar()->setValue(0);
+    m_nFirstLine = 0;
     horizontalScrollBar()->setValue(0);
     UpdateScrollBars();
     viewport()->update();
@@ -54,20 +56,50 @@ uint64_t CDumpView::LineCount() const { return m_pSource ? m_pSource->LineCount(
 
 int CDumpView::VisibleLines() const { return std::max(1, viewport()->height() / m_nLineHeight); }
 
-uint64_t CDumpView::FirstVisibleLine() const { return uint64_t(verticalScrollBar()->value()); }
+uint64_t CDumpView::MaxFirstLine() const
+{
+    const uint64_t lines = LineCount();
+    return lines > uint64_t(VisibleLines()) ? lines - uint64_t(VisibleLines()) : 0;
+}
+
+void CDumpView::SetFirstLine(uint64_t nLine)
+{
+    const uint64_t maxFirst = MaxFirstLine();
+    m_nFirstLine = std::min(nLine, maxFirst);
+    QScrollBar *v = verticalScrollBar();
+    m_bSettingScrollBar = true;
+    v->setValue(m_nFirstLine == maxFirst ? v->maximum() : int(m_nFirstLine / m_nLinesPerStep));
+    m_bSettingScrollBar = false;
+    viewport()->update();
+}
+
+void CDumpView::OnVerticalScroll(int nValue)
+{
+    if (m_bSettingScrollBar)
+        return;
+    // The bar's end is the listing's end, even when its steps are several lines.
+    const QScrollBar *v = verticalScrollBar();
+    m_nFirstLine = nValue >= v->maximum() ? MaxFirstLine() : std::min(MaxFirstLine(), uint64_t(nValue) * m_nLinesPerStep);
+    viewport()->update();
+}
 
 void CDumpView::UpdateScrollBars()
 {
-    const uint64_t lines = LineCount();
-    const uint64_t maxFirst = lines > uint64_t(VisibleLines()) ? lines - uint64_t(VisibleLines()) : 0;
-    verticalScrollBar()->setRange(0, int(std::min<uint64_t>(maxFirst, INT_MAX)));
-    verticalScrollBar()->setPageStep(VisibleLines());
-    verticalScrollBar()->setSingleStep(1);
+    const uint64_t maxFirst = MaxFirstLine();
+    m_nLinesPerStep = maxFirst / uint64_t(INT_MAX) + 1;
+    QScrollBar *v = verticalScrollBar();
+    m_bSettingScrollBar = true;
+    v->setRange(0, int((maxFirst + m_nLinesPerStep - 1) / m_nLinesPerStep));
+    v->setPageStep(std::max(1, int(uint64_t(VisibleLines()) / m_nLinesPerStep)));
+    v->setSingleStep(1);
+    m_bSettingScrollBar = false;
+    SetFirstLine(m_nFirstLine);
     // The widest lines are the last ones, whose offsets have the most digits.
     int chars = 0;
     if (m_pSource)
         for (uint64_t line = m_pSource->LineCount() >= 2 ? m_pSource->LineCount() - 2 : 0; line < m_pSource->LineCount(); ++line)
             chars = std::max(chars, m_pSource->LineLength(line));
+    // Two pixels before the first column and after the caret behind the last one.
     const int width = chars * m_nCharWidth;
     horizontalScrollBar()->setRange(0, std::max(0, width + 4 - viewport()->width()));
     horizontalScrollBar()->setPageStep(viewport()->width());
@@ -92,26 +124,34 @@ void CDumpView::resizeEvent(QResizeEvent *event)
     UpdateScrollBars();
 }
 
+QRect CDumpView::CellRect(uint64_t nLine, int nCol) const
+{
+    // A line far out of sight is placed just outside the viewport.
+    const int64_t row = nLine >= m_nFirstLine ? int64_t(std::min<uint64_t>(nLine - m_nFirstLine, uint64_t(VisibleLines()) + 1))
+                                              : -1;
+    return QRect(2 - horizontalScrollBar()->value() + nCol * m_nCharWidth, int(row) * m_nLineHeight, m_nCharWidth,
+                 m_nLineHeight);
+}
+
 void CDumpView::paintEvent(QPaintEvent *)
 {
     QPainter painter(viewport());
     if (!m_pSource)
         return;
     const QPalette &pal = palette();
-    const int x0 = 2 - horizontalScrollBar()->value();
     const uint64_t first = FirstVisibleLine();
     const uint64_t last = std::min<uint64_t>(LineCount(), first + uint64_t(VisibleLines()) + 1);
     const CPos selFrom = std::min(m_anchor, m_caret);
     const CPos selTo = std::max(m_anchor, m_caret);
     const int ascent = QFontMetrics(font()).ascent();
     for (uint64_t line = first; line < last; ++line) {
-        const int y = int(line - first) * m_nLineHeight;
         const QString text = CDumpSource::ToDisplay(m_pSource->Line(line));
         if (HasSelection() && line >= selFrom.nLine && line <= selTo.nLine) {
             const int from = line == selFrom.nLine ? selFrom.nCol : 0;
             // A selected line break shows as one selected cell.
             const int to = line == selTo.nLine ? selTo.nCol : int(text.size()) + 1;
-            painter.fillRect(x0 + from * m_nCharWidth, y, (to - from) * m_nCharWidth, m_nLineHeight,
+            const QRect start = CellRect(line, from);
+            painter.fillRect(start.x(), start.y(), (to - from) * m_nCharWidth, m_nLineHeight,
                              pal.brush(QPalette::Highlight));
         }
         // Each character in its own cell keeps the columns aligned whatever glyphs
@@ -120,12 +160,13 @@ void CDumpView::paintEvent(QPaintEvent *)
             const CPos cell{line, i};
             const bool selected = HasSelection() && !(cell < selFrom) && cell < selTo;
             painter.setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
-            painter.drawText(x0 + i * m_nCharWidth, y + ascent, QString(text[i]));
+            const QRect rect = CellRect(line, i);
+            painter.drawText(rect.x(), rect.y() + ascent, QString(text[i]));
         }
     }
     if (hasFocus() && m_caret.nLine >= first && m_caret.nLine < last) {
-        const int y = int(m_caret.nLine - first) * m_nLineHeight;
-        painter.fillRect(x0 + m_caret.nCol * m_nCharWidth, y, 1, m_nLineHeight, pal.color(QPalette::Text));
+        const QRect rect = CellRect(m_caret.nLine, m_caret.nCol);
+        painter.fillRect(rect.x(), rect.y(), 1, m_nLineHeight, pal.color(QPalette::Text));
     }
 }
 
@@ -151,12 +192,11 @@ void CDumpView::MoveCaret(CPos pos, bool bExtend)
 
 void CDumpView::EnsureCaretVisible()
 {
-    QScrollBar *v = verticalScrollBar();
     const uint64_t first = FirstVisibleLine();
     if (m_caret.nLine < first)
-        v->setValue(int(std::min<uint64_t>(m_caret.nLine, INT_MAX)));
+        SetFirstLine(m_caret.nLine);
     else if (m_caret.nLine >= first + uint64_t(VisibleLines()))
-        v->setValue(int(std::min<uint64_t>(m_caret.nLine - uint64_t(VisibleLines()) + 1, INT_MAX)));
+        SetFirstLine(m_caret.nLine - uint64_t(VisibleLines()) + 1);
     QScrollBar *h = horizontalScrollBar();
     const int x = m_caret.nCol * m_nCharWidth;
     if (x < h->value())

@@ -6,6 +6,7 @@
 #include <memory>
 
 class CDumpSource;
+class QRect;
 
 // The read-only listing box. It draws only the lines on screen, formatted from the
 // source when they are shown, so a listing of millions of lines scrolls at once. Text
@@ -28,7 +29,10 @@ public:
     bool HasSelection() const { return m_anchor != m_caret; }
     void SelectAll();
     void Copy();
-    uint64_t FirstVisibleLine() const;
+    uint64_t FirstVisibleLine() const { return m_nFirstLine; }
+    // Where the character at (line, column) is drawn, in viewport coordinates; outside
+    // the viewport when it is scrolled out of sight.
+    QRect CellRect(uint64_t nLine, int nCol) const;
 
     // Copying more than this many characters is refused, as the clipboard would hold
     // gigabytes.
@@ -63,6 +67,9 @@ private:
     void MoveCaret(CPos pos, bool bExtend);
     void EnsureCaretVisible();
     void UpdateScrollBars();
+    uint64_t MaxFirstLine() const;
+    void SetFirstLine(uint64_t nLine);
+    void OnVerticalScroll(int nValue);
     QByteArray RangeBytes(CPos from, CPos to) const;
 
     std::shared_ptr<CDumpSource> m_pSource;
@@ -70,4 +77,9 @@ private:
     CPos m_caret;
     int m_nCharWidth = 8;
     int m_nLineHeight = 14;
+    // The vertical scroll bar counts in int, a listing's lines in 64 bits: past 2^31
+    // lines one step of the bar is several lines, and the first line shown is kept here.
+    uint64_t m_nFirstLine = 0;
+    uint64_t m_nLinesPerStep = 1;
+    bool m_bSettingScrollBar = false;
 };

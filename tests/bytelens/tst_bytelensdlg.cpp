@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -62,6 +63,8 @@ private slots:
     void longNameWarnsThenDumps();
     void copyGivesTheListing();
     void largeFileShowsAtOnce();
+    void widestLineIsReachable_data();
+    void widestLineIsReachable();
     void readErrorIsReported();
     void nameFromCommandLine();
     void aboutBox();
@@ -224,6 +227,71 @@ void TestBytelensDlg::largeFileShowsAtOnce()
     QCOMPARE(view->SelectedText(),
              QStringLiteral("104857600  58 59 5A ") + QString(39, QLatin1Char(' ')) + QStringLiteral("  XYZ\r\n"));
     view->repaint();
+}
+
+void TestBytelensDlg::widestLineIsReachable_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("narrow");
+    // Each file ends with a full line, whose text column ends in "Z", and a line of
+    // three bytes; the full line is the widest, as its offset has the most digits.
+    // A box narrower than the dialog's shows the fault whatever the font's widths.
+    QTest::newRow("7-digit offsets, box narrower than a line") << qint64(5000003) << true;
+    QTest::newRow("8-digit offsets, box narrower than a line") << qint64(20971523) << true;
+    QTest::newRow("11-digit offsets, more lines than 2^31") << (qint64(40) << 30) + 3 << false;
+    QTest::newRow("11-digit offsets, box narrower than a line") << (qint64(40) << 30) + 3 << true;
+    QTest::newRow("14-digit offsets, wider than the dialog's box") << (qint64(15) << 40) + 3 << false;
+}
+
+void TestBytelensDlg::widestLineIsReachable()
+{
+    QFETCH(qint64, size);
+    QFETCH(bool, narrow);
+    const QString path = m_dir.filePath(QStringLiteral("wide.bin"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    if (!f.resize(size))
+        QSKIP(qPrintable(QStringLiteral("no sparse file of %1 bytes here: %2").arg(size).arg(f.errorString())));
+    QVERIFY(f.seek(size - 19));
+    QVERIFY(f.write("0123456789abcdeZxyz") == 19);
+    f.close();
+    m_pDlg->DumpFile(path);
+    CDumpView *view = m_pDlg->DumpView();
+    if (narrow)
+        view->resize(view->width() / 2, view->height());
+    const uint64_t widest = uint64_t(size) / 16 - 1;
+    const QByteArray line = view->Source()->Line(widest);
+    QVERIFY(line.endsWith("  0123456789abcdeZ"));
+    QCOMPARE(line.size(), QByteArray::number(widest * 16).size() + 2 + 48 + 2 + 16);
+    const int last = int(line.size()) - 1;
+
+    // By keyboard: the end of the listing, up past the short line, to the line's end.
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Up);
+    QTest::keyClick(view, Qt::Key_Up);
+    QTest::keyClick(view, Qt::Key_End);
+    const QRect cell = view->CellRect(widest, last);
+    QVERIFY2(view->viewport()->rect().contains(cell),
+             qPrintable(QStringLiteral("last character at %1,%2 %3x%4 outside the %5x%6 viewport")
+                            .arg(cell.x()).arg(cell.y()).arg(cell.width()).arg(cell.height())
+                            .arg(view->viewport()->width()).arg(view->viewport()->height())));
+    if (narrow)
+        QVERIFY(view->horizontalScrollBar()->isVisible());
+
+    // By mouse: a click on the last character and Shift+End select just it.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, cell.topLeft() + QPoint(1, cell.height() / 2));
+    QTest::keyClick(view, Qt::Key_End, Qt::ShiftModifier);
+    QCOMPARE(view->SelectedText(), QStringLiteral("Z"));
+
+    // The bars' far ends show the line and its whole text column, too, however many
+    // lines the listing has.
+    QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(view->FirstVisibleLine(), uint64_t(0));
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+    view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+    QVERIFY(view->viewport()->rect().contains(view->CellRect(widest, last)));
+    QVERIFY(view->CellRect(widest, last - 15).left() >= 0);
 }
 
 void TestBytelensDlg::readErrorIsReported()

@@ -422,7 +422,7 @@ void TestEndToEnd::TypeLine(const QString &text, bool bReturn)
 CToolbarButtons TestEndToEnd::Toolbars(const QString &strShot)
 {
     QImage shot = m_desktop->Shot(strShot);
-    QString ops = m_desktop->WaitForWindow(QStringLiteral("^Operators"));
+    QString ops = m_desktop->WaitForWindow(QStringLiteral("^Operators$"));
     CToolbarButtons found;
     if (ops.isEmpty()) {
         found.strWhy = QStringLiteral("no operators window");
@@ -581,7 +581,7 @@ void TestEndToEnd::firstStart()
     // Two thirds of the screen, a quarter of that from its top-left corner.
     QRect main = m_desktop->Geometry(m_kestrel->MainWindow());
     QCOMPARE(main, QRect(213, 150, 852, 600));
-    QString ops = m_desktop->WaitForWindow(QStringLiteral("^Operators"));
+    QString ops = m_desktop->WaitForWindow(QStringLiteral("^Operators$"));
     QVERIFY(!ops.isEmpty());
     // The operators window floats beside the main window, their title bars level.
     const QRect mainFrame = m_desktop->FrameGeometry(m_kestrel->MainWindow());
