@@ -55,6 +55,8 @@ public:
 signals:
     void TitleChanged();
     void Saved(const QString &strPath);
+    // Saved under a name the user chose (Save As, or the first Save of a new script).
+    void SavedAs(const QString &strPath);
 
 private:
     bool DoSave(const QString &strPath);

@@ -5,6 +5,7 @@
 #include "app/KestrelDoc.h"
 #include "app/OptionsPropertySheet.h"
 #include "app/Settings.h"
+#include "app/StatusPane.h"
 #include "app/ToolbarImages.h"
 #include "editor/FunctionListDlg.h"
 #include "editor/KestrelView.h"
@@ -75,6 +76,10 @@ CMainFrame::CMainFrame()
     connect(m_pDoc, &CKestrelDoc::TitleChanged, this, &CMainFrame::UpdateTitle);
     connect(m_pView, &CKestrelView::CaretMoved, this, &CMainFrame::OnCaretMoved);
     connect(CKestrelApp::Instance(), &CKestrelApp::RecentFilesChanged, this, &CMainFrame::UpdateRecentFileMenu);
+    connect(m_pDoc, &CKestrelDoc::SavedAs, CKestrelApp::Instance(), &CKestrelApp::AddToRecentFileList);
+    connect(m_pView, &CKestrelView::TextRefused, this, [this](const QString &strMessage) {
+        statusBar()->showMessage(strMessage, 5000);
+    });
     UpdateTitle();
     UpdateRecentFileMenu();
 
@@ -312,16 +317,15 @@ void CMainFrame::CreateStatusBar()
     m_pReadyPane->setObjectName(QStringLiteral("ReadyPane"));
     bar->addWidget(m_pReadyPane, 1);
     auto pane = [bar](const QString &name, const QString &sizeText, const QString &text) {
-        auto *label = new QLabel(text);
+        auto *label = new CStatusPane(sizeText);
         label->setObjectName(name);
-        label->setAlignment(Qt::AlignCenter);
-        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(sizeText) + 8);
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setText(text);
         bar->addPermanentWidget(label);
         return label;
     };
-    m_pLineColPane = pane(QStringLiteral("pane_%1").arg(ID_INDICATOR_LINECOL), QStringLiteral("Line : 1234, Col = 233"),
-                          QString());
+    // The widest text the pane shows: a line count of seven digits, a column of five.
+    m_pLineColPane = pane(QStringLiteral("pane_%1").arg(ID_INDICATOR_LINECOL),
+                          QString::asprintf("Line = %3d, Col=%3d", 9999999, 99999), QString());
     m_pCapsPane = pane(QStringLiteral("pane_%1").arg(ID_INDICATOR_CAPS), QStringLiteral("CAP"), QStringLiteral("CAP"));
     m_pNumPane = pane(QStringLiteral("pane_%1").arg(ID_INDICATOR_NUM), QStringLiteral("NUM"), QStringLiteral("NUM"));
     m_pScrollPane = pane(QStringLiteral("pane_%1").arg(ID_INDICATOR_SCRL), QStringLiteral("SCRL"), QStringLiteral("SCRL"));

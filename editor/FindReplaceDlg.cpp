@@ -1,5 +1,6 @@
 #include "editor/FindReplaceDlg.h"
 
+#include "editor/KestrelView.h"
 #include "framework/MessageBox.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -39,14 +40,21 @@ CFindReplaceDlg::CFindReplaceDlg(QsciScintilla *pEditor)
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("FindReplaceDlg"));
     auto *grid = new QGridLayout;
-    grid->addWidget(new QLabel(tr("Fi&nd what:")), 0, 0);
+    // A label draws its "&" as a mnemonic, and Alt with the letter reaches the field,
+    // only when it has the field as its buddy.
+    auto *findLabel = new QLabel(tr("Fi&nd what:"));
+    findLabel->setObjectName(QStringLiteral("FindWhatLabel"));
+    grid->addWidget(findLabel, 0, 0);
     m_pFindWhat = new QLineEdit;
     m_pFindWhat->setObjectName(QStringLiteral("FindWhat"));
+    findLabel->setBuddy(m_pFindWhat);
     grid->addWidget(m_pFindWhat, 0, 1);
     m_pReplaceLabel = new QLabel(tr("Re&place with:"));
+    m_pReplaceLabel->setObjectName(QStringLiteral("ReplaceWithLabel"));
     grid->addWidget(m_pReplaceLabel, 1, 0);
     m_pReplaceWith = new QLineEdit;
     m_pReplaceWith->setObjectName(QStringLiteral("ReplaceWith"));
+    m_pReplaceLabel->setBuddy(m_pReplaceWith);
     grid->addWidget(m_pReplaceWith, 1, 1);
     m_pMatchCase = new QCheckBox(tr("Match &case"));
     m_pWholeWord = new QCheckBox(tr("Match &whole word only"));
@@ -129,8 +137,20 @@ bool CFindReplaceDlg::FindNext()
     return found;
 }
 
+bool CFindReplaceDlg::ReplacementFits()
+{
+    auto *view = qobject_cast<CKestrelView *>(m_pEditor);
+    const QString why = view ? view->RefusalMessage(m_pReplaceWith->text()) : QString();
+    if (why.isEmpty())
+        return true;
+    AfxMessageBox(this, why);
+    return false;
+}
+
 void CFindReplaceDlg::ReplaceCurrent()
 {
+    if (!ReplacementFits())
+        return;
     QString selected = m_pEditor->selectedText();
     bool matches = m_pMatchCase->isChecked() ? selected == m_pFindWhat->text()
                                              : selected.compare(m_pFindWhat->text(), Qt::CaseInsensitive) == 0;
@@ -141,6 +161,8 @@ void CFindReplaceDlg::ReplaceCurrent()
 
 int CFindReplaceDlg::ReplaceAll()
 {
+    if (!ReplacementFits())
+        return 0;
     int count = 0;
     m_pEditor->beginUndoAction();
     bool found = m_pEditor->findFirst(m_pFindWhat->text(), false, m_pMatchCase->isChecked(),

@@ -28,6 +28,8 @@ private:
     CFindReplaceDlg(QsciScintilla *pEditor);
     void SetReplaceMode(bool bReplace);
     void UpdateButtons();
+    // False, having said why, when the file's encoding cannot hold the replacement.
+    bool ReplacementFits();
 
     QsciScintilla *m_pEditor;
     QLineEdit *m_pFindWhat;

@@ -18,12 +18,15 @@
 #include <Qsci/qscilexerhtml.h>
 #include <Qsci/qscilexerjava.h>
 #include <Qsci/qscilexerperl.h>
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
 #include <Qsci/qsciprinter.h>
 
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPageSetupDialog>
@@ -215,7 +218,7 @@ void CKestrelView::UpdateLineNumberMargin()
     setMarginWidth(0, QString(qMax(3, digits) + 1, QLatin1Char('9')));
 }
 
-QByteArray CKestrelView::GetTextBytes() const
+QByteArray CKestrelView::GetControlBytes() const
 {
     auto *self = const_cast<CKestrelView *>(this);
     long length = self->SendScintilla(SCI_GETLENGTH);
@@ -223,8 +226,19 @@ QByteArray CKestrelView::GetTextBytes() const
     return QByteArray(p, int(length));
 }
 
+QByteArray CKestrelView::GetTextBytes() const
+{
+    if (m_nEncoding == CScriptEncoding::Utf8)
+        return GetControlBytes();
+    return CScriptEncoding::Utf8ToWindows1252(GetControlBytes());
+}
+
 void CKestrelView::SetTextBytes(const QByteArray &text, bool bCanUndo)
 {
+    if (!bCanUndo)
+        m_nEncoding = CScriptEncoding::Detect(text);
+    const QByteArray control =
+        m_nEncoding == CScriptEncoding::Utf8 ? text : CScriptEncoding::Windows1252ToUtf8(text);
     if (!bCanUndo)
         SendScintilla(SCI_SETUNDOCOLLECTION, 0);
     else
@@ -232,8 +246,8 @@ void CKestrelView::SetTextBytes(const QByteArray &text, bool bCanUndo)
     SendScintilla(SCI_CLEARALL);
     // Decided before the text goes in: the insertion notice itself would copy the
     // whole text into a string.
-    UpdateModEventMask(text.size());
-    SendScintilla(SCI_APPENDTEXT, (unsigned long)text.size(), text.constData());
+    UpdateModEventMask(control.size());
+    SendScintilla(SCI_APPENDTEXT, (unsigned long)control.size(), control.constData());
     SendScintilla(SCI_GOTOPOS, 0);
     if (!bCanUndo) {
         SendScintilla(SCI_SETUNDOCOLLECTION, 1);
@@ -248,24 +262,130 @@ void CKestrelView::ReplaceSel(const QByteArray &text, bool bCanUndo)
     // The keyboard aids insert without being meant for undo; they are recorded anyway,
     // as leaving them out would leave Scintilla's undo history pointing at wrong places.
     Q_UNUSED(bCanUndo);
+    const QByteArray control =
+        m_nEncoding == CScriptEncoding::Utf8 ? text : CScriptEncoding::Windows1252ToUtf8(text);
     SendScintilla(SCI_BEGINUNDOACTION);
     // SCI_REPLACESEL stops at a NUL byte; the target messages take a length.
     long start = SendScintilla(SCI_GETSELECTIONSTART);
     long end = SendScintilla(SCI_GETSELECTIONEND);
     SendScintilla(SCI_SETTARGETSTART, start);
     SendScintilla(SCI_SETTARGETEND, end);
-    SendScintilla(SCI_REPLACETARGET, (unsigned long)text.size(), text.constData());
-    SendScintilla(SCI_SETEMPTYSELECTION, (unsigned long)(start + text.size()));
+    SendScintilla(SCI_REPLACETARGET, (unsigned long)control.size(), control.constData());
+    SendScintilla(SCI_SETEMPTYSELECTION, (unsigned long)(start + control.size()));
     SendScintilla(SCI_SCROLLCARET);
     SendScintilla(SCI_ENDUNDOACTION);
+}
+
+QByteArray CKestrelView::ControlRange(long start, long end) const
+{
+    auto *self = const_cast<CKestrelView *>(this);
+    if (start < 0 || end <= start)
+        return QByteArray();
+    auto *p = reinterpret_cast<const char *>(self->SendScintilla(SCI_GETRANGEPOINTER, start, end - start));
+    return QByteArray(p, int(end - start));
+}
+
+QByteArray CKestrelView::RangeBytes(long start, long end) const
+{
+    const QByteArray control = ControlRange(start, end);
+    if (m_nEncoding == CScriptEncoding::Utf8)
+        return control;
+    return CScriptEncoding::Utf8ToWindows1252(control);
 }
 
 QByteArray CKestrelView::GetSelectedBytes() const
 {
     auto *self = const_cast<CKestrelView *>(this);
-    long start = self->SendScintilla(SCI_GETSELECTIONSTART);
-    long end = self->SendScintilla(SCI_GETSELECTIONEND);
-    return GetTextBytes().mid(int(start), int(end - start));
+    return RangeBytes(self->SendScintilla(SCI_GETSELECTIONSTART), self->SendScintilla(SCI_GETSELECTIONEND));
+}
+
+long CKestrelView::FindUnencodable() const
+{
+    if (m_nEncoding == CScriptEncoding::Utf8)
+        return -1;
+    qsizetype bad = -1;
+    CScriptEncoding::Utf8ToWindows1252(GetControlBytes(), &bad);
+    return long(bad);
+}
+
+QString CKestrelView::RefusalMessage(const QString &text) const
+{
+    const qsizetype bad = CScriptEncoding::FirstUnencodable(text);
+    if (m_nEncoding == CScriptEncoding::Utf8 || bad < 0)
+        return QString();
+    const qsizetype length = text[bad].isHighSurrogate() && bad + 1 < text.size() ? 2 : 1;
+    return tr("\"%1\" was not inserted: this file is Windows-1252 text, which has no such character.")
+        .arg(text.mid(bad, length));
+}
+
+bool CKestrelView::AcceptText(const QString &text)
+{
+    const QString message = RefusalMessage(text);
+    if (message.isEmpty())
+        return true;
+    QApplication::beep();
+    emit TextRefused(message);
+    return false;
+}
+
+void CKestrelView::replace(const QString &replaceStr)
+{
+    if (AcceptText(replaceStr))
+        QsciScintilla::replace(replaceStr);
+}
+
+void CKestrelView::replaceSelectedText(const QString &text)
+{
+    if (AcceptText(text))
+        QsciScintilla::replaceSelectedText(text);
+}
+
+void CKestrelView::paste()
+{
+    const QMimeData *data = QApplication::clipboard()->mimeData();
+    if (data && data->hasText() && !AcceptText(data->text()))
+        return;
+    QsciScintilla::paste();
+}
+
+bool CKestrelView::canInsertFromMimeData(const QMimeData *source) const
+{
+    if (!QsciScintilla::canInsertFromMimeData(source))
+        return false;
+    // Middle-click paste, the context menu's Paste and drops come this way.
+    const QString message = RefusalMessage(source->text());
+    if (message.isEmpty())
+        return true;
+    emit const_cast<CKestrelView *>(this)->TextRefused(message);
+    return false;
+}
+
+void CKestrelView::inputMethodEvent(QInputMethodEvent *e)
+{
+    if (e->commitString().isEmpty() || AcceptText(e->commitString())) {
+        QsciScintilla::inputMethodEvent(e);
+        return;
+    }
+    QInputMethodEvent withoutCommit(e->preeditString(), e->attributes());
+    QsciScintilla::inputMethodEvent(&withoutCommit);
+}
+
+// Typed text that would put a character Windows-1252 has no byte for into such a
+// file. Scintilla's case conversions change ASCII letters only, so they need nothing.
+bool CKestrelView::RefusesKey(QKeyEvent *e)
+{
+    if (m_nEncoding == CScriptEncoding::Utf8 || isReadOnly())
+        return false;
+    const int key = e->key();
+    if (key != 0 && key != Qt::Key_unknown) {
+        const int combo = key | int(e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier
+                                                      | Qt::MetaModifier));
+        // A command key inserts no text.
+        if (standardCommands()->boundTo(combo))
+            return false;
+    }
+    const QString text = e->text();
+    return !text.isEmpty() && text[0].isPrint() && !AcceptText(text);
 }
 
 QByteArray CKestrelView::LineBytes(int line) const
@@ -273,10 +393,7 @@ QByteArray CKestrelView::LineBytes(int line) const
     auto *self = const_cast<CKestrelView *>(this);
     long start = self->SendScintilla(SCI_POSITIONFROMLINE, line);
     long end = self->SendScintilla(SCI_GETLINEENDPOSITION, line);
-    if (start < 0 || end < start)
-        return QByteArray();
-    auto *p = reinterpret_cast<const char *>(self->SendScintilla(SCI_GETRANGEPOINTER, start, end - start));
-    return QByteArray(p, int(end - start));
+    return ControlRange(start, end);
 }
 
 void CKestrelView::UpdateCaretPos()
@@ -341,6 +458,10 @@ void CKestrelView::keyPressEvent(QKeyEvent *e)
         return;
     }
     m_nLastKey = unsigned(key);
+    if (RefusesKey(e)) {
+        e->accept();
+        return;
+    }
     QsciScintilla::keyPressEvent(e);
 }
 

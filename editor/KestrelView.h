@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/ScriptEncoding.h"
 #include "framework/CommandMap.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -36,14 +37,37 @@ public:
     // the colouring for the document's file type.
     void OnInitialUpdate();
 
-    // The whole text, byte for byte. Setting it empties the undo history unless the
-    // change is to be undoable.
+    // The whole text as the file's bytes, byte for byte. A text that is valid UTF-8 is
+    // shown as UTF-8; any other is shown as Windows-1252, and the control then holds
+    // it converted to UTF-8, which these convert back. A new text (not undoable: Open,
+    // New, Load from server) takes the encoding its bytes have; an undoable one keeps
+    // the document's. Setting a text that is not undoable empties the undo history.
     QByteArray GetTextBytes() const;
     void SetTextBytes(const QByteArray &text, bool bCanUndo = false);
-    // Replaces the selection (or inserts at the caret) and leaves the caret after it,
-    // as one undoable step.
+    // Replaces the selection (or inserts at the caret) with bytes in the file's
+    // encoding and leaves the caret after them, as one undoable step.
     void ReplaceSel(const QByteArray &text, bool bCanUndo = true);
     QByteArray GetSelectedBytes() const;
+    // The file's bytes of the control's positions start to end.
+    QByteArray RangeBytes(long start, long end) const;
+    // The text as the control holds it (UTF-8), for readers that report positions:
+    // an offset in it is a position in the control.
+    QByteArray GetControlBytes() const;
+
+    CScriptEncoding::Kind Encoding() const { return m_nEncoding; }
+    // The position of the first character the file's encoding cannot hold, or -1.
+    long FindUnencodable() const;
+    // Whether the text may go into the document: it may unless the file is
+    // Windows-1252 and the text has a character that has no byte there. A refusal is
+    // said through TextRefused.
+    bool AcceptText(const QString &text);
+    // Why the text may not go in, or empty when it may.
+    QString RefusalMessage(const QString &text) const;
+
+    // The replacement of Find and Replace is refused as typed text is.
+    void replace(const QString &replaceStr) override;
+    void replaceSelectedText(const QString &text) override;
+    void paste() override;
 
     // Gives the control the font of all its styles and margins.
     void ApplyFont(const QFont &font);
@@ -57,11 +81,15 @@ public:
 
 signals:
     void CaretMoved(int nLine, int nCol);
+    // Text was not inserted, for the reason given.
+    void TextRefused(const QString &strMessage);
 
 protected:
     void keyPressEvent(QKeyEvent *e) override;
     void keyReleaseEvent(QKeyEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
+    void inputMethodEvent(QInputMethodEvent *e) override;
+    bool canInsertFromMimeData(const QMimeData *source) const override;
 
 private:
     void RegisterCommands();
@@ -72,6 +100,8 @@ private:
     void UpdateLineNumberMargin();
     void UpdateModEventMask(qsizetype nLength);
     QByteArray LineBytes(int line) const;
+    QByteArray ControlRange(long start, long end) const;
+    bool RefusesKey(QKeyEvent *e);
 
     CKestrelDoc *m_pDoc;
     CCommandMap m_commands;
@@ -82,4 +112,5 @@ private:
     int m_nLexerGeneration = 0;
     int m_nFontLexerGeneration = -1;
     int m_nMarginDigits = 0;
+    CScriptEncoding::Kind m_nEncoding = CScriptEncoding::Utf8;
 };

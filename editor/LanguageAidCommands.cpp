@@ -39,11 +39,7 @@ void CLanguageAidCommands::InsertTemplate(CKestrelView *pView, int nId)
         long line = pView->SendScintilla(QsciScintilla::SCI_LINEFROMPOSITION, start);
         long lineEnd = pView->SendScintilla(QsciScintilla::SCI_GETLINEENDPOSITION, line);
         long partEnd = qMax(start, qMin(end, lineEnd));
-        if (partEnd > start) {
-            auto *p = reinterpret_cast<const char *>(
-                pView->SendScintilla(QsciScintilla::SCI_GETRANGEPOINTER, start, partEnd - start));
-            selection = QByteArray(p, int(partEnd - start));
-        }
+        selection = pView->RangeBytes(start, partEnd);
     }
     pView->ReplaceSel(CCodeTemplates::Result(*tmpl, selection), true);
 }
@@ -70,7 +66,8 @@ void CLanguageAidCommands::ShowVariableList(CKestrelView *pView, int nMode)
     // Owned by the main window, as a dialog without a parent is: it stays above it.
     CVariableListDlg dlg(pView->window());
     if (nMode >= 0 && nMode <= 2)
-        dlg.m_strText = pView->GetTextBytes();
+        // The control's own bytes: the rows' offsets are then positions in the editor.
+        dlg.m_strText = pView->GetControlBytes();
     dlg.m_nMode = nMode;
     QObject::connect(&dlg, &CVariableListDlg::LineActivated, pView,
                      [pView](int nLine, qsizetype nOffset) { GoToLine(pView, nLine, nOffset); });

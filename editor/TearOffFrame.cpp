@@ -41,8 +41,9 @@ CTearOffFrame *CTearOffFrame::TearOff(CKestrelView *pView)
     frame->m_font = pView->font();
     frame->m_bHasFont = true;
     frame->setWindowTitle(pView->GetDocument()->GetTitle());
-    // The editor shows its bytes as UTF-8; the copy shows them the same way.
-    frame->m_wndEdit->setPlainText(QString::fromUtf8(pView->GetTextBytes()));
+    // The control's own text, so that the copy shows each character as the editor
+    // does, whatever the file's encoding.
+    frame->m_wndEdit->setPlainText(QString::fromUtf8(pView->GetControlBytes()));
     frame->show();
     return frame;
 }

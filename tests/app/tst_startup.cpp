@@ -6,6 +6,7 @@
 #include "framework/CommandIds.h"
 #include "framework/CommandTable.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -13,12 +14,15 @@
 #include <QPrintPreviewWidget>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -82,6 +86,11 @@ private slots:
     void openStartsInLocalDirectoryAndRestoresFolder();
     void droppedFileIsOpened();
     void recentFiles();
+    void savedAsEntersRecentFiles();
+    void lineColPaneFitsLongestText();
+    void editedWindows1252FileKeepsUntouchedBytes_data();
+    void editedWindows1252FileKeepsUntouchedBytes();
+    void saveRefusesCharacterWithoutByte();
     void dosWindowWaitsForTheTerminal();
     void printPreviewShowsTheScript();
     void transferType_data();
@@ -260,6 +269,18 @@ void TestStartup::byteExactOpenAndSave_data()
     QTest::newRow("a NUL byte") << QByteArray("a\0b\n", 4);
     QTest::newRow("mixed UTF-8 and Latin-1") << QByteArray("\xc3\xa9t\xe9\r\n\n\r");
     QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("Latin-1 text") << QByteArray("print \"Caf\xe9 \xfc\xdf\";\n");
+    QTest::newRow("every byte 0x80-0x9F, the undefined ones too")
+        << QByteArray("\x80\x81\x82\x83\x84\x85\x86\x87\x88\x89\x8a\x8b\x8c\x8d\x8e\x8f"
+                      "\x90\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9a\x9b\x9c\x9d\x9e\x9f");
+    QTest::newRow("Windows-1252 with CR LF and NUL") << QByteArray("a\xe9\r\n\0\x80\r\n\x93q\x94\r", 13);
+    QTest::newRow("valid UTF-8") << QByteArray("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x90\xaa\n");
+    QTest::newRow("invalid sequence inside UTF-8 text") << QByteArray("caf\xc3\xa9 \xe2\x82 \xc3\xa9\n");
+    QTest::newRow("UTF-8 cut off at the end") << QByteArray("caf\xc3");
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all += char(b);
+    QTest::newRow("all 256 byte values") << all;
 }
 
 void TestStartup::byteExactOpenAndSave()
@@ -392,6 +413,145 @@ void TestStartup::recentFiles()
     QVERIFY(first->text().endsWith(QStringLiteral("f1.pl")));
     App()->MainFrame()->RouteCommand(Cmd::ID_FILE_MRU_FILE1 + 3);
     QCOMPARE(View()->GetTextBytes(), QByteArray("1"));
+}
+
+// Save As, and the first Save of a new script, put the file at the head of the list
+// of four, as opening it would.
+void TestStartup::savedAsEntersRecentFiles()
+{
+    // The tests' settings are the test mode's, never the user's.
+    QVERIFY2(QSettings(QStringLiteral("QUILLON"), QStringLiteral("Kestrel")).fileName().contains(QStringLiteral("/.qttest/")),
+             qPrintable(QSettings(QStringLiteral("QUILLON"), QStringLiteral("Kestrel")).fileName()));
+    QVERIFY(App()->InitInstance(m_programDir.path(), QString()));
+    QTemporaryDir dir;
+    QStringList opened;
+    for (int i = 0; i < 4; ++i) {
+        opened << dir.filePath(QStringLiteral("open%1.pl").arg(i));
+        WriteFile(opened.last(), "x\n");
+        QVERIFY(App()->OpenDocumentFile(opened.last()));
+    }
+    auto saveAs = [](const QString &path) {
+        OnNextModal([path](QWidget *w) {
+            auto *dlg = qobject_cast<QFileDialog *>(w);
+            QVERIFY(dlg);
+            // As typed: selectFile leaves the name field alone while it has the focus.
+            auto *name = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setText(path);
+            // The dialog asks before it replaces a file.
+            if (QFileInfo::exists(path))
+                OnNextModal([](QWidget *box) { static_cast<QMessageBox *>(box)->button(QMessageBox::Yes)->click(); });
+            static_cast<QDialog *>(dlg)->accept();
+        });
+    };
+
+    const QString copy = dir.filePath(QStringLiteral("copy.pl"));
+    saveAs(copy);
+    App()->MainFrame()->RouteCommand(Cmd::ID_FILE_SAVE_AS);
+    QCOMPARE(ReadFile(copy), QByteArray("x\n"));
+    QCOMPARE(App()->RecentFiles(), (QStringList{copy, opened[3], opened[2], opened[1]}));
+    QVERIFY(App()->MainFrame()->Action(Cmd::ID_FILE_MRU_FILE1)->text().endsWith(QStringLiteral("copy.pl")));
+
+    // The first Save of a new script asks for its name.
+    App()->MainFrame()->RouteCommand(Cmd::ID_FILE_NEW);
+    const QString fresh = dir.filePath(QStringLiteral("fresh.pl"));
+    saveAs(fresh);
+    App()->MainFrame()->RouteCommand(Cmd::ID_FILE_SAVE);
+    QCOMPARE(ReadFile(fresh), QByteArray("#!\n"));
+    QCOMPARE(App()->RecentFiles(), (QStringList{fresh, copy, opened[3], opened[2]}));
+
+    // Saved again under a name already there: moved to the head, never twice.
+    saveAs(opened[2]);
+    App()->MainFrame()->RouteCommand(Cmd::ID_FILE_SAVE_AS);
+    QCOMPARE(App()->RecentFiles(), (QStringList{opened[2], fresh, copy, opened[3]}));
+
+    // A cancelled Save As adds nothing.
+    OnNextModal([](QWidget *w) { static_cast<QDialog *>(w)->reject(); });
+    App()->MainFrame()->RouteCommand(Cmd::ID_FILE_SAVE_AS);
+    QCOMPARE(App()->RecentFiles(), (QStringList{opened[2], fresh, copy, opened[3]}));
+}
+
+// The line and column pane holds a line number of seven digits and a column of five
+// from the start, in its own font, and grows for anything wider.
+void TestStartup::lineColPaneFitsLongestText()
+{
+    QVERIFY(App()->InitInstance(m_programDir.path(), QString()));
+    CMainFrame *frame = App()->MainFrame();
+    QVERIFY(QTest::qWaitForWindowExposed(frame));
+    QLabel *pane = frame->LineColPane();
+    const QFontMetrics fm(pane->font());
+    int widest = 0;
+    for (char d = '0'; d <= '9'; ++d) {
+        const QString line(7, QLatin1Char(d));
+        const QString col(5, QLatin1Char(d));
+        widest = qMax(widest, fm.horizontalAdvance(QStringLiteral("Line = %1, Col=%2").arg(line, col)));
+    }
+    QTRY_VERIFY2(pane->contentsRect().width() >= widest,
+                 qPrintable(QStringLiteral("%1 < %2").arg(pane->contentsRect().width()).arg(widest)));
+    const int before = pane->width();
+
+    emit frame->GetActiveView()->CaretMoved(9876543, 54321);
+    QCOMPARE(pane->text(), QStringLiteral("Line = 9876543, Col=54321"));
+    QApplication::processEvents();
+    QCOMPARE(pane->width(), before);
+    QVERIFY(pane->contentsRect().width() >= fm.horizontalAdvance(pane->text()));
+
+    // Wider than any file has: the pane grows with it.
+    emit frame->GetActiveView()->CaretMoved(123456789, 1234567);
+    QTRY_VERIFY(pane->contentsRect().width() >= fm.horizontalAdvance(pane->text()));
+}
+
+void TestStartup::editedWindows1252FileKeepsUntouchedBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("Latin-1: typed e acute is E9") << QByteArray("print \"Caf\xe9\";\r\n# \x80\x81\x9f\0end", 22)
+                                                  << QByteArray("\xe9print \"Caf\xe9\";\r\n# \x80\x81\x9f\0end", 23);
+    QTest::newRow("invalid sequence in UTF-8 text: Windows-1252")
+        << QByteArray("caf\xc3\xa9 \xe2\x82\n") << QByteArray("\xe9" "caf\xc3\xa9 \xe2\x82\n");
+    QTest::newRow("valid UTF-8: typed e acute is UTF-8")
+        << QByteArray("caf\xc3\xa9 \xe2\x82\xac\n") << QByteArray("\xc3\xa9" "caf\xc3\xa9 \xe2\x82\xac\n");
+}
+
+// Open, type at the start, save: the typed character is in the file's encoding and
+// every other byte is as it was.
+void TestStartup::editedWindows1252FileKeepsUntouchedBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, expected);
+    QVERIFY(App()->InitInstance(m_programDir.path(), QString()));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("script.pl"));
+    WriteFile(path, bytes);
+    QVERIFY(App()->OpenDocumentFile(path));
+    View()->setFocus();
+    QTest::sendKeyEvent(QTest::Click, View(), Qt::Key_Eacute, QStringLiteral("\u00e9"), Qt::NoModifier);
+    QVERIFY(Doc()->IsModified());
+    QVERIFY(Doc()->SaveScript());
+    QCOMPARE(ReadFile(path), expected);
+}
+
+// Should a character without a byte in the file's 8-bit encoding get past the editor,
+// Save says which and where, and leaves the file as it was.
+void TestStartup::saveRefusesCharacterWithoutByte()
+{
+    QVERIFY(App()->InitInstance(m_programDir.path(), QString()));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("script.pl"));
+    WriteFile(path, "caf\xe9\nx\n");
+    QVERIFY(App()->OpenDocumentFile(path));
+    // Straight into the control, past every check of the view.
+    View()->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 1L);
+    View()->SendScintilla(QsciScintillaBase::SCI_REPLACESEL, 0UL, "\xc4\x80");
+    QString shown;
+    OnNextModal([&shown](QWidget *w) {
+        shown = static_cast<QMessageBox *>(w)->text();
+        static_cast<QDialog *>(w)->accept();
+    });
+    QVERIFY(!Doc()->SaveScript());
+    QVERIFY2(shown.contains(QStringLiteral("\u0100")) && shown.contains(QStringLiteral("line 2")), qPrintable(shown));
+    QCOMPARE(ReadFile(path), QByteArray("caf\xe9\nx\n"));
+    QVERIFY(Doc()->IsModified());
 }
 
 void TestStartup::dosWindowWaitsForTheTerminal()

@@ -69,12 +69,17 @@ void TestTearOff::snapshotWindow_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("title");
-    QTest::newRow("untitled document") << QString() << QByteArray("#!/usr/bin/perl\n") << QStringLiteral("Untitled");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("untitled document") << QString() << QByteArray("#!/usr/bin/perl\n") << QStringLiteral("Untitled")
+                                       << QStringLiteral("#!/usr/bin/perl\n");
     QTest::newRow("saved script: its file name")
         << QStringLiteral("/tmp/some dir/hello.pl") << QByteArray("print \"hi\\n\";\r\nexit 0;\n")
-        << QStringLiteral("hello.pl");
+        << QStringLiteral("hello.pl") << QStringLiteral("print \"hi\\n\";\nexit 0;\n");
     QTest::newRow("non-ASCII text") << QString::fromUtf8("/x/\xC3\xA9t\xC3\xA9.pl") << QByteArray("my $caf\xC3\xA9 = 1;\n")
-                                    << QString::fromUtf8("\xC3\xA9t\xC3\xA9.pl");
+                                    << QString::fromUtf8("\xC3\xA9t\xC3\xA9.pl") << QString::fromUtf8("my $caf\xC3\xA9 = 1;\n");
+    QTest::newRow("Windows-1252 text: shown as the editor shows it")
+        << QStringLiteral("/x/cafe.pl") << QByteArray("# Caf\xe9 \x80 \x93q\x94\n") << QStringLiteral("cafe.pl")
+        << QString::fromUtf8("# Caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D\n");
 }
 
 void TestTearOff::snapshotWindow()
@@ -82,6 +87,7 @@ void TestTearOff::snapshotWindow()
     QFETCH(QString, path);
     QFETCH(QByteArray, text);
     QFETCH(QString, title);
+    QFETCH(QString, shown);
     m_pDoc->SetPathName(path);
     m_pView->SetTextBytes(text);
     CTearOffFrame *frame = TearOff();
@@ -91,7 +97,7 @@ void TestTearOff::snapshotWindow()
     QCOMPARE(frame->windowTitle(), title);
     QVERIFY(frame->Edit()->isReadOnly());
     QCOMPARE(frame->Edit()->objectName(), QStringLiteral("103"));
-    QCOMPARE(frame->Edit()->toPlainText(), QString::fromUtf8(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    QCOMPARE(frame->Edit()->toPlainText(), shown);
     QCOMPARE(frame->Edit()->font().family(), m_pView->font().family());
     QCOMPARE(frame->Edit()->font().pointSize(), 13);
     QVERIFY(frame->testAttribute(Qt::WA_DeleteOnClose));

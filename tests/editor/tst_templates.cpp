@@ -218,6 +218,9 @@ void TestTemplates::wrapTakesFirstLineOfSelection_data()
                                                   << QByteArray("x = one '' o;");
     QTest::newRow("selection made backwards") << 32937 << QByteArray("ab\ncd") << 4 << 1
                                               << QByteArray("a[b]d");
+    // Positions are the editor's: these bytes are two and three there.
+    QTest::newRow("double quote over Windows-1252 text") << 32938 << QByteArray("x = \xe9t\x80 y") << 4 << 10
+                                                         << QByteArray("x =  \"\xe9t\x80\"  y");
 
     QByteArray many = "start here\n";
     for (int i = 0; i < 5000; ++i)

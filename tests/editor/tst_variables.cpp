@@ -228,17 +228,24 @@ void TestVariables::editedNameSpringsBack()
 
 void TestVariables::doubleClickPutsCaretOnLine_data()
 {
+    QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("command");
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("line");
     QTest::addColumn<int>("column");
-    QTest::newRow("scalar on line 3 at its sigil") << int(Cmd::ID_VIEW_SCALARS) << 1 << 3 << 6;
-    QTest::newRow("array on line 4") << int(Cmd::ID_VIEW_ARRAYS) << 0 << 4 << 0;
-    QTest::newRow("name completed on a later line: start of that line") << int(Cmd::ID_VIEW_SCALARS) << 2 << 6 << 0;
+    const QByteArray script = "use strict;\nmy $a = 1;\nprint $b;\n@list = ();\nmy $c\n   = 2;\n";
+    QTest::newRow("scalar on line 3 at its sigil") << script << int(Cmd::ID_VIEW_SCALARS) << 1 << 3 << 6;
+    QTest::newRow("array on line 4") << script << int(Cmd::ID_VIEW_ARRAYS) << 0 << 4 << 0;
+    QTest::newRow("name completed on a later line: start of that line")
+        << script << int(Cmd::ID_VIEW_SCALARS) << 2 << 6 << 0;
+    // Each of these bytes is one character, held in the editor as two bytes of UTF-8.
+    QTest::newRow("Windows-1252 text before the name")
+        << QByteArray("# \xe9\xe9\xe9\xe9\n\xe9\xe9\x80\xe9 $x = 1;\n") << int(Cmd::ID_VIEW_SCALARS) << 0 << 2 << 5;
 }
 
 void TestVariables::doubleClickPutsCaretOnLine()
 {
+    QFETCH(QByteArray, text);
     QFETCH(int, command);
     QFETCH(int, row);
     QFETCH(int, line);
@@ -246,7 +253,7 @@ void TestVariables::doubleClickPutsCaretOnLine()
     CKestrelDoc doc;
     CKestrelView view(&doc);
     doc.SetView(&view);
-    view.SetTextBytes("use strict;\nmy $a = 1;\nprint $b;\n@list = ();\nmy $c\n   = 2;\n");
+    view.SetTextBytes(text);
     bool seen = false;
     QTimer::singleShot(0, this, [&] {
         auto *dlg = qobject_cast<CVariableListDlg *>(QApplication::activeModalWidget());

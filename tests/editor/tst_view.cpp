@@ -3,8 +3,18 @@
 #include "editor/FindReplaceDlg.h"
 #include "editor/KestrelView.h"
 
+#include "framework/CommandIds.h"
+
 #include <QAccessible>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTimer>
 
 #include <QTest>
 
@@ -29,6 +39,16 @@ private slots:
     void bytesRoundTrip();
     void findAndReplace();
     void accessibleTextOnlyWhenAToolListens();
+    void shownAsItsEncoding_data();
+    void shownAsItsEncoding();
+    void typingIntoWindows1252_data();
+    void typingIntoWindows1252();
+    void characterWithoutByte_data();
+    void characterWithoutByte();
+    void caseConversionKeepsBytes();
+    void undoableTextKeepsEncoding();
+    void findAndReplaceInWindows1252();
+    void findReplaceLabelsHaveBuddies();
 
 private:
     void SetText(const QByteArray &text, int caret);
@@ -221,7 +241,8 @@ void TestView::bytesRoundTrip()
     const QByteArray bytes("a\0\xe9\xff\r\n\rb", 8);
     m_pView->SetTextBytes(bytes);
     QCOMPARE(m_pView->GetTextBytes(), bytes);
-    m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEL, 1UL, 3L);
+    // Not UTF-8, so each byte is one character (é is two bytes in the control).
+    m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEL, 1UL, 4L);
     QCOMPARE(m_pView->GetSelectedBytes(), QByteArray("\0\xe9", 2));
     m_pView->ReplaceSel(QByteArray("\0z", 2));
     QCOMPARE(m_pView->GetTextBytes(), QByteArray("a\0z\xff\r\n\rb", 8));
@@ -264,6 +285,245 @@ void TestView::accessibleTextOnlyWhenAToolListens()
     QAccessibleTextInterface *text = full->textInterface();
     QCOMPARE(text->text(0, text->characterCount()), QStringLiteral("my $x = 1;\n"));
     QAccessible::setActive(false);
+}
+
+namespace {
+
+QString Chars(std::initializer_list<char32_t> chars)
+{
+    QString text;
+    for (char32_t c : chars)
+        text += QString::fromUcs4(&c, 1);
+    return text;
+}
+
+// Answers the next message box, and keeps its text.
+void CloseNextMessageBox(QString *pText)
+{
+    QTimer::singleShot(0, [pText] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            *pText = box->text();
+            box->accept();
+        }
+    });
+}
+
+} // namespace
+
+void TestView::shownAsItsEncoding_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("encoding");
+    QTest::addColumn<QString>("shown");
+    const int ansi = CScriptEncoding::Windows1252;
+    const int utf8 = CScriptEncoding::Utf8;
+    QTest::newRow("Latin-1 e acute") << QByteArray("Caf\xe9") << ansi << Chars({'C', 'a', 'f', 0xE9});
+    QTest::newRow("0x80-0x9F as Windows-1252 defines them")
+        << QByteArray("\x80\x82\x83\x84\x85\x86\x87\x88\x89\x8a\x8b\x8c\x8e\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9a\x9b"
+                      "\x9c\x9e\x9f")
+        << ansi
+        << Chars({0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039,
+                  0x0152, 0x017D, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A,
+                  0x0153, 0x017E, 0x0178});
+    QTest::newRow("bytes Windows-1252 leaves undefined: their control characters")
+        << QByteArray("\x81\x8d\x8f\x90\x9d") << ansi << Chars({0x81, 0x8D, 0x8F, 0x90, 0x9D});
+    QTest::newRow("Latin-1 upper half") << QByteArray("\xa0\xbf\xd7\xff") << ansi << Chars({0xA0, 0xBF, 0xD7, 0xFF});
+    QTest::newRow("one invalid byte makes all of it Windows-1252")
+        << QByteArray("\xc3\xa9t\xe9") << ansi << Chars({0xC3, 0xA9, 't', 0xE9});
+    QTest::newRow("CR LF and NUL beside Windows-1252")
+        << QByteArray("a\xe9\r\n\0\x80", 6) << ansi << Chars({'a', 0xE9, '\r', '\n', 0, 0x20AC});
+    QTest::newRow("valid UTF-8 stays UTF-8") << QByteArray("caf\xc3\xa9 \xe2\x82\xac") << utf8
+                                             << Chars({'c', 'a', 'f', 0xE9, ' ', 0x20AC});
+    QTest::newRow("ASCII with NUL is UTF-8") << QByteArray("a\0\r\nb", 5) << utf8 << Chars({'a', 0, '\r', '\n', 'b'});
+}
+
+void TestView::shownAsItsEncoding()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, encoding);
+    QFETCH(QString, shown);
+    m_pView->SetTextBytes(bytes);
+    QCOMPARE(int(m_pView->Encoding()), encoding);
+    QCOMPARE(QString::fromUtf8(m_pView->GetControlBytes()), shown);
+    // Character by character, as Scintilla steps through the text.
+    const QByteArray control = m_pView->GetControlBytes();
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        long pos = m_pView->SendScintilla(QsciScintillaBase::SCI_POSITIONRELATIVE, 0UL, long(i));
+        long next = m_pView->SendScintilla(QsciScintillaBase::SCI_POSITIONRELATIVE, 0UL, long(i + 1));
+        QCOMPARE(QString::fromUtf8(control.mid(pos, next - pos)), shown.mid(i, 1));
+    }
+    QCOMPARE(m_pView->GetTextBytes(), bytes);
+}
+
+void TestView::typingIntoWindows1252_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("e acute into Latin-1 text is E9") << QByteArray("Caf\xe9\n") << QStringLiteral("\u00e9")
+                                                     << QByteArray("\xe9" "Caf\xe9\n");
+    QTest::newRow("euro sign is 80") << QByteArray("Caf\xe9\n") << QStringLiteral("\u20ac") << QByteArray("\x80" "Caf\xe9\n");
+    QTest::newRow("Y diaeresis is 9F") << QByteArray("\x81") << QStringLiteral("\u0178") << QByteArray("\x9f\x81");
+    QTest::newRow("e acute into UTF-8 text stays UTF-8")
+        << QByteArray("caf\xc3\xa9\n") << QStringLiteral("\u00e9") << QByteArray("\xc3\xa9" "caf\xc3\xa9\n");
+}
+
+void TestView::typingIntoWindows1252()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, expected);
+    SetText(bytes, 0);
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, typed);
+    QApplication::sendEvent(m_pView, &press);
+    QCOMPARE(m_pView->GetTextBytes(), expected);
+}
+
+void TestView::characterWithoutByte_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<bool>("refused");
+    const QString aMacron = QStringLiteral("\u0100");
+    const QString euro = QStringLiteral("\u20ac");
+    for (const char *way : {"typed", "pasted", "pasted by Scintilla", "input method", "replaced"}) {
+        const QString w = QLatin1String(way);
+        QTest::addRow("%s: A macron refused in Windows-1252", way)
+            << w << QByteArray("a\xe9") << aMacron << QByteArray("a\xe9") << true;
+        QTest::addRow("%s: euro sign taken in Windows-1252", way)
+            << w << QByteArray("a\xe9") << euro << QByteArray("a\x80\xe9") << false;
+        QTest::addRow("%s: A macron taken in UTF-8", way)
+            << w << QByteArray("ab") << aMacron << QByteArray("a\xc4\x80" "b") << false;
+    }
+}
+
+// Every way a character comes in: one that the file's 8-bit encoding has no byte for
+// stays out, and the user is told; the file's bytes are as they were.
+void TestView::characterWithoutByte()
+{
+    QFETCH(QString, way);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, expected);
+    QFETCH(bool, refused);
+    SetText(bytes, 1);
+    QSignalSpy spy(m_pView, &CKestrelView::TextRefused);
+    if (way == QLatin1String("typed")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
+        QApplication::sendEvent(m_pView, &press);
+    } else if (way == QLatin1String("pasted")) {
+        QApplication::clipboard()->setText(text);
+        QVERIFY(m_pView->Commands().Execute(Cmd::ID_EDIT_PASTE));
+    } else if (way == QLatin1String("pasted by Scintilla")) {
+        // The context menu's Paste and a middle click take Scintilla's own way.
+        QApplication::clipboard()->setText(text);
+        m_pView->SendScintilla(QsciScintillaBase::SCI_PASTE);
+    } else if (way == QLatin1String("input method")) {
+        QInputMethodEvent commit;
+        commit.setCommitString(text);
+        QApplication::sendEvent(m_pView, &commit);
+    } else {
+        m_pView->replaceSelectedText(text);
+    }
+    QCOMPARE(m_pView->GetTextBytes(), expected);
+    QCOMPARE(spy.count(), refused ? 1 : 0);
+    if (refused)
+        QVERIFY2(spy.first().first().toString().contains(text), qPrintable(spy.first().first().toString()));
+}
+
+// Scintilla's case conversions change ASCII letters only: the upper case of the micro
+// sign, a Greek letter Windows-1252 lacks, never comes in that way.
+void TestView::caseConversionKeepsBytes()
+{
+    SetText("\xb5x\xe9", 0);
+    m_pView->selectAll(true);
+    QSignalSpy spy(m_pView, &CKestrelView::TextRefused);
+    QTest::keyClick(m_pView, Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(m_pView->GetTextBytes(), QByteArray("\xb5X\xe9"));
+    QCOMPARE(m_pView->FindUnencodable(), -1L);
+    QTest::keyClick(m_pView, Qt::Key_U, Qt::ControlModifier);
+    QCOMPARE(m_pView->GetTextBytes(), QByteArray("\xb5x\xe9"));
+    QCOMPARE(spy.count(), 0);
+}
+
+// Convert to DOS and Convert to UNIX replace the whole text undoably: the file keeps
+// its encoding even where the new bytes would read as UTF-8.
+void TestView::undoableTextKeepsEncoding()
+{
+    m_pView->SetTextBytes("\xe9\n");
+    QCOMPARE(m_pView->Encoding(), CScriptEncoding::Windows1252);
+    m_pView->SetTextBytes("\xc3\xa9\r\n", true);
+    QCOMPARE(m_pView->Encoding(), CScriptEncoding::Windows1252);
+    QCOMPARE(QString::fromUtf8(m_pView->GetControlBytes()), Chars({0xC3, 0xA9, '\r', '\n'}));
+    QCOMPARE(m_pView->GetTextBytes(), QByteArray("\xc3\xa9\r\n"));
+    m_pView->undo();
+    QCOMPARE(m_pView->GetTextBytes(), QByteArray("\xe9\n"));
+    // A new text, as Open and Load from server give, takes its own.
+    m_pView->SetTextBytes("\xc3\xa9\r\n");
+    QCOMPARE(m_pView->Encoding(), CScriptEncoding::Utf8);
+    QCOMPARE(QString::fromUtf8(m_pView->GetControlBytes()), Chars({0xE9, '\r', '\n'}));
+}
+
+void TestView::findAndReplaceInWindows1252()
+{
+    SetText("caf\xe9 \x80 caf\xe9", 0);
+    CFindReplaceDlg *dlg = CFindReplaceDlg::Show(m_pView, true);
+    auto *findWhat = dlg->findChild<QLineEdit *>(QStringLiteral("FindWhat"));
+    auto *replaceWith = dlg->findChild<QLineEdit *>(QStringLiteral("ReplaceWith"));
+    findWhat->setText(QStringLiteral("\u20ac"));
+    QVERIFY(dlg->FindNext());
+    QCOMPARE(m_pView->GetSelectedBytes(), QByteArray("\x80"));
+
+    findWhat->setText(QStringLiteral("\u00e9"));
+    replaceWith->setText(QStringLiteral("\u00e8"));
+    QCOMPARE(dlg->ReplaceAll(), 2);
+    QCOMPARE(m_pView->GetTextBytes(), QByteArray("caf\xe8 \x80 caf\xe8"));
+
+    // A replacement the encoding cannot hold is refused whole, with a word why.
+    findWhat->setText(QStringLiteral("caf"));
+    replaceWith->setText(QStringLiteral("\u0100"));
+    QString said;
+    CloseNextMessageBox(&said);
+    QCOMPARE(dlg->ReplaceAll(), 0);
+    QVERIFY2(said.contains(QStringLiteral("\u0100")), qPrintable(said));
+    QCOMPARE(m_pView->GetTextBytes(), QByteArray("caf\xe8 \x80 caf\xe8"));
+    dlg->close();
+}
+
+void TestView::findReplaceLabelsHaveBuddies()
+{
+    CFindReplaceDlg *dlg = CFindReplaceDlg::Show(m_pView, true);
+    QVERIFY(QTest::qWaitForWindowExposed(dlg));
+    const QHash<QString, QString> fieldOf = {{QStringLiteral("Fi&nd what:"), QStringLiteral("FindWhat")},
+                                             {QStringLiteral("Re&place with:"), QStringLiteral("ReplaceWith")}};
+    int mnemonics = 0;
+    for (QLabel *label : dlg->findChildren<QLabel *>()) {
+        const QString text = label->text();
+        if (!text.contains(QRegularExpression(QStringLiteral("&[^&]"))))
+            continue;
+        ++mnemonics;
+        QVERIFY2(label->buddy(), qPrintable(text));
+        QCOMPARE(label->buddy()->objectName(), fieldOf.value(text));
+        // With a buddy the "&" is not drawn: the label is as wide as its text without it.
+        QLabel plain(QString(text).remove(QLatin1Char('&')));
+        plain.setFont(label->font());
+        QCOMPARE(label->sizeHint().width(), plain.sizeHint().width());
+    }
+    QCOMPARE(mnemonics, 2);
+
+    auto *findWhat = dlg->findChild<QLineEdit *>(QStringLiteral("FindWhat"));
+    auto *replaceWith = dlg->findChild<QLineEdit *>(QStringLiteral("ReplaceWith"));
+    // A mnemonic works in the active window.
+    dlg->activateWindow();
+    QTRY_VERIFY(dlg->isActiveWindow());
+    findWhat->setFocus();
+    QTest::keyClick(findWhat, Qt::Key_P, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), replaceWith);
+    QTest::keyClick(replaceWith, Qt::Key_N, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), findWhat);
+    dlg->close();
 }
 
 QTEST_MAIN(TestView)
