@@ -7,6 +7,7 @@
 #include "framework/CommandIds.h"
 #include "framework/MessageBox.h"
 #include "server/ServerDlg.h"
+#include "server/ShellQuote.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -43,7 +44,8 @@ QStringList CRunOnServer::ClientArguments(const CSettings &settings)
 
 QString CRunOnServer::ServerCommand(const CSettings &settings, const QString &strPath)
 {
-    return settings.REMOTE_PERL_EXE + QLatin1Char(' ') + ScriptName(strPath);
+    // The server's shell reads the line: a name it would split or expand is quoted.
+    return settings.REMOTE_PERL_EXE + QLatin1Char(' ') + CShellQuote::Word(ScriptName(strPath));
 }
 
 bool CRunOnServer::StartClient(const CSettings &settings, QString *pError)

@@ -22,7 +22,8 @@ public:
     static bool UsesClient(const CSettings &settings);
     // The client's arguments: the host and the port, one argument each.
     static QStringList ClientArguments(const CSettings &settings);
-    // The line that runs the script with the server's Perl.
+    // The line that runs the script with the server's Perl; the name is quoted for the
+    // server's shell where it has to be.
     static QString ServerCommand(const CSettings &settings, const QString &strPath);
 
     // Starts the client detached; false, with the reason, when it cannot be started.

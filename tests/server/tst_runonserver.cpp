@@ -9,8 +9,11 @@
 #include "server/ServerDlg.h"
 #include "server/ServerSocket.h"
 #include "server/ShellOutputPane.h"
+#include "server/ShellQuote.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -26,6 +29,8 @@ private slots:
     void chooseForm();
     void scriptName_data();
     void scriptName();
+    void shellQuote_data();
+    void shellQuote();
     void clientStartedWithHostAndPort_data();
     void clientStartedWithHostAndPort();
     void clientThatCannotStart_data();
@@ -74,7 +79,9 @@ void TestRunOnServer::scriptName_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("line");
     QTest::newRow("name without its folder") << "/home/ann/scripts/report.pl" << "/usr/bin/perl report.pl";
-    QTest::newRow("blanks stay in the name") << "/home/ann/my scripts/a b.pl" << "/usr/bin/perl a b.pl";
+    QTest::newRow("a name with a blank is quoted") << "/home/ann/my scripts/a b.pl" << "/usr/bin/perl 'a b.pl'";
+    QTest::newRow("a blank only in the folder needs no quotes") << "/home/ann/my scripts/ab.pl"
+                                                                << "/usr/bin/perl ab.pl";
     QTest::newRow("a bare name") << "report.pl" << "/usr/bin/perl report.pl";
     QTest::newRow("never saved: interpreter and a blank") << "" << "/usr/bin/perl ";
 }
@@ -86,6 +93,69 @@ void TestRunOnServer::scriptName()
     CSettings settings;
     settings.REMOTE_PERL_EXE = QStringLiteral("/usr/bin/perl");
     QCOMPARE(CRunOnServer::ServerCommand(settings, path), line);
+}
+
+void TestRunOnServer::shellQuote_data()
+{
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QString>("quoted");
+    QTest::newRow("plain name as it is") << "report.pl" << "report.pl";
+    QTest::newRow("every plain punctuation") << "a_b-c+d,e:f=g@h%i/j.pl" << "a_b-c+d,e:f=g@h%i/j.pl";
+    QTest::newRow("letters beyond ASCII as they are") << QStringLiteral("caf\u00e9-\u65e5\u672c.pl")
+                                                      << QStringLiteral("caf\u00e9-\u65e5\u672c.pl");
+    QTest::newRow("empty stays empty") << "" << "";
+    QTest::newRow("blank") << "my script.pl" << "'my script.pl'";
+    QTest::newRow("tab") << "a\tb.pl" << "'a\tb.pl'";
+    QTest::newRow("line feed") << "a\nb.pl" << "'a\nb.pl'";
+    QTest::newRow("single quote") << "it's.pl" << "'it'\\''s.pl'";
+    QTest::newRow("only a single quote") << "'" << "''\\'''";
+    QTest::newRow("double quote") << "say \"hi\".pl" << "'say \"hi\".pl'";
+    QTest::newRow("dollar and variable") << "$HOME.pl" << "'$HOME.pl'";
+    QTest::newRow("command substitution") << "$(rm -rf x).pl" << "'$(rm -rf x).pl'";
+    QTest::newRow("backquote") << "`id`.pl" << "'`id`.pl'";
+    QTest::newRow("backslash") << "a\\b.pl" << "'a\\b.pl'";
+    QTest::newRow("command separators") << "a;b&c|d.pl" << "'a;b&c|d.pl'";
+    QTest::newRow("redirections") << "a<b>c.pl" << "'a<b>c.pl'";
+    QTest::newRow("subshell parentheses") << "(a).pl" << "'(a).pl'";
+    QTest::newRow("glob characters") << "*?[a].pl" << "'*?[a].pl'";
+    QTest::newRow("comment at the start") << "#1.pl" << "'#1.pl'";
+    QTest::newRow("tilde at the start") << "~x.pl" << "'~x.pl'";
+    QTest::newRow("history and braces") << "!a{b,c}.pl" << "'!a{b,c}.pl'";
+    QTest::newRow("caret") << "a^b.pl" << "'a^b.pl'";
+    QTest::newRow("leading dash is no option") << "-e.pl" << "./-e.pl";
+    QTest::newRow("leading dash and a blank") << "-e x.pl" << "'./-e x.pl'";
+    QTest::newRow("dash inside is plain") << "a-e.pl" << "a-e.pl";
+    QTest::newRow("control character") << "a\x03" "b.pl" << "'a'\"$(printf '\\003')\"'b.pl'";
+    QTest::newRow("carriage return") << "a\rb.pl" << "'a'\"$(printf '\\015')\"'b.pl'";
+    QTest::newRow("no-break space") << QStringLiteral("a\u00a0b.pl") << QStringLiteral("'a\u00a0b.pl'");
+}
+
+// What real shells make of the quoted word must be the word itself.
+void TestRunOnServer::shellQuote()
+{
+    QFETCH(QString, word);
+    QFETCH(QString, quoted);
+    QCOMPARE(CShellQuote::Word(word), quoted);
+    QCOMPARE(CShellQuote::IsPlain(word), quoted == word);
+    if (word.isEmpty())
+        return;
+    // A leading dash is kept from the program by a "./" that names the same file.
+    const QString expected = word.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + word : word;
+    const QList<QStringList> shells = {{QStringLiteral("/bin/sh")},
+                                       {QStringLiteral("/bin/bash")},
+                                       {QStringLiteral("busybox"), QStringLiteral("sh")}};
+    int nRun = 0;
+    for (const QStringList &shell : shells) {
+        if (QStandardPaths::findExecutable(shell.first()).isEmpty())
+            continue;
+        QProcess process;
+        process.start(shell.first(), shell.mid(1) + QStringList{QStringLiteral("-c"), QStringLiteral("printf '%s' ") + quoted});
+        QVERIFY2(process.waitForFinished(10000), qPrintable(shell.join(QLatin1Char(' '))));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), expected);
+        ++nRun;
+    }
+    QVERIFY(nRun > 0);
 }
 
 QString TestRunOnServer::ClientCopy(const QString &strFolderName)
@@ -172,6 +242,10 @@ void TestRunOnServer::lineSentThroughWindow_data()
                                              << QByteArray("perl report.pl\n");
     QTest::newRow("telnet without a client") << "telnet" << "" << "/x/y.pl" << QByteArray("perl y.pl\n");
     QTest::newRow("never saved") << "other" << "" << "" << QByteArray("perl \n");
+    QTest::newRow("a name with a blank, quoted") << "wrenshell" << "" << "/home/ann/my script.pl"
+                                                 << QByteArray("perl 'my script.pl'\n");
+    QTest::newRow("a name with a quote and a dollar") << "wrenshell" << "" << "/home/ann/it's $5.pl"
+                                                      << QByteArray("perl 'it'\\''s $5.pl'\n");
 }
 
 void TestRunOnServer::lineSentThroughWindow()

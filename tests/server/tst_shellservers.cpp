@@ -41,6 +41,7 @@ private slots:
     void shellEscapesNotShown();
     void shellInterrupt();
     void shellServerClose();
+    void shellRunOnServer_data();
     void shellRunOnServer();
 
     void telnetLoginAndDirectory();
@@ -184,13 +185,26 @@ void TestShellServers::shellServerClose()
     QVERIFY(!m_pDlg->Socket()->IsOpen());
 }
 
+void TestShellServers::shellRunOnServer_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain name") << "hello.pl";
+    QTest::newRow("name with blanks") << "my hello script.pl";
+    QTest::newRow("name the shell would expand") << "it's $HOME & (1) *.pl";
+    QTest::newRow("name like an option") << "-hello.pl";
+}
+
 void TestShellServers::shellRunOnServer()
 {
+    QFETCH(QString, name);
+    const QString serverCopy = m_workDir.filePath(name);
+    if (!QFile::exists(serverCopy))
+        QVERIFY(QFile::copy(m_workDir.filePath(QStringLiteral("hello.pl")), serverCopy));
     g_settings.SERVER_TYPE = QStringLiteral("wrenshell");
     g_settings.REMOTE_PERL_EXE = QStringLiteral("perl");
     QVERIFY(ConnectToShell());
-    // The local copy's folder is of no concern to the server: it runs its hello.pl.
-    m_pFrame->GetDocument()->SetPathName(QStringLiteral("/home/someone/scripts/hello.pl"));
+    // The local copy's folder is of no concern to the server: it runs its own copy.
+    m_pFrame->GetDocument()->SetPathName(QStringLiteral("/home/someone/scripts/") + name);
     QVERIFY(!m_pDlg->isVisible());
     QVERIFY(m_pFrame->RouteCommand(Cmd::ID_SCRIPT_RUN_ON_SERVER));
     QVERIFY(m_pDlg->isVisible());
