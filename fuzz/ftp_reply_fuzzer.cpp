@@ -21,6 +21,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QByteArray &line : lines) {
         QString dir;
         CFtpReply::ParsePwd(line, dir);
+        CFtpReply::ProtocolOfGreeting(line);
+        // A greeting shown to the user: bounded, on one line, no control characters.
+        const QString shown = CFtpReply::Printable(line, 40);
+        if (shown.size() > 43)
+            __builtin_trap();
+        for (QChar c : shown) {
+            if (c.category() == QChar::Other_Control)
+                __builtin_trap();
+        }
     }
     const QStringList words = CFtpCommandLine::Words(QString::fromUtf8(bytes));
     if (words.size() != 5)

@@ -112,3 +112,27 @@ bool CFtpReply::ParsePwd(const QByteArray &reply, QString &strDir)
     }
     return false;
 }
+
+QString CFtpReply::ProtocolOfGreeting(const QByteArray &line)
+{
+    // RFC 4253: the identification string every SSH server sends first.
+    if (line.startsWith("SSH-"))
+        return QStringLiteral("SSH");
+    return QString();
+}
+
+QString CFtpReply::Printable(const QByteArray &line, int nMaxChars)
+{
+    QString text = QString::fromUtf8(Chomp(line));
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = QChar::ReplacementCharacter;
+    }
+    if (nMaxChars >= 0 && text.size() > nMaxChars) {
+        qsizetype n = nMaxChars;
+        if (n > 0 && text.at(n - 1).isHighSurrogate())
+            --n;
+        text = text.left(n) + QStringLiteral("...");
+    }
+    return text;
+}

@@ -72,7 +72,7 @@ QByteArray CFtpConnection::UrlOf(const QString &strPath, bool bDirectory) const
     else
         url += QUrl::toAce(host).isEmpty() ? host.toUtf8() : QUrl::toAce(host);
     if (m_params.m_nPort > 0)
-        url += ':' + QByteArray::number(m_params.m_nPort & 0xFFFF);
+        url += ':' + QByteArray::number(Port());
     // "%2F" makes the path absolute on the server rather than relative to the login
     // folder.
     url += "/%2F";
@@ -111,8 +111,18 @@ size_t CFtpConnection::HeaderCallback(char *data, size_t size, size_t count, voi
     self->m_baPartialReply.append(data, qsizetype(n));
     int eol;
     while ((eol = self->m_baPartialReply.indexOf('\n')) >= 0) {
-        self->m_replies << self->m_baPartialReply.left(eol + 1);
+        const QByteArray line = self->m_baPartialReply.left(eol + 1);
+        self->m_replies << line;
         self->m_baPartialReply.remove(0, eol + 1);
+        if (self->m_bReplyStartDue) {
+            self->m_bReplyStartDue = false;
+            // libcurl would wait for an FTP reply to the end of its timeout; a server
+            // of another protocol (an SSH banner) is known for what it is at once.
+            if (!CFtpReply::Code(line)) {
+                self->m_baForeignGreeting = line;
+                return 0;
+            }
+        }
     }
     return n;
 }
@@ -187,10 +197,18 @@ CFtpResult CFtpConnection::FailureOf(int code, const char *errorBuffer) const
 {
     if (m_bCancel || code == CURLE_ABORTED_BY_CALLBACK)
         return CFtpResult::Fail(QStringLiteral("Cancelled."));
+    if (!m_baForeignGreeting.isEmpty()) {
+        const QString where = QStringLiteral("%1 port %2").arg(m_params.m_strHost.trimmed()).arg(Port());
+        const QString protocol = CFtpReply::ProtocolOfGreeting(m_baForeignGreeting);
+        const QString what = protocol.isEmpty() ? QStringLiteral("%1 does not speak FTP.").arg(where)
+                                                : QStringLiteral("%1 speaks %2, not FTP.").arg(where, protocol);
+        return CFtpResult::Fail(QStringLiteral("%1 Its greeting was:\n%2\nCheck the FTP host name and port number.")
+                                    .arg(what, CFtpReply::Printable(m_baForeignGreeting)));
+    }
     QString reply;
     int replyCode = CFtpReply::LastReply(m_replies, &reply);
     if (replyCode >= 400)
-        return CFtpResult::Fail(reply);
+        return CFtpResult::Fail(reply, replyCode);
     // A connection cut in the middle of a transfer leaves in the error buffer whatever
     // libcurl last failed at while closing it (an address it could not print, say),
     // which tells the user nothing: say what happened and how far it got.
@@ -229,6 +247,8 @@ CFtpResult CFtpConnection::PerformOnce(const Request &request)
     CURL *c = m_pCurl;
     m_replies.clear();
     m_baPartialReply.clear();
+    m_bReplyStartDue = false;
+    m_baForeignGreeting.clear();
     m_pSink = request.pSink;
     m_pSource = request.pSource;
     m_bAsciiUpload = request.pSource && request.bText;
@@ -262,6 +282,13 @@ CFtpResult CFtpConnection::PerformOnce(const Request &request)
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(m_params.m_nStallTimeoutSec));
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &CFtpConnection::HeaderCallback);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
+    curl_sockopt_callback onSocket = [](void *user, curl_socket_t, curlsocktype purpose) {
+        if (purpose == CURLSOCKTYPE_IPCXN)
+            static_cast<CFtpConnection *>(user)->m_bReplyStartDue = true;
+        return int(CURL_SOCKOPT_OK);
+    };
+    curl_easy_setopt(c, CURLOPT_SOCKOPTFUNCTION, onSocket);
+    curl_easy_setopt(c, CURLOPT_SOCKOPTDATA, this);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &CFtpConnection::WriteCallback);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(c, CURLOPT_READFUNCTION, &CFtpConnection::ReadCallback);

@@ -17,10 +17,13 @@ struct CFtpResult
 {
     bool m_bOk = false;
     QString m_strReason;
+    // The code of the server's reply that refused the operation; 0 when the failure
+    // was not the server's answer (no connection, a local file, a cancel).
+    int m_nReplyCode = 0;
 
     explicit operator bool() const { return m_bOk; }
     static CFtpResult Ok() { return {true, QString()}; }
-    static CFtpResult Fail(const QString &strReason) { return {false, strReason}; }
+    static CFtpResult Fail(const QString &strReason, int nReplyCode = 0) { return {false, strReason, nReplyCode}; }
 };
 
 struct CFtpConnectionParams
@@ -100,6 +103,8 @@ private:
     CFtpResult PerformOnce(const Request &request);
     CFtpResult Quote(const QList<QByteArray> &commands, QString *pstrPwd = nullptr);
     QByteArray UrlOf(const QString &strPath, bool bDirectory) const;
+    // The port connected to: the one given, or FTP's own.
+    int Port() const { return m_params.m_nPort > 0 ? (m_params.m_nPort & 0xFFFF) : 21; }
     QString PathOf(const QString &strName) const;
     QByteArray CwdBack() const;
     QByteArray Encode(const QString &text) const { return text.toUtf8(); }
@@ -117,6 +122,11 @@ private:
     QString m_strCurrentDir;
     QList<QByteArray> m_replies;
     QByteArray m_baPartialReply;
+    // Set when libcurl opens a connection: the next line the server sends is a
+    // greeting or the reply to a data command, and must look like an FTP reply.
+    bool m_bReplyStartDue = false;
+    // The first line of a server that turned out not to speak FTP.
+    QByteArray m_baForeignGreeting;
 
     // State of the running transfer.
     QIODevice *m_pSink = nullptr;

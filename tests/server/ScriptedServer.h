@@ -21,11 +21,15 @@ public:
                 m_received.append(QByteArray());
                 const qsizetype index = m_received.size() - 1;
                 connect(s, &QTcpSocket::readyRead, this, [this, s, index] { m_received[index] += s->readAll(); });
+                if (!m_baGreeting.isEmpty())
+                    s->write(m_baGreeting);
             }
         });
         m_server.listen(QHostAddress::LocalHost, 0);
     }
 
+    // What every new connection is sent at once, before the test says anything.
+    void SetGreeting(const QByteArray &bytes) { m_baGreeting = bytes; }
     quint16 Port() const { return m_server.serverPort(); }
     int Count() const { return int(m_connections.size()); }
     QTcpSocket *Connection(int i = -1) const
@@ -48,4 +52,5 @@ private:
     QTcpServer m_server;
     QList<QPointer<QTcpSocket>> m_connections;
     QList<QByteArray> m_received;
+    QByteArray m_baGreeting;
 };

@@ -8,8 +8,10 @@
 
 #include "FtpTestServer.h"
 #include "ModalDriver.h"
+#include "ScriptedServer.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -294,6 +296,30 @@ private slots:
         // Reported when it failed, not after the whole wait: no second was counted.
         for (const QList<QVariant> &args : status)
             QVERIFY(!args.value(0).toString().endsWith(QLatin1String(". 1")));
+    }
+
+    // Load from server against the port of an SSH server: said at once, with the
+    // banner, not after the whole wait.
+    void sshServerIsNamedAtOnce()
+    {
+        CScriptedServer ssh;
+        ssh.SetGreeting("SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n");
+        g_settings.FTP_PORT_NUMBER = ssh.Port();
+        QSignalSpy status(Frame()->statusBar(), &QStatusBar::messageChanged);
+        CModalDriver driver;
+        ExpectLogin(driver);
+        driver.ExpectMessage();
+        QElapsedTimer clock;
+        clock.start();
+        Frame()->RouteCommand(Cmd::ID_FILE_LOAD_FROM_SERVER);
+        const qint64 elapsed = clock.elapsed();
+        Check(driver);
+        QCOMPARE(driver.Messages().value(0),
+                 QStringLiteral("Could not connect to host 127.0.0.1:\n127.0.0.1 port %1 speaks SSH, not FTP. Its "
+                                "greeting was:\nSSH-2.0-OpenSSH_9.2p1 Debian-2\nCheck the FTP host name and port number.")
+                     .arg(ssh.Port()));
+        QCOMPARE(status.last().value(0).toString(), QStringLiteral("Could not connect."));
+        QVERIFY2(elapsed < 10000, qPrintable(QString::number(elapsed)));
     }
 
     // A server that accepts the connection but never greets: the status counts the

@@ -2,9 +2,11 @@
 #include "server/FtpTransfer.h"
 
 #include "FtpTestServer.h"
+#include "ScriptedServer.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -15,6 +17,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -464,6 +467,74 @@ private slots:
         worker.join();
         QVERIFY(!r);
         QCOMPARE(r.m_strReason, QStringLiteral("Cancelled."));
+    }
+
+    // A server of another protocol is named at once, with what it said, instead of
+    // being waited for until the connection's time is up.
+    void foreignGreetingIsNamedAtOnce_data()
+    {
+        QTest::addColumn<QByteArray>("greeting");
+        QTest::addColumn<QString>("reason"); // %1: host and port
+        QTest::newRow("SSH server") << QByteArray("SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n")
+                                    << "%1 speaks SSH, not FTP. Its greeting was:\nSSH-2.0-OpenSSH_9.2p1 Debian-2\n"
+                                       "Check the FTP host name and port number.";
+        QTest::newRow("server of an unknown protocol")
+            << QByteArray("* OK IMAP4rev1 Service Ready\r\n")
+            << "%1 does not speak FTP. Its greeting was:\n* OK IMAP4rev1 Service Ready\n"
+               "Check the FTP host name and port number.";
+        QTest::newRow("control characters are not shown")
+            << QByteArray("\x1b[1mhello\x07\r\n")
+            << QStringLiteral("%1 does not speak FTP. Its greeting was:\n\ufffd[1mhello\ufffd\n"
+                              "Check the FTP host name and port number.");
+    }
+    void foreignGreetingIsNamedAtOnce()
+    {
+        QFETCH(QByteArray, greeting);
+        QFETCH(QString, reason);
+        CScriptedServer server;
+        server.SetGreeting(greeting);
+        CFtpConnectionParams p = Params();
+        p.m_nPort = server.Port();
+        CFtpConnection c(p);
+        CFtpResult r;
+        std::atomic<bool> done{false};
+        QElapsedTimer clock;
+        clock.start();
+        std::thread worker([&] {
+            r = c.Open();
+            done = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
+        worker.join();
+        QVERIFY(!r);
+        QCOMPARE(r.m_strReason, reason.arg(QStringLiteral("127.0.0.1 port %1").arg(server.Port())));
+        // Well before the 29 seconds of the connection's own limit.
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(server.Received(), QByteArray());
+    }
+
+    // Only the first line of a reply has to look like one: the free text inside a
+    // greeting of several lines is no reason to give up, and the login follows.
+    void greetingOfSeveralLinesIsFtp()
+    {
+        CScriptedServer server;
+        server.SetGreeting("220-Welcome\r\nSSH-2.0-looks like a banner\r\n* free text\r\n220 ready\r\n");
+        CFtpConnectionParams p = Params();
+        p.m_nPort = server.Port();
+        p.m_nConnectTimeoutSec = 3;
+        p.m_nStallTimeoutSec = 3;
+        CFtpConnection c(p);
+        CFtpResult r;
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            r = c.Open();
+            done = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
+        worker.join();
+        QVERIFY(!r);
+        QVERIFY2(server.Received().startsWith("USER kestrel\r\n"), server.Received().constData());
+        QVERIFY2(!r.m_strReason.contains(QLatin1String("FTP.")), qPrintable(r.m_strReason));
     }
 
     void connectionIsReusedAcrossCommands()

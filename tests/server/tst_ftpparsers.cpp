@@ -97,6 +97,32 @@ private slots:
             QTEST(dir, "dir");
     }
 
+    // The first line of a server that is no FTP server, as the user is shown it.
+    void greetingOfAnotherProtocol_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("protocol");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("SSH banner") << QByteArray("SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n") << "SSH"
+                                    << "SSH-2.0-OpenSSH_9.2p1 Debian-2";
+        QTest::newRow("old SSH banner") << QByteArray("SSH-1.99-Cisco-1.25\n") << "SSH" << "SSH-1.99-Cisco-1.25";
+        QTest::newRow("unknown protocol") << QByteArray("+OK POP3 ready\r\n") << "" << "+OK POP3 ready";
+        QTest::newRow("control characters replaced")
+            << QByteArray("a\x1b[0m\tb\x7f\r\n") << "" << QStringLiteral("a\ufffd[0m\ufffdb\ufffd");
+        QTest::newRow("invalid UTF-8 replaced") << QByteArray("caf\xe9\r\n") << "" << QStringLiteral("caf\ufffd");
+        QTest::newRow("long line cut") << QByteArray(300, 'x') << "" << QString(200, QLatin1Char('x')) + "...";
+        QTest::newRow("cut never splits a character")
+            << QByteArray(199, 'x') + QByteArray("\xf0\x9f\x98\x80") + QByteArray(10, 'y') << ""
+            << QString(199, QLatin1Char('x')) + "...";
+    }
+    void greetingOfAnotherProtocol()
+    {
+        QFETCH(QByteArray, line);
+        QTEST(CFtpReply::ProtocolOfGreeting(line), "protocol");
+        QTEST(CFtpReply::Printable(line), "shown");
+        QCOMPARE(CFtpReply::Code(line), 0);
+    }
+
     void listingLines_data()
     {
         QTest::addColumn<QByteArray>("line");
