@@ -15,6 +15,7 @@
 #include "server/ServerLoginDlg.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStatusBar>
 
 QString CFtpCommands::s_strActiveAddress;
@@ -28,6 +29,13 @@ QString PutBackFailedText()
     return QObject::tr("The file could not be put back on the server. You may be lacking permissions to replace this "
                        "file. Please ensure you are the owner or have the required rights to the file in question and "
                        "retry the operation.");
+}
+
+// Replies with which a server refuses a store it does not allow: not logged in, no
+// account for storing, file unavailable (no access), file name not allowed.
+bool IsRefusalForRights(int nReplyCode)
+{
+    return nReplyCode == 530 || nReplyCode == 532 || nReplyCode == 550 || nReplyCode == 553;
 }
 
 // The name of a path as the server gets it: the text after the last separator.
@@ -248,6 +256,15 @@ void CFtpCommands::OnPutBack()
     const QString path = doc->GetPathName();
     const QString name = NameOf(path);
     const QString serverDir = doc->m_strServerDir;
+    // A local file that cannot be read (a loaded file never saved) is the whole story:
+    // said first, without connecting.
+    if (CFtpResult readable = CFtpTransfer::CheckReadable(path); !readable) {
+        QString text = readable.m_strReason + QStringLiteral("\n\n") + tr("Nothing was put back on the server.");
+        if (!path.isEmpty() && !QFileInfo::exists(path))
+            text += QLatin1Char(' ') + tr("Save the document, then put it back.");
+        AfxMessageBox(Window(), text);
+        return;
+    }
     CFtpConnection connection(ParamsFromSettings());
     CFtpResult result = CFtpWorker::Run([&] { return connection.Open(); });
     if (!result) {
@@ -262,8 +279,19 @@ void CFtpCommands::OnPutBack()
     result = CFtpWorker::RunWithProgress(Window(), connection, tr("Putting %1 back on the server...").arg(name), [&] {
         return CFtpTransfer::PutFile(connection, path, name, CKestrelApp::GetTransferType(name));
     });
-    if (!result)
-        AfxMessageBox(Window(), PutBackFailedText() + QStringLiteral("\n\n") + result.m_strReason);
+    if (!result) {
+        // The server's answer comes first; the hint about rights only where the answer
+        // is a refusal it could explain.
+        QString text;
+        if (result.m_nReplyCode) {
+            text = tr("The server refused to store %1 in %2:\n%3").arg(name, serverDir, result.m_strReason);
+            if (IsRefusalForRights(result.m_nReplyCode))
+                text += QStringLiteral("\n\n") + PutBackFailedText();
+        } else {
+            text = tr("Could not put back %1 into %2 on the server:\n%3").arg(name, serverDir, result.m_strReason);
+        }
+        AfxMessageBox(Window(), text);
+    }
     connection.Close();
 }
 

@@ -72,15 +72,32 @@ CFtpResult CFtpTransfer::LoadToFile(CFtpConnection &connection, const QString &s
     return result;
 }
 
+namespace {
+
+CFtpResult OpenToRead(QFile &file)
+{
+    if (file.fileName().isEmpty())
+        return CFtpResult::Fail(QStringLiteral("The document has not been saved to a file yet."));
+    if (!file.open(QIODevice::ReadOnly))
+        return CFtpResult::Fail(QStringLiteral("Cannot read file %1:\n%2.")
+                                    .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()));
+    return CFtpResult::Ok();
+}
+
+} // namespace
+
+CFtpResult CFtpTransfer::CheckReadable(const QString &strLocalPath)
+{
+    QFile file(strLocalPath);
+    return OpenToRead(file);
+}
+
 CFtpResult CFtpTransfer::PutFile(CFtpConnection &connection, const QString &strLocalPath, const QString &strName,
                                  int nType)
 {
-    if (strLocalPath.isEmpty())
-        return CFtpResult::Fail(QStringLiteral("The document has not been saved to a file yet."));
     QFile file(strLocalPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return CFtpResult::Fail(QStringLiteral("Cannot read file %1:\n%2.")
-                                    .arg(QDir::toNativeSeparators(strLocalPath), file.errorString()));
+    if (CFtpResult opened = OpenToRead(file); !opened)
+        return opened;
     CFtpResult result = connection.Store(file, strName, nType);
     // The server writes the file in place, so what it got so far is there now.
     if (!result && connection.BytesDone() > 0)

@@ -19,6 +19,8 @@ public:
     // it only when the whole file arrived; on failure an existing file is untouched.
     static CFtpResult LoadToFile(CFtpConnection &connection, const QString &strName, int nType,
                                  const QString &strLocalPath);
+    // Whether the local file of a put can be read; the reason when it cannot.
+    static CFtpResult CheckReadable(const QString &strLocalPath);
     // Sends a local file as strName into the connection's current folder.
     static CFtpResult PutFile(CFtpConnection &connection, const QString &strLocalPath, const QString &strName,
                               int nType);

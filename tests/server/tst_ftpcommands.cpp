@@ -424,22 +424,61 @@ private slots:
         QVERIFY(PutBackEnabled());
     }
 
-    void putBackFailureSaysSo()
+    // A failed Put Back leads with its cause; the hint about rights follows only a
+    // refusal by the server that it could explain.
+    void putBackFailureLeadsWithItsCause_data()
     {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("headline");
+        QTest::addColumn<bool>("rightsHint");
+        QTest::newRow("loaded file never saved") << "never saved"
+                                                 << "Cannot read file %1:\nNo such file or directory.\n\n"
+                                                    "Nothing was put back on the server. Save the document, then put it "
+                                                    "back."
+                                                 << false;
+        QTest::newRow("server refuses the store") << "folder in the way"
+                                                  << "The server refused to store f.pl in /d:\n550 " << true;
+        QTest::newRow("server stops during the put") << "server stops"
+                                                     << "Could not put back f.pl into /d on the server:\nThe connection "
+                                                        "to the server was lost after "
+                                                     << false;
+    }
+    void putBackFailureLeadsWithItsCause()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, headline);
+        QFETCH(bool, rightsHint);
+        if (fault == QLatin1String("server stops"))
+            QVERIFY(StartServer(256 * 1024));
         m_server->MakeDir(QStringLiteral("d"));
         m_server->WriteFile(QStringLiteral("d/f.pl"), "1\n");
         g_settings.REMOTE_DIRECTORY = QStringLiteral("/d");
         LoadAnswered(QStringLiteral("f.pl"));
-        SaveDocumentAs(Doc()->GetPathName(), "2\n");
-        // A folder now stands where the file was: the server refuses the store.
-        QVERIFY(QFile::remove(m_server->PathOf(QStringLiteral("d/f.pl"))));
-        m_server->MakeDir(QStringLiteral("d/f.pl"));
+        const QString path = Doc()->GetPathName();
+        if (fault == QLatin1String("folder in the way")) {
+            SaveDocumentAs(path, "2\n");
+            QVERIFY(QFile::remove(m_server->PathOf(QStringLiteral("d/f.pl"))));
+            m_server->MakeDir(QStringLiteral("d/f.pl"));
+        } else if (fault == QLatin1String("server stops")) {
+            SaveDocumentAs(path, QByteArray(4 * 1024 * 1024, 'x'));
+        }
         CModalDriver failing;
+        if (fault == QLatin1String("server stops"))
+            failing.Expect(QStringLiteral("FtpProgressDlg"), [this](QWidget *) { m_server->Kill(); });
         failing.ExpectMessage();
         Frame()->RouteCommand(Cmd::ID_FILE_PUT_BACK);
         Check(failing);
-        QVERIFY(failing.Messages().value(0).startsWith(
-            QLatin1String("The file could not be put back on the server. You may be lacking permissions")));
+        const QString message = failing.Messages().value(0);
+        if (headline.contains(QLatin1String("%1")))
+            headline = headline.arg(QDir::toNativeSeparators(path));
+        QVERIFY2(message.startsWith(headline), qPrintable(message));
+        const QString hint = QStringLiteral("\n\nThe file could not be put back on the server. You may be lacking "
+                                            "permissions to replace this file.");
+        QCOMPARE(message.contains(hint), rightsHint);
+        if (fault == QLatin1String("never saved")) {
+            QCOMPARE(message, headline);
+            QCOMPARE(m_server->ReadFile(QStringLiteral("d/f.pl")), QByteArray("1\n"));
+        }
     }
 
     void serverStoppingDuringALoadLeavesTheEditor()
