@@ -1,6 +1,7 @@
 #include "run/OutputPane.h"
 
 #include "editor/ScintillaAccessibility.h"
+#include "framework/OutputLimit.h"
 
 #include <QKeyEvent>
 
@@ -67,8 +68,7 @@ void COutputPane::AppendBytes(const QByteArray &data)
 void COutputPane::DropOldest()
 {
     long length = SendScintilla(SCI_GETLENGTH);
-    // Drop down to half the cap at once, so that trimming is rare under a flood.
-    long cut = length - long(m_nMaxBytes / 2);
+    long cut = long(COutputLimit::DropCount(length, m_nMaxBytes));
     if (cut <= m_nNoteLength)
         return;
     long line = SendScintilla(SCI_LINEFROMPOSITION, cut);
@@ -77,9 +77,7 @@ void COutputPane::DropOldest()
         cut = lineStart;
     m_nDropped += cut - m_nNoteLength;
     SendScintilla(SCI_DELETERANGE, 0L, cut);
-    QByteArray note = QStringLiteral("[%1 bytes of earlier output were removed from this pane to limit its memory.]\n")
-                          .arg(m_nDropped)
-                          .toUtf8();
+    const QByteArray note = COutputLimit::DroppedNote(m_nDropped);
     SendScintilla(SCI_INSERTTEXT, (unsigned long)0, note.constData());
     m_nNoteLength = note.size();
 }
