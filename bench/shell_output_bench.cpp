@@ -1,14 +1,27 @@
-// How the remote shell window keeps up with a server that floods it: 10 MB of lines and
-// 1 MB without a line break, through the socket, the telnet filter and the output area,
-// against the same bytes read by a bare socket in the same run. The longest time the
-// event loop went without turning is what a user would feel as a freeze.
+// How the remote shell window keeps up with a server that floods it.
+// 1. 30 s of `yes` from a real shell server (busybox telnetd with a throwaway user when
+//    run as root, else a plain shell server through socat), shown in the window: the
+//    process's memory at its peak and after the flood, against the memory before it;
+//    the time from the end of the flood (Cancel Request, or the end of `timeout 30
+//    yes` where the telnet daemon ignores the interrupt) until the prompt is shown,
+//    against the time the prompt takes after a command with no output; the longest
+//    stretch the window did not turn its event loop.
+// 2. 10 MB of lines and 1 MB without a line break, through the socket, the telnet
+//    filter and the output area, against the same bytes read by a bare socket in the
+//    same run. The longest time the event loop went without turning is what a user
+//    would feel as a freeze.
 #include "app/Settings.h"
 #include "server/ServerDlg.h"
 #include "server/ServerSocket.h"
 #include "server/ShellOutputPane.h"
+#include "tests/server/FixtureServer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QComboBox>
+#include <QDir>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -19,9 +32,26 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <thread>
 
 namespace {
+long StatusKb(const char *key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+double ResidentMb()
+{
+    return double(StatusKb("VmRSS:")) / 1024.0;
+}
+
 // A server thread that sends `payload` to its one client as fast as the network takes
 // it, then closes.
 class CFloodServer
@@ -131,6 +161,9 @@ CResult ThroughWindow(const QByteArray &payload, qsizetype nShownChars)
     g_settings.SERVER_HOST = QStringLiteral("127.0.0.1");
     g_settings.SERVER_PORT_NUMBER = server.Port();
     CServerDlg dlg(0, QString());
+    // Everything is kept, so that the figure is the cost of showing all of it.
+    dlg.OutputPane()->SetMaxBytes(qint64(payload.size()) * 2);
+    dlg.OutputPane()->SetMaxLines(qint64(payload.size()));
     dlg.show();
     // The first showing loads fonts; that is not the flood's doing.
     QElapsedTimer settle;
@@ -153,13 +186,181 @@ CResult ThroughWindow(const QByteArray &payload, qsizetype nShownChars)
     dlg.OnConnect();
     loop.exec();
     const double ms = ThreadCpuMs() - start;
-    QString text = dlg.OutputPane()->toPlainText();
+    QString text = dlg.OutputPane()->ShownText();
     const QString closing = QStringLiteral("Server closed the connection.\n");
     const bool bShownClosed = text.endsWith(closing);
     text.chop(closing.size());
     // Lines too long to lay out are shown broken; count what was received.
     text.remove(QLatin1Char('\n'));
     return {ms, meter.MaxMs(), bShownClosed && text.size() == nShownChars};
+}
+
+// Turns the event loop until the condition holds, looking every few milliseconds.
+bool WaitFor(const std::function<bool()> &condition, int nTimeoutMs)
+{
+    if (condition())
+        return true;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    bool bMet = false;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (condition()) {
+            bMet = true;
+            loop.quit();
+        } else if (clock.elapsed() > nTimeoutMs) {
+            loop.quit();
+        }
+    });
+    poll.start();
+    loop.exec();
+    return bMet;
+}
+
+// A shell session on a real server for the 30 s flood.
+class CShellSession
+{
+public:
+    ~CShellSession()
+    {
+        m_server.Stop();
+        if (!m_strUser.isEmpty())
+            QProcess::execute(QStringLiteral(KESTREL_FIXTURES_DIR "/telnet-user.sh"), {QStringLiteral("remove"), m_strUser});
+    }
+
+    // busybox telnetd needs root to start /bin/login for a throwaway user.
+    bool StartTelnet()
+    {
+        if (::geteuid() != 0)
+            return false;
+        QProcess probe;
+        probe.start(QStringLiteral("busybox"), {QStringLiteral("telnetd"), QStringLiteral("--help")});
+        probe.waitForFinished(5000);
+        if (probe.error() == QProcess::FailedToStart || !probe.readAllStandardError().contains("telnetd"))
+            return false;
+        m_strUser = QStringLiteral("kbench%1").arg(::getpid());
+        if (QProcess::execute(QStringLiteral(KESTREL_FIXTURES_DIR "/telnet-user.sh"),
+                              {QStringLiteral("add"), m_strUser, m_strPassword})
+            != 0) {
+            m_strUser.clear();
+            return false;
+        }
+        m_bTelnet = m_server.Start(QStringLiteral(KESTREL_FIXTURES_DIR "/telnet-server.sh"));
+        return m_bTelnet;
+    }
+    bool StartShell() { return m_server.Start(QStringLiteral(KESTREL_FIXTURES_DIR "/shell-server.sh"), QDir::tempPath()); }
+
+    bool Open(CServerDlg &dlg)
+    {
+        g_settings.SERVER_HOST = QStringLiteral("127.0.0.1");
+        g_settings.SERVER_PORT_NUMBER = m_server.Port();
+        g_settings.SERVER_USER = m_strUser;
+        g_settings.SERVER_PASS = m_strPassword;
+        g_settings.REMOTE_DIRECTORY = QStringLiteral("/tmp");
+        dlg.OnConnect();
+        CShellOutputPane *pane = dlg.OutputPane();
+        if (m_bTelnet) {
+            if (!WaitFor([pane] { return pane->Text().contains(QLatin1String("login: ")); }, 20000))
+                return false;
+            dlg.OnLogin();
+            if (!WaitFor([&dlg] { return !dlg.Socket()->IsLoggingIn(); }, 20000))
+                return false;
+        }
+        return WaitFor([pane] { return pane->Text().endsWith(QLatin1String("$ ")); }, 20000);
+    }
+    bool IsTelnet() const { return m_bTelnet; }
+
+private:
+    CFixtureServer m_server;
+    QString m_strUser;
+    const QString m_strPassword = QStringLiteral("Kestrel-bench-7");
+    bool m_bTelnet = false;
+};
+
+void Send(CServerDlg &dlg, const QString &strCommand)
+{
+    dlg.findChild<QComboBox *>(QStringLiteral("combo_1027"))->setEditText(strCommand);
+    dlg.OnSendCommand();
+}
+
+// Milliseconds from `since` until the area shows a prompt at its end, or -1.
+double UntilPrompt(CShellOutputPane *pane, const QElapsedTimer &since)
+{
+    if (!WaitFor([pane] { return !pane->HasPendingText() && pane->ShownText().endsWith(QLatin1String("$ ")); },
+                 120000))
+        return -1;
+    return double(since.nsecsElapsed()) / 1e6;
+}
+
+void FloodFromServer(double rawStallMs)
+{
+    CShellSession session;
+    const char *server = "busybox telnetd";
+    if (!session.StartTelnet()) {
+        server = "socat shell";
+        if (!session.StartShell()) {
+            std::printf("shell_flood_30s_yes: skipped (neither busybox telnetd nor socat could serve)\n");
+            return;
+        }
+    }
+    CServerDlg dlg(0, QString());
+    dlg.show();
+    if (!session.Open(dlg)) {
+        std::printf("shell_flood_30s_yes: failed (no prompt from %s)\n", server);
+        return;
+    }
+    CShellOutputPane *pane = dlg.OutputPane();
+    // The prompt after a command that prints nothing: what a quiet server costs.
+    QElapsedTimer quiet;
+    quiet.start();
+    Send(dlg, QStringLiteral("true"));
+    const double quietMs = UntilPrompt(pane, quiet);
+
+    WaitFor([] { return false; }, 500);
+    const double beforeMb = ResidentMb();
+    double peakMb = beforeMb;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] { peakMb = qMax(peakMb, ResidentMb()); });
+    sampler.start(100);
+    QElapsedTimer clock;
+    clock.start();
+    // busybox telnetd skips the interrupt command instead of passing the interrupt
+    // character to the terminal: there the flood ends by itself.
+    Send(dlg, session.IsTelnet() ? QStringLiteral("timeout 30 yes") : QStringLiteral("yes"));
+    double stallMs = 0;
+    {
+        CStallMeter meter;
+        WaitFor([&] { return clock.elapsed() >= 30000; }, 40000);
+        stallMs = meter.MaxMs();
+    }
+    QElapsedTimer end;
+    end.start();
+    if (!session.IsTelnet())
+        dlg.findChild<QPushButton *>(QStringLiteral("button_1080"))->click();
+    const double promptMs = UntilPrompt(pane, end);
+    const qint64 shownBytes = pane->ShownText().toUtf8().size();
+    const qint64 receivedMb = (pane->DroppedBytes() + shownBytes) / (1024 * 1024);
+    WaitFor([] { return false; }, 1000);
+    sampler.stop();
+    peakMb = qMax(peakMb, ResidentMb());
+    const double afterMb = ResidentMb();
+
+    std::printf("shell_flood_30s_yes_received: %lld MB (%s server; %lld KB kept in the window)\n",
+                (long long)receivedMb, server, (long long)(shownBytes / 1024));
+    std::printf("shell_flood_30s_yes_rss_peak: %.1f MB (%.2f x %.1f MB before the flood; limit 300 MB)\n", peakMb,
+                peakMb / beforeMb, beforeMb);
+    std::printf("shell_flood_30s_yes_rss_after: %.1f MB (%.2f x %.1f MB before the flood; limit 300 MB)\n", afterMb,
+                afterMb / beforeMb, beforeMb);
+    if (promptMs < 0 || quietMs < 0)
+        std::printf("shell_flood_prompt_after_end: failed (no prompt within 120 s)\n");
+    else
+        std::printf("shell_flood_prompt_after_end: %.0f ms (%.1f x %.0f ms for the prompt after a command with no "
+                    "output)\n",
+                    promptMs, promptMs / qMax(quietMs, 0.001), quietMs);
+    std::printf("shell_flood_30s_yes_longest_stall: %.1f ms (%.1f x %.1f ms of a bare socket reading 10 MB)\n", stallMs,
+                stallMs / qMax(rawStallMs, 0.001), rawStallMs);
 }
 
 void Report(const char *name, const CResult &window, const CResult &raw)
@@ -188,6 +389,8 @@ int main(int argc, char **argv)
     const QByteArray longLine(1024 * 1024, 'y');
 
     const CResult rawLines = RawRead(lines);
+    // First, so that its baseline is not the memory left by the other floods.
+    FloodFromServer(rawLines.stallMs);
     std::printf("shell_raw_socket_10mb_cpu: %.1f ms (1.0 x baseline)\n", rawLines.ms);
     Report("shell_output_10mb_lines", ThroughWindow(lines, qsizetype(nLines) * 78), rawLines);
     const CResult rawLong = RawRead(longLine);

@@ -9,7 +9,7 @@
 namespace {
 // How long a login step waits for the server before it goes ahead anyway.
 constexpr int kLoginStepTimeoutMs = 3000;
-constexpr qint64 kReadBlockBytes = 64 * 1024;
+constexpr qint64 kReadBlockBytes = 256 * 1024;
 }
 
 CServerSocket::CServerSocket(QObject *parent)

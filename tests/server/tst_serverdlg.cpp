@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -49,6 +50,9 @@ private slots:
     void longLinesShownInPieces_data();
     void longLinesShownInPieces();
     void viewFollowsEndUnlessScrolledAway();
+    void areaKeepsTheNewestText_data();
+    void areaKeepsTheNewestText();
+    void promptAfterAFloodIsShown();
 
 private:
     void ConnectDlg();
@@ -372,10 +376,8 @@ void TestServerDlg::outputAppendsAtEndWhateverSelected()
     ConnectDlg();
     m_pServer->Send("first line\r\n");
     QTRY_COMPARE(Output(), QStringLiteral("first line\n"));
-    QTextCursor cursor = m_pDlg->OutputPane()->textCursor();
-    cursor.setPosition(2);
-    cursor.setPosition(5, QTextCursor::KeepAnchor);
-    m_pDlg->OutputPane()->setTextCursor(cursor);
+    m_pDlg->OutputPane()->setSelection(0, 2, 0, 5);
+    QVERIFY(m_pDlg->OutputPane()->hasSelectedText());
     m_pServer->Send("second\r\n");
     QTRY_COMPARE(Output(), QStringLiteral("first line\nsecond\n"));
 }
@@ -437,6 +439,119 @@ void TestServerDlg::viewFollowsEndUnlessScrolledAway()
     fill(600);
     QCOMPARE(bar->value(), bar->maximum());
     QVERIFY(pane->Text().endsWith(QLatin1String("line 899\n")));
+}
+
+void TestServerDlg::areaKeepsTheNewestText_data()
+{
+    QTest::addColumn<int>("maxBytes");
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<QStringList>("appends");
+    QTest::addColumn<bool>("shownBetween");  // each append inserted before the next one
+    QTest::addColumn<bool>("fromALineStart");
+    QStringList lines;
+    for (int i = 0; i < 400; ++i)
+        lines << QStringLiteral("line %1 of the output\n").arg(i);
+    QStringList accented;
+    for (int i = 0; i < 300; ++i)
+        accented << QStringLiteral("caf\u00e9 \u65e5\u672c \U0001F600 %1\n").arg(i);
+    QTest::newRow("lines shown one by one") << 1000 << 50000 << lines << true << true;
+    QTest::newRow("a flood that arrives before a display") << 1000 << 50000 << lines << false << true;
+    QTest::newRow("a flood after text already shown")
+        << 1000 << 50000
+        << (QStringList{lines.mid(0, 20).join(QString())} + QStringList{lines.mid(20).join(QString())}) << true
+        << true;
+    QTest::newRow("characters of several bytes shown one by one") << 700 << 50000 << accented << true << true;
+    QTest::newRow("characters of several bytes in a flood") << 700 << 50000 << accented << false << true;
+    QTest::newRow("a line longer than what is kept")
+        << 900 << 50000 << QStringList{QString(600, QChar(0x00e9)) + QStringLiteral("\U0001F600end")} << true
+        << false;
+    QTest::newRow("text under the limit is all kept") << 100000 << 50000 << lines.mid(0, 10) << true << true;
+    QTest::newRow("short lines past the line limit, shown one by one") << 100000 << 30 << lines << true << true;
+    QTest::newRow("short lines past the line limit in a flood")
+        << 100000 << 30 << QStringList{lines.join(QString())} << false << true;
+}
+
+// Past its limit of bytes or of lines the area drops its oldest text, down to whole
+// lines where it can, says at the top how many bytes went, and keeps every character
+// after the cut.
+void TestServerDlg::areaKeepsTheNewestText()
+{
+    QFETCH(int, maxBytes);
+    QFETCH(int, maxLines);
+    QFETCH(QStringList, appends);
+    QFETCH(bool, shownBetween);
+    QFETCH(bool, fromALineStart);
+    CShellOutputPane *pane = m_pDlg->OutputPane();
+    pane->SetMaxBytes(maxBytes);
+    pane->SetMaxLines(maxLines);
+    const QString all = appends.join(QString());
+    for (const QString &text : appends) {
+        pane->AppendText(text);
+        if (shownBetween)
+            pane->Flush();
+    }
+    QString shown = pane->Text();
+    QString kept = shown;
+    const QRegularExpression note(QStringLiteral("^\\[(\\d+) bytes of earlier output were removed from this pane to "
+                                                 "limit its memory\\.\\]\\n"));
+    const QRegularExpressionMatch match = note.match(shown);
+    if (all.toUtf8().size() <= maxBytes && all.count(QLatin1Char('\n')) <= maxLines) {
+        QVERIFY(!match.hasMatch());
+        QCOMPARE(pane->DroppedBytes(), 0);
+    } else {
+        QVERIFY2(match.hasMatch(), qPrintable(shown.left(200)));
+        kept = shown.mid(match.capturedLength());
+        QCOMPARE(match.captured(1).toLongLong(), pane->DroppedBytes());
+        QCOMPARE(pane->DroppedBytes(), all.toUtf8().size() - kept.toUtf8().size());
+    }
+    QVERIFY2(kept.toUtf8().size() <= maxBytes, qPrintable(QString::number(kept.toUtf8().size())));
+    QVERIFY2(kept.count(QLatin1Char('\n')) <= maxLines, qPrintable(QString::number(kept.count(QLatin1Char('\n')))));
+    QVERIFY(!kept.isEmpty());
+    QVERIFY2(all.endsWith(kept), qPrintable(kept.left(200)));
+    QVERIFY(!kept.contains(QChar::ReplacementCharacter));
+    if (fromALineStart)
+        QVERIFY2(kept.size() == all.size() || all.at(all.size() - kept.size() - 1) == QLatin1Char('\n'),
+                 qPrintable(kept.left(80)));
+    // Clear starts again with an empty area and nothing said dropped.
+    Trigger(Cmd::ID_SERVER_OUTPUT_CLEAR);
+    QCOMPARE(pane->Text(), QString());
+    QCOMPARE(pane->DroppedBytes(), 0);
+}
+
+// A server floods the window, then stops and shows its prompt: the prompt appears
+// without anyone asking the area for its text, and the area has kept its limit.
+void TestServerDlg::promptAfterAFloodIsShown()
+{
+    m_pDlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pDlg));
+    ConnectDlg();
+    CShellOutputPane *pane = m_pDlg->OutputPane();
+    const QByteArray block = QByteArray("y\r\n").repeated(64 * 1024);
+    const int nBlocks = 96;
+    int nSent = 0;
+    // Written as the connection takes it, as a flooding server would.
+    QTcpSocket *connection = m_pServer->Connection();
+    auto feed = [&] {
+        while (nSent < nBlocks && connection->bytesToWrite() < 4 * block.size()) {
+            connection->write(block);
+            ++nSent;
+        }
+        if (nSent == nBlocks && connection->bytesToWrite() == 0)
+            return true;
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(feed(), 120000);
+    m_pServer->Send("^C\r\nuser@host:~$ ");
+    QTRY_VERIFY_WITH_TIMEOUT(pane->ShownText().endsWith(QLatin1String("y\n^C\nuser@host:~$ ")), 60000);
+    QVERIFY(!pane->HasPendingText());
+    const QByteArray shown = pane->ShownText().toUtf8();
+    QVERIFY(shown.startsWith("["));
+    QVERIFY2(shown.size() <= CShellOutputPane::kMaxBytes + 100, QByteArray::number(shown.size()).constData());
+    QVERIFY(shown.count('\n') <= CShellOutputPane::kMaxLines + 1);
+    QVERIFY(pane->DroppedBytes() > 0);
+    // Every received byte but the CRs is either shown or counted as dropped.
+    const qint64 received = qint64(nBlocks) * block.size() / 3 * 2 + QByteArray("^C\nuser@host:~$ ").size();
+    QCOMPARE(pane->DroppedBytes() + shown.size() - (shown.indexOf('\n') + 1), received);
 }
 
 int main(int argc, char **argv)

@@ -28,6 +28,7 @@ private slots:
     void textSplitInsideCharacter();
     void hostileBytes();
     void silentServerStillGetsLogin();
+    void sequencesAcrossReadsInAFlood();
 
 private:
     void ConnectSocket();
@@ -243,6 +244,39 @@ void TestServerSocket::silentServerStillGetsLogin()
     QVERIFY(m_pSocket->SendLine(QStringLiteral("cd /d")));
     QTRY_COMPARE_WITH_TIMEOUT(m_pServer->Received(), QByteArray("u\np\ncd /d\n"), 15000);
     QVERIFY(!m_pSocket->IsLoggingIn());
+}
+
+// Megabytes of text with telnet sequences everywhere: wherever the reads cut the
+// stream, every sequence is taken out whole and answered once, and all text is kept.
+void TestServerSocket::sequencesAcrossReadsInAFlood()
+{
+    ConnectSocket();
+    QRandomGenerator random(1234);
+    const QByteArray sequences[] = {Bytes({255, 253, 24}), Bytes({255, 251, 1}), Bytes({255, 252, 3}),
+                                    Bytes({255, 250, 24, 1, 255, 240}), Bytes({255, 255})};
+    const QByteArray answers[] = {Bytes({255, 251, 24}), Bytes({255, 254, 1}), QByteArray(),
+                                  CTelnetFilter::TerminalTypeAnswer(), QByteArray()};
+    QByteArray stream;
+    QByteArray text;
+    QByteArray replies;
+    stream.reserve(6 * 1024 * 1024);
+    int nLine = 0;
+    while (stream.size() < 5 * 1024 * 1024) {
+        const int kind = int(random.bounded(5));
+        stream += sequences[kind];
+        replies += answers[kind];
+        if (kind == 4)
+            text += char(255);
+        const QByteArray words = QByteArray::number(nLine++) + QByteArray(int(random.bounded(8)), 'w');
+        stream += words + "\r\n";
+        text += words + "\n";
+    }
+    m_pServer->Send(stream);
+    QTRY_VERIFY_WITH_TIMEOUT(m_strText.size() >= text.size(), 60000);
+    QCOMPARE(m_strText.size(), text.size());
+    QVERIFY(m_strText == QString::fromLatin1(text));
+    QTRY_COMPARE_WITH_TIMEOUT(m_pServer->Received().size(), replies.size(), 30000);
+    QVERIFY(m_pServer->Received() == replies);
 }
 
 QTEST_MAIN(TestServerSocket)

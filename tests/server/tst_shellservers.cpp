@@ -43,17 +43,20 @@ private slots:
     void shellServerClose();
     void shellRunOnServer_data();
     void shellRunOnServer();
+    void shellFloodThenInterrupt();
 
     void telnetLoginAndDirectory();
     void telnetRunOnServer();
     void telnetDisconnect();
     void telnetServerClose();
+    void telnetFloodThenPrompt();
 
 private:
     void SendCommand(const QString &command);
     bool ConnectTo(int nPort);
     bool ConnectToShell();
     void StartTelnetSession();
+    void FloodThenPrompt(const QString &strCommand, bool bInterrupt);
     QString Output() const { return m_pDlg->OutputPane()->Text(); }
 
     QTemporaryDir m_workDir;
@@ -268,6 +271,36 @@ void TestShellServers::telnetServerClose()
     SendCommand(QStringLiteral("exit"));
     QTRY_VERIFY2(Output().endsWith(QLatin1String("Server closed the connection.\n")), qPrintable(Output()));
     QVERIFY(!m_pDlg->Socket()->IsOpen());
+}
+
+// A command floods the window until it ends or Cancel Request stops it: the area
+// keeps its limit, and the prompt that follows is shown without anyone asking the area
+// for its text.
+void TestShellServers::FloodThenPrompt(const QString &strCommand, bool bInterrupt)
+{
+    CShellOutputPane *pane = m_pDlg->OutputPane();
+    SendCommand(strCommand);
+    QTRY_VERIFY_WITH_TIMEOUT(pane->DroppedBytes() > 0, 60000);
+    if (bInterrupt)
+        QTest::mouseClick(m_pDlg->findChild<QPushButton *>(QStringLiteral("button_1080")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(pane->ShownText().endsWith(QLatin1String("$ ")) && !pane->HasPendingText(), 60000);
+    QVERIFY(pane->ShownText().toUtf8().size() <= CShellOutputPane::kMaxBytes + 100);
+    SendCommand(QStringLiteral("echo after-$((4+4))"));
+    QTRY_VERIFY2(Output().contains(QLatin1String("after-8\n")), qPrintable(Output().right(200)));
+}
+
+void TestShellServers::shellFloodThenInterrupt()
+{
+    QVERIFY(ConnectToShell());
+    FloodThenPrompt(QStringLiteral("yes"), true);
+}
+
+// busybox telnetd does not turn the interrupt into the terminal's interrupt
+// character, so the flood here ends by itself.
+void TestShellServers::telnetFloodThenPrompt()
+{
+    START_TELNET_SESSION();
+    FloodThenPrompt(QStringLiteral("yes | head -c 30000000"), false);
 }
 
 int main(int argc, char **argv)
