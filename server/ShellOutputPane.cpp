@@ -4,6 +4,7 @@
 #include "framework/OutputLimit.h"
 
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QTimer>
 
 namespace {
@@ -52,6 +53,17 @@ CShellOutputPane::CShellOutputPane(QWidget *parent)
     m_pInsertTimer->setSingleShot(true);
     connect(m_pInsertTimer, &QTimer::timeout, this, &CShellOutputPane::InsertPending);
     m_lastInsert.start();
+}
+
+void CShellOutputPane::keyPressEvent(QKeyEvent *event)
+{
+    // Scintilla would take Escape to cancel modes that a read-only area never enters;
+    // left to the window, Escape closes it from the area as from its other controls.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->ignore();
+        return;
+    }
+    QsciScintilla::keyPressEvent(event);
 }
 
 bool CShellOutputPane::IsAtBottom() const

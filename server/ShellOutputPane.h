@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QString>
 
+class QKeyEvent;
 class QTimer;
 
 // The output area of the remote shell: read-only text that received text is appended
@@ -47,6 +48,9 @@ public:
     void SetMaxBytes(qint64 nMax) { m_nMaxBytes = nMax; }
     void SetMaxLines(qint64 nMax) { m_nMaxLines = nMax; }
     bool IsAtBottom() const;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // Inserts the next part of the pending text; true while some is left.

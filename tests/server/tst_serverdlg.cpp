@@ -40,6 +40,7 @@ private slots:
     void disconnectShowsClosedText();
     void clearEmptiesOutput();
     void closeHidesAndKeepsConnection();
+    void escapeClosesConnection_data();
     void escapeClosesConnection();
     void failuresAreSaid_data();
     void failuresAreSaid();
@@ -299,12 +300,24 @@ void TestServerDlg::closeHidesAndKeepsConnection()
     QTRY_COMPARE(m_pServer->Received(), QByteArray("still here\n"));
 }
 
+void TestServerDlg::escapeClosesConnection_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::newRow("from the window") << "";
+    QTest::newRow("from the command box") << "combo_1027";
+    QTest::newRow("from the output area") << "edit_1025";
+}
+
 void TestServerDlg::escapeClosesConnection()
 {
+    QFETCH(QString, control);
     ConnectDlg();
     m_pDlg->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pDlg));
-    QTest::keyClick(m_pDlg, Qt::Key_Escape);
+    QWidget *target = control.isEmpty() ? m_pDlg : m_pDlg->findChild<QWidget *>(control);
+    QVERIFY(target);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Escape);
     QVERIFY(!m_pDlg->isVisible());
     QVERIFY(!m_pDlg->Socket()->IsOpen());
 }
