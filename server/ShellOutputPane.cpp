@@ -80,34 +80,34 @@ void CShellOutputPane::AppendText(const QString &strText)
     if (strText.isEmpty())
         return;
     // A line of hundreds of kilobytes would be laid out anew at every repaint and
-    // freeze the window; such a line is shown in pieces, every character kept. Runs of
-    // lines short enough are copied whole.
+    // freeze the window; such a line is shown in pieces, every character kept. A flood
+    // brings hundreds of thousands of short lines a second, so the text is walked
+    // once and copied only where a line has to be broken.
+    const auto *p = reinterpret_cast<const char16_t *>(strText.constData());
+    const qsizetype size = strText.size();
     QString broken;
-    broken.reserve(strText.size() + strText.size() / kMaxLineChars + 1);
-    qsizetype from = 0;
+    bool bBroken = false;
     qsizetype runStart = 0;
-    while (from < strText.size()) {
-        const qsizetype lineEnd = strText.indexOf(QLatin1Char('\n'), from);
-        const qsizetype segmentEnd = lineEnd < 0 ? strText.size() : lineEnd;
-        qsizetype room = kMaxLineChars - m_nColumn;
-        if (segmentEnd - from <= room) {
-            m_nColumn += segmentEnd - from;
-            from = segmentEnd;
-            if (lineEnd >= 0) {
-                m_nColumn = 0;
-                ++from;
-            }
+    for (qsizetype i = 0; i < size; ++i) {
+        if (p[i] == u'\n') {
+            m_nColumn = 0;
             continue;
         }
-        if (room > 0 && strText.at(from + room - 1).isHighSurrogate())
-            --room;
-        broken += QStringView(strText).mid(runStart, from + room - runStart);
-        broken += QLatin1Char('\n');
-        m_nColumn = 0;
-        from += room;
-        runStart = from;
+        if (m_nColumn == kMaxLineChars) {
+            // A character of two units goes whole to the next line.
+            const qsizetype at = QChar::isLowSurrogate(p[i]) && i > runStart ? i - 1 : i;
+            broken += QStringView(p + runStart, at - runStart);
+            broken += QLatin1Char('\n');
+            bBroken = true;
+            runStart = at;
+            m_nColumn = i - at;
+        }
+        ++m_nColumn;
     }
-    broken += QStringView(strText).mid(runStart);
+    if (!bBroken)
+        broken = strText;
+    else
+        broken += QStringView(p + runStart, size - runStart);
     const QByteArray bytes = broken.toUtf8();
     m_baPending += bytes;
     m_nPendingLines += bytes.count('\n');

@@ -408,6 +408,12 @@ void TestServerDlg::longLinesShownInPieces_data()
     QTest::newRow("a line grown by several pieces is broken at the limit")
         << QStringList{QString(max - 5, QLatin1Char('x')), QString(10, QLatin1Char('y')) + "\nz"}
         << QList<int>{max, 5, 1};
+    QTest::newRow("a character of two units at the limit goes whole to the next line")
+        << QStringList{QString(max - 1, QLatin1Char('x')) + QStringLiteral("\U0001F600z")} << QList<int>{max - 1, 3};
+    QTest::newRow("the same when it comes in the next piece")
+        << QStringList{QString(max - 1, QLatin1Char('x')), QStringLiteral("\U0001F600z")} << QList<int>{max - 1, 3};
+    QTest::newRow("a break at the very start of a piece")
+        << QStringList{QString(max, QLatin1Char('x')), QStringLiteral("yz")} << QList<int>{max, 2};
     QTest::newRow("the count starts again after a line end")
         << QStringList{QString(max - 1, QLatin1Char('x')) + "\n" + QString(max - 1, QLatin1Char('x'))}
         << QList<int>{max - 1, max - 1};
