@@ -290,10 +290,11 @@ void TestOutputWindow::modalFromItsFirstShowing()
 
     CRedirectPipe in, out, err;
     QVERIFY(in.Open() && out.Open() && err.Open());
+    // The window outlives the child, whose waiter thread tells the window of its end.
+    COutputWindowDlg wnd(&mainWindow);
     CChildProcess child(kHelper, {QStringLiteral("hang")});
     child.SetRedirection(&in, &out, &err);
     QVERIFY(child.Start());
-    COutputWindowDlg wnd(&mainWindow);
     wnd.m_pProcess = &child;
     wnd.m_pStdIn = &in;
     wnd.m_pStdOut = &out;
