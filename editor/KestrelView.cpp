@@ -32,7 +32,6 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
-#include <QTimer>
 
 QFont g_fontView;
 int g_nCurLine = 1;
@@ -486,8 +485,10 @@ void CKestrelView::AutoIndentAfterEnter()
         ++count;
     ReplaceSel(above.left(count), false);
     if (above.contains('{')) {
-        // The extra level arrives as a Tab key of its own, after what is queued now.
-        QTimer::singleShot(0, this, [this] { OnTabKeyDown(); });
+        // The extra level is a Tab key of its own. It is taken at once: keys the user
+        // typed quickly after Enter may already be waiting, and the level must come
+        // before them, not land wherever the caret has got to by the next turn.
+        OnTabKeyDown();
     }
 }
 
