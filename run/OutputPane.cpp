@@ -1,50 +1,10 @@
 #include "run/OutputPane.h"
 
-#include "editor/ScintillaAccessibility.h"
 #include "framework/OutputLimit.h"
 
-#include <QKeyEvent>
-
 COutputPane::COutputPane(QWidget *parent)
-    : QsciScintilla(parent)
+    : COutputView(parent)
 {
-    setUtf8(true);
-    SendScintilla(SCI_SETCODEPAGE, SC_CP_UTF8);
-    SendScintilla(SCI_SETUNDOCOLLECTION, 0);
-    // Modification notifications cost time in proportion to the whole text on every
-    // append; nothing here listens to them, and they made a flood crawl.
-    SendScintilla(SCI_SETMODEVENTMASK, 0L);
-    setReadOnly(true);
-    setWrapMode(WrapNone);
-    setMarginWidth(0, 0);
-    setMarginWidth(1, 0);
-    setMarginWidth(2, 0);
-    setCaretLineVisible(false);
-    // A child's lines can be very long; Scintilla measures only what is shown.
-    SendScintilla(SCI_SETLAYOUTCACHE, SC_CACHE_PAGE);
-    SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
-    SendScintilla(SCI_SETSCROLLWIDTH, 1);
-    CScintillaAccessibility::Install();
-}
-
-void COutputPane::keyPressEvent(QKeyEvent *event)
-{
-    // Scintilla would take Escape to cancel modes that a read-only pane never enters;
-    // left to the window, Escape closes it from a pane as from any other control.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        event->ignore();
-        return;
-    }
-    QsciScintilla::keyPressEvent(event);
-}
-
-bool COutputPane::IsAtBottom() const
-{
-    auto *self = const_cast<COutputPane *>(this);
-    long first = self->SendScintilla(SCI_GETFIRSTVISIBLELINE);
-    long onScreen = self->SendScintilla(SCI_LINESONSCREEN);
-    long lines = self->SendScintilla(SCI_GETLINECOUNT);
-    return first + onScreen >= lines;
 }
 
 void COutputPane::AppendBytes(const QByteArray &data)
@@ -90,12 +50,3 @@ QByteArray COutputPane::TextBytes() const
     return QByteArray(p, int(length));
 }
 
-void COutputPane::SetPaneFont(const QFont &font)
-{
-    setFont(font);
-    SendScintilla(SCI_STYLESETFONT, STYLE_DEFAULT, font.family().toUtf8().constData());
-    SendScintilla(SCI_STYLESETSIZE, STYLE_DEFAULT, font.pointSize() > 0 ? font.pointSize() : 10);
-    SendScintilla(SCI_STYLESETBOLD, STYLE_DEFAULT, font.bold() ? 1L : 0L);
-    SendScintilla(SCI_STYLESETITALIC, STYLE_DEFAULT, font.italic() ? 1L : 0L);
-    SendScintilla(SCI_STYLECLEARALL);
-}

@@ -1,16 +1,14 @@
 #pragma once
 
-#include <Qsci/qsciscintilla.h>
+#include "editor/OutputView.h"
 
 #include <QByteArray>
-
-class QKeyEvent;
 
 // A read-only pane that shows a child's output byte for byte. New output always goes
 // at the end, whatever the user has selected; the pane follows it only while the user
 // is at the bottom. Past kMaxBytes the oldest output is dropped and a note at the top
 // says how much.
-class COutputPane : public QsciScintilla
+class COutputPane : public COutputView
 {
     Q_OBJECT
 
@@ -23,14 +21,9 @@ public:
     QByteArray TextBytes() const;
     qint64 DroppedBytes() const { return m_nDropped; }
     void SetMaxBytes(qint64 nMax) { m_nMaxBytes = nMax; }
-    bool IsAtBottom() const;
-    void SetPaneFont(const QFont &font);
 
 signals:
     void Appended();
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void DropOldest();

@@ -1,10 +1,8 @@
 #include "server/ShellOutputPane.h"
 
-#include "editor/ScintillaAccessibility.h"
 #include "framework/OutputLimit.h"
 
 #include <QFontDatabase>
-#include <QKeyEvent>
 #include <QTimer>
 
 namespace {
@@ -22,57 +20,15 @@ bool IsUtf8Continuation(char c)
 }
 
 CShellOutputPane::CShellOutputPane(QWidget *parent)
-    : QsciScintilla(parent)
+    : COutputView(parent)
     , m_pInsertTimer(new QTimer(this))
 {
-    setUtf8(true);
-    SendScintilla(SCI_SETCODEPAGE, SC_CP_UTF8);
-    SendScintilla(SCI_SETUNDOCOLLECTION, 0);
-    // Modification notifications cost time in proportion to the whole text on every
-    // append, and nothing here listens to them.
-    SendScintilla(SCI_SETMODEVENTMASK, 0L);
-    setReadOnly(true);
-    setWrapMode(WrapNone);
-    setMarginWidth(0, 0);
-    setMarginWidth(1, 0);
-    setMarginWidth(2, 0);
-    setCaretLineVisible(false);
-    // Scintilla measures only the lines shown, however long the text.
-    SendScintilla(SCI_SETLAYOUTCACHE, SC_CACHE_PAGE);
-    SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
-    SendScintilla(SCI_SETSCROLLWIDTH, 1);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // Scintilla draws with its style's font, not the widget's.
-    const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    setFont(font);
-    SendScintilla(SCI_STYLESETFONT, STYLE_DEFAULT, font.family().toUtf8().constData());
-    SendScintilla(SCI_STYLESETSIZE, STYLE_DEFAULT, font.pointSize() > 0 ? font.pointSize() : 10);
-    SendScintilla(SCI_STYLECLEARALL);
-    CScintillaAccessibility::Install();
+    SetPaneFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     m_pInsertTimer->setSingleShot(true);
     connect(m_pInsertTimer, &QTimer::timeout, this, &CShellOutputPane::InsertPending);
     m_lastInsert.start();
-}
-
-void CShellOutputPane::keyPressEvent(QKeyEvent *event)
-{
-    // Scintilla would take Escape to cancel modes that a read-only area never enters;
-    // left to the window, Escape closes it from the area as from its other controls.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        event->ignore();
-        return;
-    }
-    QsciScintilla::keyPressEvent(event);
-}
-
-bool CShellOutputPane::IsAtBottom() const
-{
-    auto *self = const_cast<CShellOutputPane *>(this);
-    const long first = self->SendScintilla(SCI_GETFIRSTVISIBLELINE);
-    const long onScreen = self->SendScintilla(SCI_LINESONSCREEN);
-    const long lines = self->SendScintilla(SCI_GETLINECOUNT);
-    return first + onScreen >= lines;
 }
 
 void CShellOutputPane::AppendText(const QString &strText)

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <Qsci/qsciscintilla.h>
+#include "editor/OutputView.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
 
-class QKeyEvent;
 class QTimer;
 
 // The output area of the remote shell: read-only text that received text is appended
@@ -18,7 +17,7 @@ class QTimer;
 // since a flood of short lines costs memory and time per line: older text is dropped,
 // text that waits for insertion included, and a note at the top says how much. The
 // view follows the end only while the user has not scrolled away from it.
-class CShellOutputPane : public QsciScintilla
+class CShellOutputPane : public COutputView
 {
     Q_OBJECT
 
@@ -47,10 +46,6 @@ public:
     qint64 DroppedBytes() const { return m_nDropped; }
     void SetMaxBytes(qint64 nMax) { m_nMaxBytes = nMax; }
     void SetMaxLines(qint64 nMax) { m_nMaxLines = nMax; }
-    bool IsAtBottom() const;
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // Inserts the next part of the pending text; true while some is left.

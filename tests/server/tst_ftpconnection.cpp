@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QRandomGenerator>
@@ -21,6 +22,27 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+
+namespace {
+
+// Opens the connection on a thread of its own while this thread serves the events of
+// a scripted server, which answers from the event loop.
+CFtpResult OpenServingEvents(CFtpConnection &c)
+{
+    CFtpResult r;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        r = c.Open();
+        done = true;
+    });
+    QDeadlineTimer deadline(60000);
+    while (!done && !deadline.hasExpired())
+        QTest::qWait(10);
+    worker.join();
+    return r;
+}
+
+} // namespace
 
 // The connection and the transfers against a real pyftpdlib server.
 class TestFtpConnection : public QObject
@@ -496,16 +518,9 @@ private slots:
         CFtpConnectionParams p = Params();
         p.m_nPort = server.Port();
         CFtpConnection c(p);
-        CFtpResult r;
-        std::atomic<bool> done{false};
         QElapsedTimer clock;
         clock.start();
-        std::thread worker([&] {
-            r = c.Open();
-            done = true;
-        });
-        QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
-        worker.join();
+        CFtpResult r = OpenServingEvents(c);
         QVERIFY(!r);
         QCOMPARE(r.m_strReason, reason.arg(QStringLiteral("127.0.0.1 port %1").arg(server.Port())));
         // Well before the 29 seconds of the connection's own limit.
@@ -524,14 +539,7 @@ private slots:
         p.m_nConnectTimeoutSec = 3;
         p.m_nStallTimeoutSec = 3;
         CFtpConnection c(p);
-        CFtpResult r;
-        std::atomic<bool> done{false};
-        std::thread worker([&] {
-            r = c.Open();
-            done = true;
-        });
-        QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
-        worker.join();
+        CFtpResult r = OpenServingEvents(c);
         QVERIFY(!r);
         QVERIFY2(server.Received().startsWith("USER kestrel\r\n"), server.Received().constData());
         QVERIFY2(!r.m_strReason.contains(QLatin1String("FTP.")), qPrintable(r.m_strReason));
