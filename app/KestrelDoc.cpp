@@ -109,14 +109,15 @@ bool CKestrelDoc::OnSaveDocument(const QString &strPath)
     QString error;
     // Every way in refuses such a character; should one still be there, the file is
     // left as it was rather than written with something else in its place.
-    const long bad = m_pView->FindUnencodable();
+    long bad = -1;
+    const QByteArray bytes = m_pView->GetTextBytes(&bad);
     if (bad >= 0) {
         const long after = m_pView->SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, bad);
         const int line = int(m_pView->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, bad)) + 1;
         error = tr("the character \"%1\" on line %2 has no byte in Windows-1252, the encoding of this file")
                     .arg(QString::fromUtf8(m_pView->GetControlBytes().mid(bad, after - bad)))
                     .arg(line);
-    } else if (SafeSave(strPath, m_pView->GetTextBytes(), &error)) {
+    } else if (SafeSave(strPath, bytes, &error)) {
         SetModifiedFlag(false);
         emit Saved(strPath);
         return true;

@@ -225,11 +225,15 @@ QByteArray CKestrelView::GetControlBytes() const
     return QByteArray(p, int(length));
 }
 
-QByteArray CKestrelView::GetTextBytes() const
+QByteArray CKestrelView::GetTextBytes(long *pnUnencodable) const
 {
-    if (m_nEncoding == CScriptEncoding::Utf8)
-        return GetControlBytes();
-    return CScriptEncoding::Utf8ToWindows1252(GetControlBytes());
+    qsizetype bad = -1;
+    QByteArray bytes = m_nEncoding == CScriptEncoding::Utf8
+                           ? GetControlBytes()
+                           : CScriptEncoding::Utf8ToWindows1252(GetControlBytes(), &bad);
+    if (pnUnencodable)
+        *pnUnencodable = long(bad);
+    return bytes;
 }
 
 void CKestrelView::SetTextBytes(const QByteArray &text, bool bCanUndo)
@@ -296,15 +300,6 @@ QByteArray CKestrelView::GetSelectedBytes() const
 {
     auto *self = const_cast<CKestrelView *>(this);
     return RangeBytes(self->SendScintilla(SCI_GETSELECTIONSTART), self->SendScintilla(SCI_GETSELECTIONEND));
-}
-
-long CKestrelView::FindUnencodable() const
-{
-    if (m_nEncoding == CScriptEncoding::Utf8)
-        return -1;
-    qsizetype bad = -1;
-    CScriptEncoding::Utf8ToWindows1252(GetControlBytes(), &bad);
-    return long(bad);
 }
 
 QString CKestrelView::RefusalMessage(const QString &text) const

@@ -42,7 +42,9 @@ public:
     // it converted to UTF-8, which these convert back. A new text (not undoable: Open,
     // New, Load from server) takes the encoding its bytes have; an undoable one keeps
     // the document's. Setting a text that is not undoable empties the undo history.
-    QByteArray GetTextBytes() const;
+    // *pnUnencodable gets the control position of the first character the file's
+    // encoding cannot hold (it stands as '?' in the bytes), or -1.
+    QByteArray GetTextBytes(long *pnUnencodable = nullptr) const;
     void SetTextBytes(const QByteArray &text, bool bCanUndo = false);
     // Replaces the selection (or inserts at the caret) with bytes in the file's
     // encoding and leaves the caret after them, as one undoable step.
@@ -55,8 +57,6 @@ public:
     QByteArray GetControlBytes() const;
 
     CScriptEncoding::Kind Encoding() const { return m_nEncoding; }
-    // The position of the first character the file's encoding cannot hold, or -1.
-    long FindUnencodable() const;
     // Whether the text may go into the document: it may unless the file is
     // Windows-1252 and the text has a character that has no byte there. A refusal is
     // said through TextRefused.
