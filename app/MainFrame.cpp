@@ -80,6 +80,9 @@ CMainFrame::CMainFrame()
     connect(m_pView, &CKestrelView::TextRefused, this, [this](const QString &strMessage) {
         statusBar()->showMessage(strMessage, 5000);
     });
+    connect(m_pView, &CKestrelView::StatusMessage, this, [this](const QString &strMessage) {
+        statusBar()->showMessage(strMessage, 10000);
+    });
     UpdateTitle();
     UpdateRecentFileMenu();
 
@@ -151,7 +154,7 @@ void CMainFrame::UpdateCommandUI()
 void CMainFrame::CreateActions()
 {
     static const QSet<int> checkable = {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_SCRIPTING_TOOLBAR,
-                                        ID_VIEW_OPERATORS};
+                                        ID_VIEW_OPERATORS, ID_SCRIPT_CHECK_ON_SAVE};
     // The output, shell and reference windows build their own menus.
     static const QSet<int> otherWindows = {
         ID_OUTPUT_FONT, ID_OUTPUT_VIEW_INPUTS, ID_OUTPUT_SEND_INPUT, ID_OUTPUT_REFRESH, ID_OUTPUT_CLOSE,

@@ -7,6 +7,8 @@
 #include "editor/TearOffFrame.h"
 #include "editor/WebPreview.h"
 #include "editor/LanguageAidCommands.h"
+#include "editor/MessageMarkers.h"
+#include "editor/CheckCommands.h"
 #include "framework/CommandIds.h"
 #include "framework/FontDialogStyle.h"
 #include "framework/LogFont.h"
@@ -65,7 +67,7 @@ CKestrelView::CKestrelView(CKestrelDoc *pDoc, QWidget *parent)
     setWrapMode(WrapNone);
     setMarginType(0, NumberMargin);
     setMarginLineNumbers(0, true);
-    setMarginWidth(1, 0);
+    m_pMarkers = new CMessageMarkers(this);
     setBraceMatching(SloppyBraceMatch);
     setCaretLineVisible(false);
     // Long files must stay responsive: colour only what is shown.
@@ -117,6 +119,21 @@ void CKestrelView::RegisterCommands()
     CRunOnServer::Register(this);
     CFtpCommands::Register(this);
     CRunCommands::Register(this);
+    CCheckCommands::Register(this);
+}
+
+CMessageTarget *CKestrelView::MessageTarget() const
+{
+    return m_pMarkers;
+}
+
+void CKestrelView::GoToLine(int nLine)
+{
+    const int line = qBound(0, nLine - 1, qMax(0, lines() - 1));
+    SendScintilla(SCI_ENSUREVISIBLEENFORCEPOLICY, line);
+    SendScintilla(SCI_GOTOLINE, line);
+    SendScintilla(SCI_VERTICALCENTRECARET);
+    UpdateCaretPos();
 }
 
 void CKestrelView::OnInitialUpdate()
@@ -136,6 +153,7 @@ void CKestrelView::OnInitialUpdate()
     g_nCurLine = 1;
     g_nCurCol = 1;
     m_nLastKey = 0;
+    m_pMarkers->Clear();
     SelectLexerFor(m_pDoc ? m_pDoc->GetPathName() : QString());
     emit CaretMoved(g_nCurLine, g_nCurCol);
 }

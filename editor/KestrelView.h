@@ -10,6 +10,8 @@
 #include <QString>
 
 class CKestrelDoc;
+class CMessageMarkers;
+class CMessageTarget;
 class CScriptInputsDlg;
 class QsciLexer;
 
@@ -75,6 +77,12 @@ public:
 
     void SelectLexerFor(const QString &strPath);
 
+    // The caret to the start of a line (1-based, kept within the text), scrolled into view.
+    void GoToLine(int nLine);
+    // The marks of messages in the symbol margin.
+    CMessageMarkers *Markers() const { return m_pMarkers; }
+    CMessageTarget *MessageTarget() const;
+
     unsigned m_nLastKey = 0;
     // The saved script inputs that Run, Compile and Debug feed to the child.
     CScriptInputsDlg *m_dlgScriptInputs;
@@ -83,6 +91,8 @@ signals:
     void CaretMoved(int nLine, int nCol);
     // Text was not inserted, for the reason given.
     void TextRefused(const QString &strMessage);
+    // A short text for the status bar: a check's result, the message of a marked line.
+    void StatusMessage(const QString &strMessage);
 
 protected:
     void keyPressEvent(QKeyEvent *e) override;
@@ -105,6 +115,7 @@ private:
 
     CKestrelDoc *m_pDoc;
     CCommandMap m_commands;
+    CMessageMarkers *m_pMarkers = nullptr;
     QsciLexer *m_pLexer = nullptr;
     int m_nLexerKind = -1;
     QFont m_fontApplied;

@@ -96,5 +96,11 @@ enum : int {
     // Reference list windows
     ID_SPECIAL_CLOSE = 33016,
     ID_FUNCTIONS_CLOSE = 33019,
+    // Messages: going to their lines, and the checks that give them
+    ID_EDIT_GO_TO_LINE = 33200,
+    ID_NEXT_MESSAGE = 33201,
+    ID_PREV_MESSAGE = 33202,
+    ID_SCRIPT_CRITIQUE = 33203,
+    ID_SCRIPT_CHECK_ON_SAVE = 33204,
 };
 } // namespace Cmd

@@ -130,6 +130,13 @@ const QVector<CCommandInfo> kCommands = {
     {ID_SERVER_OUTPUT_CLEAR, "&Clear", "", "", ""},
     {ID_SPECIAL_CLOSE, "&Close", "", "", ""},
     {ID_FUNCTIONS_CLOSE, "&Close", "", "", ""},
+    // Messages: going to their lines, and the checks that give them.
+    {ID_EDIT_GO_TO_LINE, "&Go To Line...", "Move the caret to a line of the given number", "Go To Line", ""},
+    {ID_NEXT_MESSAGE, "&Next Message", "Go to the next line marked with a message", "Next Message", ""},
+    {ID_PREV_MESSAGE, "Pre&vious Message", "Go to the previous line marked with a message", "Previous Message", ""},
+    {ID_SCRIPT_CRITIQUE, "Cri&tique...", "Check the script against perlcritic's policies", "Critique", ""},
+    {ID_SCRIPT_CHECK_ON_SAVE, "Check S&yntax on Save",
+     "Check the syntax of a Perl script with perl -c each time it is saved (runs its BEGIN blocks)", "", ""},
 };
 
 CMenuItemDef Item(int id) { return CMenuItemDef{id, QString(), {}}; }
@@ -169,6 +176,10 @@ QList<QKeySequence> CCommandTable::Shortcuts(int nId)
     case ID_NEXT_PANE: return {QKeySequence(Qt::Key_F6)};
     case ID_PREV_PANE: return {QKeySequence(Qt::SHIFT | Qt::Key_F6)};
     case ID_VIEW_FONT: return {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)};
+    // Messages
+    case ID_EDIT_GO_TO_LINE: return {QKeySequence(Qt::CTRL | Qt::Key_G)};
+    case ID_NEXT_MESSAGE: return {QKeySequence(Qt::Key_F4)};
+    case ID_PREV_MESSAGE: return {QKeySequence(Qt::SHIFT | Qt::Key_F4)};
     default: return {};
     }
 }
@@ -182,13 +193,15 @@ const QVector<CMenuItemDef> &CCommandTable::MainMenu()
                         Item(ID_FILE_MRU_FILE1), Sep(), Item(ID_APP_EXIT)}),
         Popup("&Edit", {Item(ID_EDIT_UNDO), Sep(), Item(ID_EDIT_CUT), Item(ID_EDIT_COPY), Item(ID_EDIT_PASTE), Sep(),
                         Item(ID_EDIT_CONVERT_TO_DOS), Item(ID_EDIT_CONVERT_TO_UNIX), Sep(), Item(ID_EDIT_SELECT_ALL),
-                        Sep(), Item(ID_EDIT_FIND), Item(ID_EDIT_REPLACE)}),
+                        Sep(), Item(ID_EDIT_FIND), Item(ID_EDIT_REPLACE), Item(ID_EDIT_GO_TO_LINE)}),
         Popup("&View", {Item(ID_VIEW_TOOLBAR), Item(ID_VIEW_STATUS_BAR), Item(ID_VIEW_TEAR_OFF),
                         Item(ID_VIEW_IN_BROWSER), Sep(),
                         Popup("&Variables", {Item(ID_VIEW_SCALARS), Item(ID_VIEW_ARRAYS), Item(ID_VIEW_HASHES), Sep(),
                                              Item(ID_VIEW_SPECIAL)}),
                         Item(ID_VIEW_FUNCTIONS), Sep(), Item(ID_VIEW_SCRIPTING_TOOLBAR), Item(ID_VIEW_OPERATORS)}),
         Popup("&Script", {Item(ID_SCRIPT_RUN), Item(ID_SCRIPT_COMPILE), Item(ID_SCRIPT_DEBUG), Sep(),
+                          Item(ID_NEXT_MESSAGE), Item(ID_PREV_MESSAGE), Item(ID_SCRIPT_CRITIQUE),
+                          Item(ID_SCRIPT_CHECK_ON_SAVE), Sep(),
                           Item(ID_SCRIPT_RUN_ON_SERVER), Item(ID_SCRIPT_RUN_IN_BROWSER), Sep(),
                           Item(ID_SCRIPT_SPECIFY_INPUTS)}),
         Popup("&Tools", {Item(ID_TOOLS_OPTIONS), Item(ID_TOOLS_SERVER_ACCESS), Item(ID_TOOLS_INPUT_DESIGNER), Sep(),

@@ -2,6 +2,9 @@
 
 #include "framework/OutputLimit.h"
 
+#include <QKeyEvent>
+#include <QTimer>
+
 COutputPane::COutputPane(QWidget *parent)
     : COutputView(parent)
 {
@@ -22,6 +25,14 @@ void COutputPane::AppendBytes(const QByteArray &data)
         long onScreen = SendScintilla(SCI_LINESONSCREEN);
         SendScintilla(SCI_SETFIRSTVISIBLELINE, qMax(0L, lines - onScreen));
     }
+    // Under a flood, searching once per burst rather than once per piece.
+    if (m_bLinks && !m_bFindScheduled) {
+        m_bFindScheduled = true;
+        QTimer::singleShot(50, this, [this] {
+            m_bFindScheduled = false;
+            FindNewMessages(false);
+        });
+    }
     emit Appended();
 }
 
@@ -40,6 +51,7 @@ void COutputPane::DropOldest()
     const QByteArray note = COutputLimit::DroppedNote(m_nDropped);
     SendScintilla(SCI_INSERTTEXT, (unsigned long)0, note.constData());
     m_nNoteLength = note.size();
+    m_nSearchedTo = m_nSearchedTo > cut ? m_nSearchedTo - cut + m_nNoteLength : m_nNoteLength;
 }
 
 QByteArray COutputPane::TextBytes() const
@@ -50,3 +62,110 @@ QByteArray COutputPane::TextBytes() const
     return QByteArray(p, int(length));
 }
 
+void COutputPane::EnableMessageLinks(const QString &strBaseDir)
+{
+    if (m_bLinks)
+        return;
+    m_bLinks = true;
+    m_strBaseDir = strBaseDir;
+    SendScintilla(SCI_INDICSETSTYLE, kLinkIndicator, INDIC_PLAIN);
+    SendScintilla(SCI_INDICSETFORE, kLinkIndicator, 0xCC3300L);
+    SendScintilla(SCI_INDICSETHOVERSTYLE, kLinkIndicator, INDIC_FULLBOX);
+    SendScintilla(SCI_INDICSETHOVERFORE, kLinkIndicator, 0xCC3300L);
+    SendScintilla(SCI_INDICSETSTYLE, kLinkIndicator + 1, INDIC_TEXTFORE);
+    SendScintilla(SCI_INDICSETFORE, kLinkIndicator + 1, 0xCC3300L);
+    connect(this, &QsciScintillaBase::SCN_DOUBLECLICK, this, [this](int position, int, int) {
+        ActivateMessageAt(position);
+    });
+    FindNewMessages(false);
+}
+
+void COutputPane::FinishMessageLinks()
+{
+    if (m_bLinks)
+        FindNewMessages(true);
+}
+
+void COutputPane::FindNewMessages(bool bFinal)
+{
+    const long length = SendScintilla(SCI_GETLENGTH);
+    if (m_nSearchedTo >= length)
+        return;
+    auto *p = reinterpret_cast<const char *>(SendScintilla(SCI_GETRANGEPOINTER, m_nSearchedTo, length - m_nSearchedTo));
+    QByteArray bytes(p, int(length - m_nSearchedTo));
+    // A line still being written is searched when its end has come.
+    if (!bFinal) {
+        const qsizetype lastEnd = bytes.lastIndexOf('\n');
+        if (lastEnd < 0)
+            return;
+        bytes.truncate(lastEnd + 1);
+    }
+    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    QList<CFileLineMessage> found = CFileLineParser(m_strBaseDir).Parse(lines);
+    const long firstLine = SendScintilla(SCI_LINEFROMPOSITION, m_nSearchedTo);
+    long searchedTo = m_nSearchedTo + long(bytes.size());
+    // perl quotes source after "near"; one whose closing quote has not come yet is
+    // searched again with the lines after it.
+    if (!bFinal && !found.isEmpty()) {
+        const CFileLineMessage &last = found.last();
+        if (last.strText.contains(QLatin1String(", near \"")) && !last.strText.endsWith(QLatin1Char('"'))
+            && last.nLastLine == lines.size() - 1) {
+            searchedTo = SendScintilla(SCI_POSITIONFROMLINE, firstLine + last.nFirstLine);
+            found.removeLast();
+        }
+    }
+    for (CFileLineMessage msg : found) {
+        msg.nFirstLine += int(firstLine);
+        msg.nLastLine += int(firstLine);
+        m_messages << msg;
+        long start = SendScintilla(SCI_GETLINEINDENTPOSITION, msg.nFirstLine);
+        long end = SendScintilla(SCI_GETLINEENDPOSITION, msg.nLastLine);
+        SendScintilla(SCI_SETINDICATORVALUE, long(m_messages.size()));
+        if (end > start) {
+            SendScintilla(SCI_SETINDICATORCURRENT, kLinkIndicator);
+            SendScintilla(SCI_INDICATORFILLRANGE, start, end - start);
+            SendScintilla(SCI_SETINDICATORCURRENT, kLinkIndicator + 1);
+            SendScintilla(SCI_INDICATORFILLRANGE, start, end - start);
+        }
+    }
+    m_nSearchedTo = searchedTo;
+}
+
+int COutputPane::MessageAt(long nPosition) const
+{
+    auto *self = const_cast<COutputPane *>(this);
+    if (!m_bLinks)
+        return -1;
+    // The caret may stand at the end of the line, past the link's last character.
+    const long line = self->SendScintilla(SCI_LINEFROMPOSITION, nPosition);
+    for (long at : {nPosition, long(self->SendScintilla(SCI_GETLINEINDENTPOSITION, line))}) {
+        if (!(self->SendScintilla(SCI_INDICATORALLONFOR, at) & (1L << kLinkIndicator)))
+            continue;
+        const long value = self->SendScintilla(SCI_INDICATORVALUEAT, kLinkIndicator, at);
+        if (value >= 1 && value <= m_messages.size())
+            return int(value - 1);
+    }
+    return -1;
+}
+
+bool COutputPane::ActivateMessageAt(long nPosition)
+{
+    int index = MessageAt(nPosition);
+    if (index < 0)
+        return false;
+    emit MessageActivated(m_messages[index]);
+    return true;
+}
+
+void COutputPane::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && m_bLinks) {
+        if (ActivateMessageAt(SendScintilla(SCI_GETCURRENTPOS))) {
+            event->accept();
+            return;
+        }
+    }
+    COutputView::keyPressEvent(event);
+}

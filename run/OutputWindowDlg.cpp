@@ -11,6 +11,7 @@
 #include "run/SendInputDlg.h"
 
 #include <QEvent>
+#include <QSettings>
 #include <QSocketNotifier>
 #include <QFontDatabase>
 #include <QFontDialog>
@@ -67,6 +68,7 @@ COutputWindowDlg::COutputWindowDlg(QWidget *parent)
     m_pEditStdErr->setObjectName(QStringLiteral("edit_1006"));
     m_pEditStdErr->setToolTip(QStringLiteral("Standard error output of the process."));
     m_pEditStdErr->SetPaneFont(fixed);
+    connect(m_pEditStdErr, &COutputPane::MessageActivated, this, &COutputWindowDlg::OnMessageActivated);
     m_pEditStatus = new QLineEdit(m_pClient);
     m_pEditStatus->setObjectName(QStringLiteral("edit_1066"));
     m_pEditStatus->setReadOnly(true);
@@ -132,6 +134,7 @@ void COutputWindowDlg::OnInitDialog()
         connect(m_pStdOutReader, &COutputReader::Finished, this, &COutputWindowDlg::CheckRunOver);
         m_pStdOutReader->Start();
     }
+    m_pEditStdErr->EnableMessageLinks(m_strBaseDir);
     if (m_pStdErr) {
         m_pStdErrReader = new COutputReader(m_pStdErr, this);
         connect(m_pStdErrReader, &COutputReader::OutputReceived, m_pEditStdErr, &COutputPane::AppendBytes);
@@ -147,7 +150,19 @@ void COutputWindowDlg::OnInitDialog()
 int COutputWindowDlg::DoModal()
 {
     OnInitDialog();
+    const QByteArray saved = QSettings(QStringLiteral("QUILLON"), QStringLiteral("Kestrel"))
+                                 .value(QLatin1String(kGeometryKey))
+                                 .toByteArray();
+    const bool restored = !saved.isEmpty() && restoreGeometry(saved);
     show();
+    // The panes follow the window's size only from a resize while it is shown.
+    if (restored) {
+        Layout l = LayoutFor(m_pClient->width(), m_pClient->height());
+        m_pEditStdOut->setGeometry(l.stdOut);
+        m_pEditStdErr->setGeometry(l.stdErr);
+        m_pEditStatus->setGeometry(l.status);
+    }
+    m_baShownGeometry = saveGeometry();
     // The Send Input dialog opens with its top-left corner at the centre of this window.
     QRect r = frameGeometry();
     m_pDlgSend->move(r.left() + r.width() / 2, r.top() + r.height() / 2);
@@ -178,8 +193,32 @@ bool COutputWindowDlg::IsRunOver() const
 
 void COutputWindowDlg::CheckRunOver()
 {
-    if (IsRunOver())
+    if (IsRunOver()) {
+        m_pEditStdErr->FinishMessageLinks();
         emit RunOver();
+    }
+}
+
+QList<CFileLineMessage> COutputWindowDlg::ErrorMessages() const
+{
+    m_pEditStdErr->FinishMessageLinks();
+    return m_pEditStdErr->Messages();
+}
+
+void COutputWindowDlg::OnMessageActivated(const CFileLineMessage &message)
+{
+    m_chosen = message;
+    m_bChosen = true;
+    OnClose();
+}
+
+void COutputWindowDlg::SaveGeometry()
+{
+    // Only a place the user gave the window is remembered, not the one it opened in.
+    const QByteArray now = saveGeometry();
+    if (!isVisible() || m_baShownGeometry.isEmpty() || now == m_baShownGeometry)
+        return;
+    QSettings(QStringLiteral("QUILLON"), QStringLiteral("Kestrel")).setValue(QLatin1String(kGeometryKey), now);
 }
 
 void COutputWindowDlg::OnFont()
@@ -225,6 +264,7 @@ void COutputWindowDlg::OnClose()
     if (m_bClosing)
         return;
     m_bClosing = true;
+    SaveGeometry();
     m_pDlgSend->hide();
     // A child that still runs is ended with everything it started; one that has ended
     // may have left programs behind that still hold its streams.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/FileLineParser.h"
 #include "run/ProcessListener.h"
 
 #include <QByteArray>
@@ -57,6 +58,17 @@ public:
     CRedirectPipe *m_pStdErr = nullptr;
     CScriptInputsDlg *m_pDlgInputs;
     CSendInputDlg *m_pDlgSend;
+    // The child's working folder: file names in its messages are relative to it.
+    QString m_strBaseDir;
+
+    // The message the user chose on the error pane, which closed the window.
+    bool HasChosenMessage() const { return m_bChosen; }
+    const CFileLineMessage &ChosenMessage() const { return m_chosen; }
+    // The messages that name a file and line on the error pane.
+    QList<CFileLineMessage> ErrorMessages() const;
+
+    // Where the user last left the window, kept from one run to the next.
+    static constexpr const char *kGeometryKey = "OutputWindow/Geometry";
 
     COutputPane *StdOutPane() const { return m_pEditStdOut; }
     COutputPane *StdErrPane() const { return m_pEditStdErr; }
@@ -75,6 +87,8 @@ private:
     void OnChildEnded();
     void CheckRunOver();
     void StopReaders();
+    void OnMessageActivated(const CFileLineMessage &message);
+    void SaveGeometry();
 
     QWidget *m_pClient;
     QMenuBar *m_pMenuBar;
@@ -91,4 +105,7 @@ private:
     bool m_bReady = false;
     bool m_bEnded = false;
     bool m_bClosing = false;
+    bool m_bChosen = false;
+    CFileLineMessage m_chosen;
+    QByteArray m_baShownGeometry;
 };

@@ -5,6 +5,7 @@
 #include "app/Settings.h"
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
+#include "framework/MessageTarget.h"
 #include "framework/MessageBox.h"
 #include "run/ChildProcess.h"
 #include "run/ConsoleWindow.h"
@@ -75,12 +76,18 @@ void RunCommand(CKestrelView *pView, CRunCommandLine::Kind kind, const QString &
 {
     CRunCommandLine cl = Compose(pView, kind);
     QWidget *parent = pView->window();
+    CMessageTarget *target = pView->MessageTarget();
     if (cl.bConsole) {
+        target->ShowMessages({});
         CRunCommands::RunInConsole(parent, cl);
         return;
     }
     CScriptInputsDlg &inputs = *pView->m_dlgScriptInputs;
-    CRunCommands::RunPiped(parent, kind, cl, inputs.m_strInputs, inputs.m_strMethod, strFailure);
+    const CRunOutcome outcome =
+        CRunCommands::RunPiped(parent, kind, cl, inputs.m_strInputs, inputs.m_strMethod, strFailure);
+    target->ShowMessages(outcome.messages);
+    if (outcome.bChosen)
+        target->GoToFileLine(outcome.chosen.strPath, outcome.chosen.nLine);
 }
 
 } // namespace
@@ -121,7 +128,7 @@ void CRunCommands::RunInConsole(QWidget *parent, const CRunCommandLine &cl)
         AfxMessageBox(parent, QStringLiteral("Could not run ") + cl.Display() + QStringLiteral("\n\n") + strError);
 }
 
-void CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const CRunCommandLine &cl,
+CRunOutcome CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const CRunCommandLine &cl,
                             const QString &strInputs,
                             const QString &strMethod, const QString &strFailure)
 {
@@ -131,6 +138,7 @@ void CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const C
     CRedirectPipe stdIn, stdOut, stdErr;
     std::unique_ptr<COutputWindowDlg> upWnd;
     CChildProcess child(cl.strProgram, cl.arguments);
+    CRunOutcome outcome;
 
     auto fail = [&](const QString &reason) {
         AfxMessageBox(parent, strFailure + cl.Display() + QStringLiteral("\n\n") + reason);
@@ -139,7 +147,7 @@ void CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const C
     // rather than when its buffer fills; a pipe serves where no terminal can be had.
     if (!stdIn.Open() || !(stdOut.OpenTerminal() || stdOut.Open()) || !stdErr.Open()) {
         fail(QStringLiteral("The pipes for the standard streams could not be created."));
-        return;
+        return outcome;
     }
     child.SetRedirection(&stdIn, &stdOut, &stdErr);
     child.SetDirectory(cl.strDirectory);
@@ -147,7 +155,7 @@ void CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const C
         child.SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), QString::fromLatin1(kDebuggerOptions));
     if (!child.Start()) {
         fail(child.LastError());
-        return;
+        return outcome;
     }
     upWnd = std::make_unique<COutputWindowDlg>(parent);
     upWnd->m_pProcess = &child;
@@ -159,11 +167,19 @@ void CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const C
         child.m_pListener = nullptr;
         upWnd.reset();
         fail(child.LastError());
-        return;
+        return outcome;
     }
     FeedStdIn(kind, stdIn, strInputs, strMethod);
     child.StartWaiter();
     upWnd->m_pDlgInputs->m_strInputs = strInputs;
     upWnd->m_pDlgInputs->m_bViewMode = true;
+    upWnd->m_strBaseDir = cl.strDirectory.isEmpty() ? QDir::currentPath() : cl.strDirectory;
     upWnd->DoModal();
+    outcome.messages = upWnd->ErrorMessages();
+    // A script that failed was ended by its last message, whatever its words.
+    if (child.HasEnded() && !child.WasSignaled() && child.GetExitCode() != 0)
+        CFileLineParser::MarkFatalEnd(outcome.messages);
+    outcome.bChosen = upWnd->HasChosenMessage();
+    outcome.chosen = upWnd->ChosenMessage();
+    return outcome;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/FileLineParser.h"
 #include "run/RunCommandLine.h"
 
 #include <QByteArray>
@@ -8,6 +9,15 @@
 class CKestrelView;
 class CRedirectPipe;
 class QWidget;
+
+// What a piped run leaves behind: the messages of its error pane that name a file
+// and line, and the one the user chose there, if any.
+struct CRunOutcome
+{
+    QList<CFileLineMessage> messages;
+    bool bChosen = false;
+    CFileLineMessage chosen;
+};
 
 // Run, Compile, Debug and Specify Inputs of the editor view.
 class CRunCommands
@@ -27,7 +37,7 @@ public:
     // Runs the command line piped into an output window, modal over `parent`, and
     // returns when the window has closed. A start failure is reported with the
     // message's first words (strFailure) and the command line.
-    static void RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const CRunCommandLine &cl,
+    static CRunOutcome RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const CRunCommandLine &cl,
                          const QString &strInputs,
                          const QString &strMethod, const QString &strFailure);
     // Runs runhold in a console window and waits until it closes.
