@@ -3,6 +3,7 @@
 #include "framework/OutputLimit.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTimer>
 
 COutputPane::COutputPane(QWidget *parent)
@@ -74,9 +75,6 @@ void COutputPane::EnableMessageLinks(const QString &strBaseDir)
     SendScintilla(SCI_INDICSETHOVERFORE, kLinkIndicator, 0xCC3300L);
     SendScintilla(SCI_INDICSETSTYLE, kLinkIndicator + 1, INDIC_TEXTFORE);
     SendScintilla(SCI_INDICSETFORE, kLinkIndicator + 1, 0xCC3300L);
-    connect(this, &QsciScintillaBase::SCN_DOUBLECLICK, this, [this](int position, int, int) {
-        ActivateMessageAt(position);
-    });
     FindNewMessages(false);
 }
 
@@ -122,9 +120,10 @@ void COutputPane::FindNewMessages(bool bFinal)
         m_messages << msg;
         long start = SendScintilla(SCI_GETLINEINDENTPOSITION, msg.nFirstLine);
         long end = SendScintilla(SCI_GETLINEENDPOSITION, msg.nLastLine);
-        SendScintilla(SCI_SETINDICATORVALUE, long(m_messages.size()));
         if (end > start) {
+            // Choosing the indicator resets the value of the next fill.
             SendScintilla(SCI_SETINDICATORCURRENT, kLinkIndicator);
+            SendScintilla(SCI_SETINDICATORVALUE, (unsigned long)m_messages.size());
             SendScintilla(SCI_INDICATORFILLRANGE, start, end - start);
             SendScintilla(SCI_SETINDICATORCURRENT, kLinkIndicator + 1);
             SendScintilla(SCI_INDICATORFILLRANGE, start, end - start);
@@ -157,6 +156,17 @@ bool COutputPane::ActivateMessageAt(long nPosition)
         return false;
     emit MessageActivated(m_messages[index]);
     return true;
+}
+
+void COutputPane::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    COutputView::mouseDoubleClickEvent(event);
+    if (!m_bLinks || event->button() != Qt::LeftButton)
+        return;
+    const QPoint at = event->position().toPoint();
+    const long position = SendScintilla(SCI_POSITIONFROMPOINTCLOSE, (unsigned long)at.x(), long(at.y()));
+    if (position >= 0)
+        ActivateMessageAt(position);
 }
 
 void COutputPane::keyPressEvent(QKeyEvent *event)
