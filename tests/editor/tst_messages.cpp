@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QInputDialog>
 #include <QSettings>
 #include <QSignalSpy>
@@ -19,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <functional>
 #include <memory>
@@ -296,7 +298,7 @@ void TestMessages::newerSaveDropsTheRunningCheck()
 void TestMessages::critiqueWithTheUsersProfile()
 {
     if (QStandardPaths::findExecutable(QStringLiteral("perlcritic")).isEmpty())
-        QSKIP("perlcritic is not installed (libperl-critic-perl)");
+        QFAIL("perlcritic is not installed: install the Debian package libperl-critic-perl");
     // The user's profile turns one policy off.
     QFile rc(QDir::home().filePath(QStringLiteral(".perlcriticrc")));
     QVERIFY(rc.open(QIODevice::WriteOnly));
@@ -367,6 +369,13 @@ void TestMessages::marksMoveWithTheirLines()
     QCOMPARE(m_upView->Markers()->MarkedLines(), QList<int>{4});
     QCOMPARE(m_upView->Markers()->MessagesAt(4), m.strText);
     QCOMPARE(m_upView->annotation(4), m.strText);
+    // The mark's tooltip, over the symbol margin.
+    const long lineStart = m_upView->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, 4L);
+    const QPoint over(m_upView->marginWidth(0) + m_upView->marginWidth(CMessageMarkers::kSymbolMargin) / 2,
+                      int(m_upView->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, lineStart)) + 3);
+    QHelpEvent help(QEvent::ToolTip, over, m_upView->viewport()->mapToGlobal(over));
+    QApplication::sendEvent(m_upView->viewport(), &help);
+    QTRY_COMPARE(QToolTip::text(), m.strText);
     // Another document takes them away.
     Open(path);
     QVERIFY(m_upView->Markers()->MarkedLines().isEmpty());
