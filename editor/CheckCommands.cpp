@@ -114,6 +114,7 @@ void CCheckCommands::OnSaved(const QString &strPath)
         return;
     const QFileInfo info(strPath);
     m_strCheckedPath = info.absoluteFilePath();
+    emit m_pView->StatusMessage(tr("Checking the syntax of %1...").arg(info.fileName()));
     m_pSyntaxCheck->Start(g_settings.LOCAL_PERL_EXE, CScriptCheck::SyntaxCheckArguments(m_strCheckedPath),
                           info.absolutePath());
 }
