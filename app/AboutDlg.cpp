@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QGridLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -19,9 +20,11 @@ CAboutDlg::CAboutDlg(QWidget *parent)
     setMinimumSize(du.Size(235, 86));
 
     auto *icon = new QLabel;
-    icon->setPixmap(QApplication::windowIcon().isNull()
-                        ? style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32)
-                        : QApplication::windowIcon().pixmap(32, 32));
+    // The main window's icon is the program's; the application object has none of its own.
+    const QIcon programIcon = parent && !parent->window()->windowIcon().isNull() ? parent->window()->windowIcon()
+                                                                                 : QApplication::windowIcon();
+    icon->setPixmap(programIcon.isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32)
+                                         : programIcon.pixmap(32, 32));
     auto *version = new QLabel(QStringLiteral("Kestrel  -  Version 1.0 (Beta 12/1/2000)"));
     version->setObjectName(QStringLiteral("Version"));
     auto *line2 = new QLabel(tr("A development environment for Perl scripts and Java sources."));

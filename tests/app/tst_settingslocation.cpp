@@ -1,3 +1,4 @@
+#include "app/AboutDlg.h"
 #include "app/KestrelApp.h"
 #include "app/MainFrame.h"
 #include "app/OptionsPropertySheet.h"
@@ -6,6 +7,7 @@
 #include "app/SettingsLocation.h"
 
 #include <QAbstractItemView>
+#include <QLabel>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -283,6 +285,13 @@ void TestSettingsLocation::installedStartReadsAndSavesInTheUserFolder()
     QCOMPARE(CKestrelApp::SettingsPath(), folder + QStringLiteral("Kestrel.cfg"));
     QCOMPARE(g_settings.TAB_SIZE, QStringLiteral("8"));
     QCOMPARE(g_settings.LOCAL_PERL_EXE, PathDir() + QStringLiteral("/perl"));
+
+    // Help > About says which file is in use.
+    CAboutDlg about(CKestrelApp::Instance()->MainFrame());
+    auto *label = about.findChild<QLabel *>(QStringLiteral("SettingsPath"));
+    QVERIFY(label);
+    QVERIFY2(label->text().endsWith(QDir::toNativeSeparators(folder + QStringLiteral("Kestrel.cfg"))),
+             qPrintable(label->text()));
 
     // The functions window lists the installed catalogue.
     auto *list = CKestrelApp::Instance()->MainFrame()->findChild<QAbstractItemView *>(QStringLiteral("list_1067"));
