@@ -112,7 +112,9 @@ for program in kestrel bytelens; do
         || fail "$program --help"
 done
 out=$(echo | "$ROOT/usr/bin/runhold")
-[ "$out" = "Please press a key to continue" ] || fail "runhold without arguments says '$out'"
+status=$?
+[ "$out" = "Please press a key to continue" ] && [ "$status" = 1 ] \
+    || fail "runhold without arguments says '$out' and ends with $status"
 
 if [ "${KESTREL_PACKAGE_DPKG_INSTALL:-0}" = 1 ] && [ "$(id -u)" = 0 ]; then
     dpkg -i "$DEB" && pass "dpkg -i" || fail "dpkg -i"
