@@ -36,7 +36,7 @@ CSettingsLocation::CSettingsLocation(const QString &strProgramDir, bool bProgram
         m_strFolder = m_strProgramDir;
         return;
     }
-    // The base directory specification: a relative XDG_CONFIG_HOME is to be ignored.
+    // As XDG has it: a relative XDG_CONFIG_HOME is to be ignored.
     const QString configHome = !strConfigHome.isEmpty() && QDir::isAbsolutePath(strConfigHome)
                                    ? strConfigHome
                                    : strHome + QStringLiteral("/.config");
