@@ -5,6 +5,7 @@
 #include "app/MainFrame.h"
 #include "app/Settings.h"
 #include "app/SettingsFile.h"
+#include "app/SettingsLocation.h"
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
 #include "framework/Trace.h"
@@ -17,6 +18,7 @@
 #include <curl/curl.h>
 
 QString g_strProgramDir;
+QString g_strSettingsDir;
 
 namespace {
 
@@ -72,7 +74,13 @@ void CKestrelApp::RegisterCommands()
     }
 }
 
-QString CKestrelApp::SettingsPath() { return g_strProgramDir + QStringLiteral("Kestrel.cfg"); }
+QString CKestrelApp::SettingsPath()
+{
+    return (g_strSettingsDir.isEmpty() ? g_strProgramDir : g_strSettingsDir)
+           + QLatin1String(CSettingsLocation::kSettingsName);
+}
+
+QString CKestrelApp::CataloguePath() { return CSettingsLocation::CataloguePath(g_strProgramDir, g_strSettingsDir); }
 
 bool CKestrelApp::ReadSettings()
 {
@@ -87,6 +95,10 @@ bool CKestrelApp::InitInstance()
     QString fileToOpen;
     const QStringList args = arguments();
     for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--")) {
+            fileToOpen = args.value(i + 1);
+            break;
+        }
         if (!args[i].startsWith(QLatin1Char('-'))) {
             fileToOpen = args[i];
             break;
@@ -100,6 +112,12 @@ bool CKestrelApp::InitInstance(const QString &strProgramDir, const QString &file
     g_strProgramDir = QDir(strProgramDir).absolutePath();
     if (!g_strProgramDir.endsWith(QLatin1Char('/')))
         g_strProgramDir += QLatin1Char('/');
+    const CSettingsLocation location(g_strProgramDir);
+    g_strSettingsDir = location.IsBesideProgram() ? QString() : location.Folder();
+    // Not fatal: the settings keep their defaults, and Options says why it can't save.
+    QString error;
+    if (!location.CreateSettingsFile(&error))
+        qWarning("Kestrel: cannot create the settings file %s", qPrintable(error));
     ReadSettings();
 
     delete m_pMainFrame;

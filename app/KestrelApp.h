@@ -11,8 +11,12 @@ class CKestrelDoc;
 class CKestrelView;
 
 // The folder of the running executable, ending in a separator; Kestrel.cfg and
-// KESTREL.FNL are looked up there and nowhere else.
+// KESTREL.FNL are looked up there, unless g_strSettingsDir says otherwise.
 extern QString g_strProgramDir;
+// The user's folder of Kestrel.cfg (and of a KESTREL.FNL of their own), ending in a
+// separator, for a copy that can't keep its settings beside the executable (an
+// installed one); empty when they stay in g_strProgramDir.
+extern QString g_strSettingsDir;
 
 class CKestrelApp : public QApplication
 {
@@ -38,6 +42,8 @@ public:
     // Reads Kestrel.cfg into the settings; false when it couldn't be opened.
     bool ReadSettings();
     static QString SettingsPath();
+    // The functions catalogue in use (see CSettingsLocation).
+    static QString CataloguePath();
 
     void OnFileNew();
     void OnFileOpen();

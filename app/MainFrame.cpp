@@ -41,7 +41,11 @@ using namespace Cmd;
 CMainFrame::CMainFrame()
 {
     setObjectName(QStringLiteral("MainFrame"));
-    setWindowIcon(QIcon(QStringLiteral(":/kestrel/kestrel.svg")));
+    // The PNGs first: Qt draws the SVG only where its SVG module is installed.
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/kestrel/icons/kestrel-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
     m_pDoc = new CKestrelDoc(this);
     m_pView = new CKestrelView(m_pDoc, this);
     m_pDoc->SetView(m_pView);

@@ -1,9 +1,16 @@
+#include "app/CommandLine.h"
 #include "app/KestrelApp.h"
 
 #include <QTimer>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // Answered before any application object exists, so they need no display.
+    int exitCode = 0;
+    if (CCommandLine::RunWithoutWindow(argc, argv, stdout, exitCode))
+        return exitCode;
     // The browser preview's engine, loaded later, needs this before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     CKestrelApp app(argc, argv);

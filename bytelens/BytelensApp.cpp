@@ -13,7 +13,10 @@ namespace {
 const char kUsage[] = "Usage: bytelens [FILE]\n"
                       "       bytelens --dump FILE\n"
                       "Shows FILE as an offset / hexadecimal / text listing, sixteen bytes a line.\n"
-                      "With --dump the listing is written to standard output.\n";
+                      "With --dump the listing is written to standard output.\n"
+                      "\n"
+                      "  -h, --help     show this help and exit\n"
+                      "  -v, --version  show the version and exit\n";
 
 } // namespace
 
@@ -32,6 +35,11 @@ bool CBytelensApp::RunWithoutWindow(int argc, char **argv, int &nExitCode)
         return false;
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         std::fputs(kUsage, stdout);
+        nExitCode = 0;
+        return true;
+    }
+    if (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0) {
+        std::fputs("bytelens " KESTREL_VERSION "\n", stdout);
         nExitCode = 0;
         return true;
     }

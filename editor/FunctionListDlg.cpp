@@ -53,7 +53,7 @@ CFunctionListDlg::~CFunctionListDlg() = default;
 
 QString CFunctionListDlg::CataloguePath()
 {
-    return g_strProgramDir + QStringLiteral("KESTREL.FNL");
+    return CKestrelApp::CataloguePath();
 }
 
 bool CFunctionListDlg::OnInitDialog()

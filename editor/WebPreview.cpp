@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QLibrary>
 #include <QPointer>
@@ -68,6 +69,11 @@ QString CWebPreview::ModulePath()
 {
     QString dir = g_strProgramDir.isEmpty() ? QCoreApplication::applicationDirPath() + QLatin1Char('/')
                                             : g_strProgramDir;
+    // An installed copy keeps the module with its private libraries, not among the
+    // programs; a build folder or a portable copy keeps it beside the executable.
+    const QString installed = dir + QStringLiteral("../lib/kestrel/");
+    if (QFileInfo(installed).isDir())
+        return installed + QStringLiteral("kestrel_web");
     return dir + QStringLiteral("kestrel_web");
 }
 
