@@ -212,6 +212,18 @@ void COutputWindowDlg::OnMessageActivated(const CFileLineMessage &message)
     OnClose();
 }
 
+void COutputWindowDlg::changeEvent(QEvent *event)
+{
+    // A window manager places and sizes a new window after it is shown; the first time
+    // the window becomes active that is done, and only a change from there on is the
+    // user's.
+    if (event->type() == QEvent::ActivationChange && !m_bPlaced && isVisible() && isActiveWindow()) {
+        m_bPlaced = true;
+        m_baShownGeometry = saveGeometry();
+    }
+    QDialog::changeEvent(event);
+}
+
 void COutputWindowDlg::SaveGeometry()
 {
     // Only a place the user gave the window is remembered, not the one it opened in.

@@ -82,6 +82,7 @@ signals:
 protected:
     void reject() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void OnChildEnded();
@@ -108,4 +109,5 @@ private:
     bool m_bChosen = false;
     CFileLineMessage m_chosen;
     QByteArray m_baShownGeometry;
+    bool m_bPlaced = false;
 };
