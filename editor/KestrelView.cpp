@@ -7,6 +7,7 @@
 #include "editor/TearOffFrame.h"
 #include "editor/WebPreview.h"
 #include "editor/LanguageAidCommands.h"
+#include "editor/PerlToolCommands.h"
 #include "framework/CommandIds.h"
 #include "framework/FontDialogStyle.h"
 #include "framework/LogFont.h"
@@ -114,6 +115,7 @@ void CKestrelView::RegisterCommands()
     CTearOffFrame::Register(this);
     CWebPreview::Register(this);
     CLanguageAidCommands::Register(this);
+    CPerlToolCommands::Register(this);
     CRunOnServer::Register(this);
     CFtpCommands::Register(this);
     CRunCommands::Register(this);
@@ -165,6 +167,7 @@ void CKestrelView::SelectLexerFor(const QString &strPath)
     m_nLexerKind = int(kind);
     ++m_nLexerGeneration;
     ApplyFont(g_fontView);
+    CPerlToolCommands::SetUpView(this);
 }
 
 void CKestrelView::ApplyFont(const QFont &font)

@@ -130,7 +130,43 @@ const QVector<CCommandInfo> kCommands = {
     {ID_SERVER_OUTPUT_CLEAR, "&Clear", "", "", ""},
     {ID_SPECIAL_CLOSE, "&Close", "", "", ""},
     {ID_FUNCTIONS_CLOSE, "&Close", "", "", ""},
+    // Perl tools and navigation in the editor.
+    {ID_EDIT_REDO, "&Redo", "Redo the previously undone action", "Redo", ""},
+    {ID_EDIT_REPEAT, "Find &Next", "Find the next occurrence of the last search", "Find Next", ""},
+    {ID_EDIT_FIND_PREVIOUS, "Find Pre&vious", "Find the previous occurrence of the last search", "Find Previous", ""},
+    {ID_EDIT_TIDY, "T&idy", "Tidy the selection, or the whole script, with perltidy", "Tidy", ""},
+    {ID_VIEW_SUBS, "S&ubs", "List the packages and subs of the script", "Subs", ""},
+    {ID_HELP_PERL_DOC, "&Perl Documentation", "Show the Perl documentation of the word at the caret",
+     "Perl Documentation", ""},
 };
+
+// Inserts the item `nId` after the item `nAfter`, searching popups too.
+bool InsertAfter(QVector<CMenuItemDef> &items, int nAfter, int nId)
+{
+    for (int i = 0; i < items.size(); ++i) {
+        if (items[i].strPopup.isEmpty() && items[i].nId == nAfter && nAfter != 0) {
+            items.insert(i + 1, CMenuItemDef{nId, QString(), {}});
+            return true;
+        }
+        if (InsertAfter(items[i].children, nAfter, nId))
+            return true;
+    }
+    return false;
+}
+
+// The Perl tools' menu items, each placed after an item of the base menu.
+void AddPerlToolItems(QVector<CMenuItemDef> &menu)
+{
+    InsertAfter(menu, ID_EDIT_UNDO, ID_EDIT_REDO);
+    InsertAfter(menu, ID_EDIT_FIND, ID_EDIT_REPEAT);
+    InsertAfter(menu, ID_EDIT_REPEAT, ID_EDIT_FIND_PREVIOUS);
+    InsertAfter(menu, ID_EDIT_CONVERT_TO_UNIX, ID_EDIT_TIDY);
+    InsertAfter(menu, ID_VIEW_FUNCTIONS, ID_VIEW_SUBS);
+    for (CMenuItemDef &popup : menu) {
+        if (popup.strPopup == QLatin1String("&Help"))
+            popup.children.prepend(CMenuItemDef{ID_HELP_PERL_DOC, QString(), {}});
+    }
+}
 
 CMenuItemDef Item(int id) { return CMenuItemDef{id, QString(), {}}; }
 CMenuItemDef Sep() { return CMenuItemDef{}; }
@@ -169,13 +205,21 @@ QList<QKeySequence> CCommandTable::Shortcuts(int nId)
     case ID_NEXT_PANE: return {QKeySequence(Qt::Key_F6)};
     case ID_PREV_PANE: return {QKeySequence(Qt::SHIFT | Qt::Key_F6)};
     case ID_VIEW_FONT: return {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)};
+    // Perl tools and navigation in the editor.
+    case ID_EDIT_REDO: return {QKeySequence(Qt::CTRL | Qt::Key_Y)};
+    case ID_EDIT_FIND: return {QKeySequence(Qt::CTRL | Qt::Key_F)};
+    case ID_EDIT_REPLACE: return {QKeySequence(Qt::CTRL | Qt::Key_H)};
+    case ID_EDIT_REPEAT: return {QKeySequence(Qt::Key_F3)};
+    case ID_EDIT_FIND_PREVIOUS: return {QKeySequence(Qt::SHIFT | Qt::Key_F3)};
+    case ID_HELP_PERL_DOC: return {QKeySequence(Qt::Key_F1)};
     default: return {};
     }
 }
 
 const QVector<CMenuItemDef> &CCommandTable::MainMenu()
 {
-    static const QVector<CMenuItemDef> menu = {
+    static const QVector<CMenuItemDef> menu = [] {
+    QVector<CMenuItemDef> menu = {
         Popup("&File", {Item(ID_FILE_NEW), Item(ID_FILE_OPEN), Item(ID_FILE_SAVE), Item(ID_FILE_SAVE_AS), Sep(),
                         Item(ID_FILE_LOAD_FROM_SERVER), Item(ID_FILE_PUT_BACK), Item(ID_FILE_PUT_ON_SERVER), Sep(),
                         Item(ID_FILE_PRINT), Item(ID_FILE_PRINT_PREVIEW), Item(ID_FILE_PRINT_SETUP), Sep(),
@@ -195,6 +239,9 @@ const QVector<CMenuItemDef> &CCommandTable::MainMenu()
                          Item(ID_TOOLS_DOS_WINDOW)}),
         Popup("&Help", {Item(ID_APP_ABOUT)}),
     };
+    AddPerlToolItems(menu);
+    return menu;
+    }();
     return menu;
 }
 
