@@ -164,7 +164,11 @@ QVector<CSubDeclaration> CPerlReader::Run()
             while (m_p < m_end && IsWordByte(*m_p))
                 ++m_p;
             m_bTerm = true;
-        } else if (c == '/' && !m_bTerm) {
+        } else if (c == '/' && m_bTerm) {
+            // Division, or the defined-or "//": neither starts a pattern.
+            m_p += m_p + 1 < m_end && m_p[1] == '/' ? 2 : 1;
+            m_bTerm = false;
+        } else if (c == '/') {
             ++m_p;
             SkipDelimited('/');
             while (m_p < m_end && IsWordByte(*m_p))
@@ -327,11 +331,16 @@ void CPerlReader::Word()
         return;
     if (lastPunct == '{' && next < m_end && *next == '}')
         return;
+    // A file test (-s "$dir/x", -e $f) is no quote-like operator.
+    if (n == 1 && start > m_begin && start[-1] == '-') {
+        m_bTerm = false;
+        return;
+    }
 
     if (Is(start, n, "sub") || Is(start, n, "package")) {
         m_bTerm = false;
-        if (next < m_end && (IsWordStart(*next) || *next == ':')) {
-            const char *nameEnd = ReadName(next);
+        const char *nameEnd = next < m_end && (IsWordStart(*next) || *next == ':') ? ReadName(next) : next;
+        if (nameEnd > next) {
             const int keywordLine = m_nLine;
             m_rows.append(CSubDeclaration{Is(start, n, "sub") ? CSubDeclaration::Sub : CSubDeclaration::Package,
                                           start - m_begin, next - m_begin, nameEnd - next, keywordLine});
@@ -352,7 +361,7 @@ void CPerlReader::Word()
     if (parts > 0 && next < m_end) {
         const char d = *next;
         const bool adjacent = next == m_p;
-        const bool delimiter = !IsWordByte(d) && !IsBlank(d) && d != ',' && d != ';' && d != ')' && d != ']'
+        const bool delimiter = !IsWordByte(d) && !IsBlank(d) && d != ')' && d != ']'
                                && d != '}' && d != '=' && (d != '#' || adjacent);
         if (delimiter) {
             Advance(next + 1);

@@ -127,6 +127,9 @@ void TestNavigation::scanner_data()
     QTest::newRow("patterns and division")
         << QByteArray("if ($x =~ /sub a/) {}\nmy $y = $z / 2; sub b {}\nsplit /sub c/, $s;\nsub d {}\n")
         << QStringList{"sub b 2", "sub d 4"};
+    QTest::newRow("comma delimiters, defined-or, file tests")
+        << QByteArray("$p =~ s,^/,,;\nmy $v = $h{k} // 'x';\nif (-s \"$d/x\") {}\nsub a {}\n")
+        << QStringList{"sub a 4"};
     QTest::newRow("here-documents")
         << QByteArray("print <<EOT . <<'RAW';\nsub a\nEOT\nsub b\nRAW\nprint <<~\"IND\";\n    sub c\n    IND\nsub d {}\n")
         << QStringList{"sub d 9"};
