@@ -5,6 +5,7 @@
 #include "app/MainFrame.h"
 #include "app/Settings.h"
 #include "editor/KestrelView.h"
+#include "editor/PerlDocWindow.h"
 #include "editor/PerlToolCommands.h"
 #include "editor/SubListDlg.h"
 #include "editor/SubListModel.h"
@@ -17,6 +18,8 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QToolButton>
 #include <QStandardPaths>
 #include <QMessageBox>
 #include <QTest>
@@ -83,6 +86,7 @@ private slots:
     void foldingSubAndPod();
     void findKeys();
     void redoBesideUndo();
+    void operatorContextMenuShowsPerlop();
 
 private:
     CKestrelDoc *m_pDoc = nullptr;
@@ -378,6 +382,37 @@ void TestNavigation::redoBesideUndo()
     QCOMPARE(edit->actions().at(0), frame.Action(Cmd::ID_EDIT_UNDO));
     QCOMPARE(edit->actions().at(1), frame.Action(Cmd::ID_EDIT_REDO));
     frame.GetDocument()->SetModifiedFlag(false);
+}
+
+void TestNavigation::operatorContextMenuShowsPerlop()
+{
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QTRY_VERIFY(frame.OperatorBar()->isVisible());
+    QToolButton *equality = nullptr;
+    for (QToolButton *button : frame.OperatorBar()->findChildren<QToolButton *>()) {
+        if (button->defaultAction() && button->defaultAction()->data().toInt() == 32964)
+            equality = button;
+    }
+    QVERIFY(equality);
+    bool chosen = false;
+    QTimer::singleShot(100, this, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        auto *doc = menu->findChild<QAction *>(QStringLiteral("action_operator_doc"));
+        QVERIFY(doc);
+        chosen = true;
+        doc->trigger();
+        menu->close();
+    });
+    emit equality->customContextMenuRequested(QPoint(2, 2));
+    QVERIFY(chosen);
+    auto *window = frame.findChild<CPerlDocWindow *>();
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), QStringLiteral("Perl Documentation - =="));
+    QTRY_VERIFY_WITH_TIMEOUT(window->TextView()->toPlainText().startsWith(QLatin1String("Equality Operators")), 20000);
 }
 
 int main(int argc, char **argv)
