@@ -42,6 +42,12 @@ CPerlTidy *TidyOf(CKestrelView *pView)
     return tidy;
 }
 
+// perltidy is for Perl: a Java source or an HTML page is left alone.
+bool IsPerl(CKestrelView *pView)
+{
+    return qobject_cast<QsciLexerPerl *>(pView->lexer()) != nullptr;
+}
+
 QString ScriptName(CKestrelView *pView)
 {
     const QString path = pView->GetDocument() ? pView->GetDocument()->GetPathName() : QString();
@@ -57,7 +63,7 @@ void CPerlToolCommands::Register(CKestrelView *pView)
     map.On(ID_EDIT_REPEAT, [pView] { CFindReplaceDlg::FindAgain(pView, true); });
     map.On(ID_EDIT_FIND_PREVIOUS, [pView] { CFindReplaceDlg::FindAgain(pView, false); });
     map.On(ID_EDIT_TIDY, [pView] { Tidy(pView); }, [pView](CCmdUI &ui) {
-        ui.Enable(!pView->isReadOnly() && !TidyOf(pView)->IsRunning());
+        ui.Enable(IsPerl(pView) && !pView->isReadOnly() && !TidyOf(pView)->IsRunning());
     });
     map.On(ID_VIEW_SUBS, [pView] { ShowSubList(pView); });
     map.On(ID_HELP_PERL_DOC, [pView] { ShowDocumentationAtCaret(pView); });
@@ -82,7 +88,7 @@ void CPerlToolCommands::SetUpView(CKestrelView *pView)
 void CPerlToolCommands::Tidy(CKestrelView *pView)
 {
     CPerlTidy *tidy = TidyOf(pView);
-    if (tidy->IsRunning() || pView->isReadOnly())
+    if (tidy->IsRunning() || pView->isReadOnly() || !IsPerl(pView))
         return;
     // Whole lines: perltidy takes the first line's indentation as the level to keep.
     long start = 0;

@@ -43,6 +43,10 @@ private slots:
     void tidyHonoursProfile();
     void tidyErrorLeavesText();
     void tidyKeepsBytes();
+    void tidyIndentedSelection();
+    void tidyWhileTyping();
+    void tidyOnlyForPerl();
+    void tidyWithoutPerltidy();
     void wordAtCaret_data();
     void wordAtCaret();
     void documentationAtCaret_data();
@@ -196,6 +200,69 @@ void TestPerlTools::tidyKeepsBytes()
     QCOMPARE(m_pView->Encoding(), CScriptEncoding::Windows1252);
     QCOMPARE(RunTidy(), QString());
     QCOMPARE(m_pView->GetTextBytes(), QByteArray("my $s = \"caf\xe9 \xff\";\r\nif (1) {\r\n    print $s;\r\n}\r\n"));
+}
+
+void TestPerlTools::tidyIndentedSelection()
+{
+    // The selection's own indentation is kept as its base level.
+    const QByteArray text = "sub f {\n    if ($x) {\nmy $y=1;\n    }\n}\n";
+    m_pView->SetTextBytes(text);
+    m_pView->setSelection(1, 0, 4, 0);
+    QCOMPARE(RunTidy(), QString());
+    QCOMPARE(m_pView->GetTextBytes(), QByteArray("sub f {\n    if ($x) {\n        my $y = 1;\n    }\n}\n"));
+    // The tidied lines stay selected.
+    QCOMPARE(m_pView->selectedText(), QStringLiteral("    if ($x) {\n        my $y = 1;\n    }\n"));
+}
+
+void TestPerlTools::tidyWhileTyping()
+{
+    // A slow perltidy: the user types on meanwhile, and the result, made from the old
+    // text, must not replace the new one.
+    QTemporaryDir dir;
+    const QString slow = dir.filePath(QStringLiteral("slow-perltidy"));
+    QFile script(slow);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nsleep 1\nexec perltidy \"$@\"\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    m_pView->SetTextBytes(kMessy);
+    auto *tidy = new CPerlTidy(m_pView);
+    tidy->setObjectName(QStringLiteral("PerlTidy"));
+    tidy->m_strProgram = slow;
+    QTimer::singleShot(200, this, [this] {
+        m_pView->SendScintilla(QsciScintilla::SCI_GOTOPOS, 0);
+        m_pView->ReplaceSel("# typed\n");
+    });
+    const QString message = RunTidy();
+    QVERIFY2(message.contains(QLatin1String("changed while perltidy was running")), qPrintable(message));
+    QCOMPARE(m_pView->GetTextBytes(), "# typed\n" + kMessy);
+}
+
+void TestPerlTools::tidyOnlyForPerl()
+{
+    const QByteArray java = "class A {\nint x=1;\n}\n";
+    m_pDoc->SetPathName(QStringLiteral("/tmp/A.java"));
+    m_pView->SelectLexerFor(m_pDoc->GetPathName());
+    m_pView->SetTextBytes(java);
+    CCmdUI ui;
+    ui.nId = Cmd::ID_EDIT_TIDY;
+    QVERIFY(m_pView->Commands().Update(ui));
+    QVERIFY(!ui.bEnabled);
+    QVERIFY(m_pView->Commands().Execute(Cmd::ID_EDIT_TIDY));
+    QTest::qWait(200);
+    QCOMPARE(m_pView->GetTextBytes(), java);
+}
+
+void TestPerlTools::tidyWithoutPerltidy()
+{
+    m_pView->SetTextBytes(kMessy);
+    auto *tidy = new CPerlTidy(m_pView);
+    tidy->setObjectName(QStringLiteral("PerlTidy"));
+    tidy->m_strProgram = QStringLiteral("/nonexistent/perltidy");
+    const QString message = RunTidy();
+    QVERIFY2(message.contains(QLatin1String("Could not run /nonexistent/perltidy")), qPrintable(message));
+    QVERIFY(message.contains(QLatin1String("perltidy package")));
+    QCOMPARE(m_pView->GetTextBytes(), kMessy);
 }
 
 void TestPerlTools::wordAtCaret_data()
