@@ -14,6 +14,11 @@ CPerlTidy::~CPerlTidy()
         m_pProcess->kill();
         m_pProcess->waitForFinished(1000);
     }
+    // Whoever waits for the result (a busy cursor) hears that none will come.
+    if (m_bRunning) {
+        m_bRunning = false;
+        emit Stopped();
+    }
 }
 
 QStringList CPerlTidy::Arguments(bool bProfileFound, int nTabSize, bool bExpandTabs, bool bDosLineEnds)

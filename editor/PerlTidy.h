@@ -36,6 +36,9 @@ signals:
     // bOk: baOutput is the tidied text. Otherwise the source stays as it was and
     // strError says why.
     void Finished(bool bOk, const QByteArray &baOutput, const QString &strError);
+    // Destroyed while it ran: no result will come. The owner may be half destroyed
+    // already, so this is all that is said.
+    void Stopped();
 
 private:
     QProcess *NewProcess();

@@ -39,6 +39,10 @@ CPerlTidy *TidyOf(CKestrelView *pView)
         tidy = new CPerlTidy(pView);
         tidy->setObjectName(QStringLiteral("PerlTidy"));
     }
+    if (!tidy->property("stopConnected").toBool()) {
+        tidy->setProperty("stopConnected", true);
+        QObject::connect(tidy, &CPerlTidy::Stopped, tidy, [] { QApplication::restoreOverrideCursor(); });
+    }
     return tidy;
 }
 
@@ -114,7 +118,7 @@ void CPerlToolCommands::Tidy(CKestrelView *pView)
 
     QPointer<CKestrelView> view(pView);
     QObject::disconnect(tidy, &CPerlTidy::Finished, nullptr, nullptr);
-    QObject::connect(tidy, &CPerlTidy::Finished, pView,
+    QObject::connect(tidy, &CPerlTidy::Finished, tidy,
                      [view, start, end, control, source, selection](bool bOk, const QByteArray &baOutput,
                                                                     const QString &strError) {
         QApplication::restoreOverrideCursor();

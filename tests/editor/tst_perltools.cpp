@@ -46,6 +46,7 @@ private slots:
     void tidyIndentedSelection();
     void tidyWhileTyping();
     void tidyOnlyForPerl();
+    void tidyStoppedWithItsView();
     void tidyWithoutPerltidy();
     void wordAtCaret_data();
     void wordAtCaret();
@@ -251,6 +252,28 @@ void TestPerlTools::tidyOnlyForPerl()
     QVERIFY(m_pView->Commands().Execute(Cmd::ID_EDIT_TIDY));
     QTest::qWait(200);
     QCOMPARE(m_pView->GetTextBytes(), java);
+}
+
+void TestPerlTools::tidyStoppedWithItsView()
+{
+    // Closing the editor while perltidy runs leaves no busy cursor behind.
+    QTemporaryDir dir;
+    const QString slow = dir.filePath(QStringLiteral("slow-perltidy"));
+    QFile script(slow);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nsleep 5\nexec perltidy \"$@\"\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    m_pView->SetTextBytes(kMessy);
+    auto *tidy = new CPerlTidy(m_pView);
+    tidy->setObjectName(QStringLiteral("PerlTidy"));
+    tidy->m_strProgram = slow;
+    QVERIFY(m_pView->Commands().Execute(Cmd::ID_EDIT_TIDY));
+    QVERIFY(tidy->IsRunning());
+    QVERIFY(QApplication::overrideCursor());
+    delete m_pView;
+    m_pView = nullptr;
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 void TestPerlTools::tidyWithoutPerltidy()
