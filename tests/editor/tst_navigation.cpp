@@ -352,6 +352,16 @@ void TestNavigation::findKeys()
     QCOMPARE(dlg->windowTitle(), QStringLiteral("Replace"));
     dlg->close();
 
+    // F1 from the editor: the word at the caret in the documentation window.
+    view->SendScintilla(QsciScintilla::SCI_GOTOPOS, 1L);
+    QTest::keyClick(view, Qt::Key_F1);
+    CPerlDocWindow *docs = nullptr;
+    QTRY_VERIFY((docs = frame.findChild<CPerlDocWindow *>()) && docs->isVisible());
+    QCOMPARE(docs->windowTitle(), QStringLiteral("Perl Documentation - alpha"));
+    QTRY_COMPARE_WITH_TIMEOUT(docs->TextView()->toPlainText(), QStringLiteral("No documentation found for \"alpha\"."),
+                              20000);
+    docs->close();
+
     // The menu shows the keys.
     QCOMPARE(frame.Action(Cmd::ID_EDIT_REPEAT)->shortcut(), QKeySequence(Qt::Key_F3));
     QCOMPARE(frame.Action(Cmd::ID_HELP_PERL_DOC)->shortcut(), QKeySequence(Qt::Key_F1));
