@@ -10,14 +10,6 @@ void CSubListModel::SetText(const QByteArray &text)
     beginResetModel();
     m_baText = text;
     m_rows = CSubScanner::Scan(m_baText);
-    m_packageOf.clear();
-    m_packageOf.reserve(m_rows.size());
-    int package = -1;
-    for (int i = 0; i < m_rows.size(); ++i) {
-        if (m_rows[i].nKind == CSubDeclaration::Package)
-            package = i;
-        m_packageOf.append(package);
-    }
     endResetModel();
 }
 
@@ -59,7 +51,8 @@ QVariant CSubListModel::data(const QModelIndex &index, int role) const
     case 1:
         return QString::asprintf("%5d", d->nLine);
     default: {
-        const int package = m_packageOf[index.row()];
+        // A package row shows its own name.
+        const int package = d->nKind == CSubDeclaration::Package ? index.row() : d->nPackage;
         return package < 0 ? QStringLiteral("main") : Name(package);
     }
     }

@@ -28,7 +28,4 @@ public:
 private:
     QByteArray m_baText;
     QVector<CSubDeclaration> m_rows;
-    // The package each row's declaration belongs to, as an index into m_rows, or -1
-    // for main.
-    QVector<int> m_packageOf;
 };

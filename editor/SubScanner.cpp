@@ -90,6 +90,7 @@ private:
         return m_end - m_p >= n && std::memcmp(m_p, word, size_t(n)) == 0
                && (m_end - m_p == n || !IsWordByte(m_p[n]));
     }
+    void TrackScope(char c);
     void SkipPod();
     void SkipHereDocBodies();
     void SkipDelimited(char open);
@@ -105,6 +106,11 @@ private:
     bool m_bArrow = false;
     char m_chLastPunct = 0;
     QVector<CHereDoc> m_hereDocs;
+    // The package in force, the one whose `package` statement waits for its ";" or
+    // block, and the packages of the enclosing blocks.
+    int m_nPackage = -1;
+    int m_nPendingPackage = -1;
+    QVector<int> m_packageStack;
     QVector<CSubDeclaration> m_rows;
 };
 
@@ -184,9 +190,26 @@ QVector<CSubDeclaration> CPerlReader::Run()
             m_bTerm = c == ')' || c == ']' || c == '}';
             m_chLastPunct = c;
             ++m_p;
+            TrackScope(c);
         }
     }
     return m_rows;
+}
+
+void CPerlReader::TrackScope(char c)
+{
+    if (c == '{') {
+        m_packageStack.append(m_nPackage);
+        if (m_nPendingPackage >= 0)
+            m_nPackage = m_nPendingPackage;
+        m_nPendingPackage = -1;
+    } else if (c == '}') {
+        if (!m_packageStack.isEmpty())
+            m_nPackage = m_packageStack.takeLast();
+    } else if (c == ';' && m_nPendingPackage >= 0) {
+        m_nPackage = m_nPendingPackage;
+        m_nPendingPackage = -1;
+    }
 }
 
 void CPerlReader::SkipPod()
@@ -267,7 +290,10 @@ void CPerlReader::SkipVariable()
         while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
             ++m_p;
     } else if (c == '^') {
-        m_p = std::min(m_p + 2, m_end);
+        // $^W; a line break after the caret stays to be counted.
+        ++m_p;
+        if (m_p < m_end && !IsBlank(*m_p))
+            ++m_p;
     } else if (c == '$') {
         ++m_p;
         if (m_p < m_end && (IsWordStart(*m_p) || *m_p == ':'))
@@ -342,8 +368,11 @@ void CPerlReader::Word()
         const char *nameEnd = next < m_end && (IsWordStart(*next) || *next == ':') ? ReadName(next) : next;
         if (nameEnd > next) {
             const int keywordLine = m_nLine;
-            m_rows.append(CSubDeclaration{Is(start, n, "sub") ? CSubDeclaration::Sub : CSubDeclaration::Package,
-                                          start - m_begin, next - m_begin, nameEnd - next, keywordLine});
+            const bool sub = Is(start, n, "sub");
+            m_rows.append(CSubDeclaration{sub ? CSubDeclaration::Sub : CSubDeclaration::Package, start - m_begin,
+                                          next - m_begin, nameEnd - next, keywordLine, m_nPackage});
+            if (!sub)
+                m_nPendingPackage = int(m_rows.size()) - 1;
             Advance(nameEnd);
         }
         return;

@@ -13,6 +13,10 @@ struct CSubDeclaration
     qsizetype nName;
     qsizetype nNameLength;
     int nLine;
+    // The package the declaration stands in: the index of its `package` row, or -1
+    // for main. A `package NAME;` lasts to the end of the enclosing block, a
+    // `package NAME { ... }` to its closing brace.
+    int nPackage;
 };
 
 // Finds the named `package` and `sub` declarations of a Perl script's bytes, in text

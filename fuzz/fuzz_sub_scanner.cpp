@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray text(reinterpret_cast<const char *>(data), qsizetype(size));
     qsizetype previous = -1;
-    for (const CSubDeclaration &d : CSubScanner::Scan(text)) {
+    const QVector<CSubDeclaration> rows = CSubScanner::Scan(text);
+    for (const CSubDeclaration &d : rows) {
         const QByteArray keyword = d.nKind == CSubDeclaration::Sub ? QByteArray("sub") : QByteArray("package");
         if (d.nKeyword <= previous || d.nKeyword < 0 || text.mid(d.nKeyword, keyword.size()) != keyword)
             std::abort();
@@ -21,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort();
         const int line = 1 + int(std::count(text.constData(), text.constData() + d.nKeyword, '\n'));
         if (d.nLine != line)
+            std::abort();
+        // The enclosing package is an earlier package row.
+        if (d.nPackage >= 0 && (d.nPackage >= int(&d - rows.constData()) || rows[d.nPackage].nKind != CSubDeclaration::Package))
             std::abort();
         previous = d.nKeyword;
     }

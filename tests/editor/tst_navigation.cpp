@@ -78,6 +78,7 @@ private slots:
     void cleanup();
     void scanner_data();
     void scanner();
+    void packageScopes();
     void subListRows();
     void subListGoesToLine_data();
     void subListGoesToLine();
@@ -146,6 +147,8 @@ void TestNavigation::scanner_data()
     QTest::newRow("name on the next line, qualified and with prototype")
         << QByteArray("sub\n  Foo::bar ($$) { }\npackage Baz 1.0 { sub qux {} }\n")
         << QStringList{"sub Foo::bar 1", "package Baz 3", "sub qux 3"};
+    QTest::newRow("caret variable, and a caret before a line break")
+        << QByteArray("local $^W = 0; my $x = $^\nsub a {}\n") << QStringList{"sub a 2"};
     QTest::newRow("CR LF") << QByteArray("package A;\r\n=pod\r\nsub x\r\n=cut\r\nsub b {}\r\n")
                            << QStringList{"package A 1", "sub b 5"};
     QTest::newRow("unterminated string") << QByteArray("sub a {}\nmy $s = \"sub b {}\n") << QStringList{"sub a 1"};
@@ -156,6 +159,25 @@ void TestNavigation::scanner()
     QFETCH(QByteArray, text);
     QFETCH(QStringList, expected);
     QCOMPARE(Declarations(text), expected);
+}
+
+void TestNavigation::packageScopes()
+{
+    const QByteArray text = "sub top {}\n"
+                            "package A { sub in_a { my %h = (k => {}); } }\n"
+                            "sub back_in_main {}\n"
+                            "{ package B; sub in_b {} }\n"
+                            "sub main_again {}\n"
+                            "package C 1.2;\n"
+                            "sub in_c { if (1) { } }\n"
+                            "sub still_c {}\n";
+    CSubListModel model;
+    model.SetText(text);
+    QStringList rows;
+    for (int r = 0; r < model.rowCount(); ++r)
+        rows << model.index(r, 0).data().toString() + QLatin1Char('/') + model.index(r, 2).data().toString();
+    QCOMPARE(rows, (QStringList{"sub top/main", "package A/A", "sub in_a/A", "sub back_in_main/main", "package B/B",
+                                "sub in_b/B", "sub main_again/main", "package C/C", "sub in_c/C", "sub still_c/C"}));
 }
 
 void TestNavigation::subListRows()
