@@ -96,10 +96,10 @@ enum : int {
     // Perl tools and navigation in the editor
     ID_EDIT_REDO = 57644,
     ID_EDIT_REPEAT = 57640,
-    ID_EDIT_FIND_PREVIOUS = 33201,
-    ID_EDIT_TIDY = 33202,
-    ID_VIEW_SUBS = 33203,
-    ID_HELP_PERL_DOC = 33204,
+    ID_EDIT_FIND_PREVIOUS = 33211,
+    ID_EDIT_TIDY = 33212,
+    ID_VIEW_SUBS = 33213,
+    ID_HELP_PERL_DOC = 33214,
     // Reference list windows
     ID_SPECIAL_CLOSE = 33016,
     ID_FUNCTIONS_CLOSE = 33019,
