@@ -9,6 +9,8 @@
 #include "app/ToolbarImages.h"
 #include "editor/FunctionListDlg.h"
 #include "editor/KestrelView.h"
+#include "editor/PerlDocTopic.h"
+#include "editor/PerlToolCommands.h"
 #include "editor/WebPreview.h"
 #include "framework/CommandIds.h"
 #include "framework/CommandTable.h"
@@ -32,6 +34,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QWindow>
 
 #include <algorithm>
@@ -76,6 +79,7 @@ CMainFrame::CMainFrame()
         m_pView->ReplaceSel(baText, true);
     });
     m_commands.On(ID_VIEW_FUNCTIONS, [this] { m_dlgFunctions->ShowWindow(); });
+    ConnectPerlDocumentation();
 
     connect(m_pDoc, &CKestrelDoc::TitleChanged, this, &CMainFrame::UpdateTitle);
     connect(m_pView, &CKestrelView::CaretMoved, this, &CMainFrame::OnCaretMoved);
@@ -350,6 +354,31 @@ void CMainFrame::UpdateTitle()
 {
     setWindowTitle(m_pDoc->GetTitle() + QStringLiteral("[*] - Kestrel"));
     setWindowModified(m_pDoc->IsModified());
+}
+
+void CMainFrame::ConnectPerlDocumentation()
+{
+    // F1 on a row of the functions window: that function's documentation.
+    connect(m_dlgFunctions, &CFunctionListDlg::DocumentationRequested, this, [this](const QString &strName) {
+        CPerlToolCommands::ShowDocumentation(this, CPerlDocTopic::ForFunction(strName));
+    });
+    // An operator button's context menu: its section of perlop.
+    for (QToolButton *button : m_wndOperatorBar->findChildren<QToolButton *>()) {
+        QAction *action = button->defaultAction();
+        if (!action)
+            continue;
+        const int id = action->data().toInt();
+        button->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(button, &QWidget::customContextMenuRequested, this, [this, button, id](const QPoint &pos) {
+            QMenu menu(button);
+            QAction *doc = menu.addAction(tr("&Perl Documentation"));
+            doc->setObjectName(QStringLiteral("action_operator_doc"));
+            connect(doc, &QAction::triggered, this, [this, id] {
+                CPerlToolCommands::ShowDocumentation(this, CPerlDocTopic::ForOperator(id));
+            });
+            menu.exec(button->mapToGlobal(pos));
+        });
+    }
 }
 
 void CMainFrame::OnDosWindow()

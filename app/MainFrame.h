@@ -75,6 +75,7 @@ private:
     void UpdateRecentFileMenu();
     void OnCaretMoved(int nLine, int nCol);
     void PlaceOperatorBar();
+    void ConnectPerlDocumentation();
 
     CKestrelDoc *m_pDoc;
     CKestrelView *m_pView;

@@ -16,6 +16,51 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+namespace {
+
+// What was last searched for, kept when the dialog closes.
+struct CLastSearch
+{
+    QString strText;
+    bool bMatchCase = false;
+    bool bWholeWord = false;
+};
+
+CLastSearch &LastSearch()
+{
+    static CLastSearch s_last;
+    return s_last;
+}
+
+bool FindFrom(QsciScintilla *pEditor, const CLastSearch &search, bool bForward)
+{
+    int line = 0, index = 0, l1 = 0, i1 = 0;
+    if (bForward)
+        pEditor->getSelection(&l1, &i1, &line, &index);
+    else
+        pEditor->getSelection(&line, &index, &l1, &i1);
+    if (line < 0)
+        pEditor->getCursorPosition(&line, &index);
+    return pEditor->findFirst(search.strText, false, search.bMatchCase, search.bWholeWord, false, bForward, line,
+                              index);
+}
+
+} // namespace
+
+bool CFindReplaceDlg::FindAgain(QsciScintilla *pEditor, bool bForward)
+{
+    const CLastSearch &search = LastSearch();
+    if (search.strText.isEmpty()) {
+        Show(pEditor, false);
+        return false;
+    }
+    const bool found = FindFrom(pEditor, search, bForward);
+    if (!found)
+        AfxMessageBox(pEditor->window(), tr("Cannot find the string '%1'.").arg(search.strText), QMessageBox::Ok,
+                      QMessageBox::Information);
+    return found;
+}
+
 CFindReplaceDlg *CFindReplaceDlg::Show(QsciScintilla *pEditor, bool bReplace)
 {
     static QPointer<CFindReplaceDlg> s_dlg;
@@ -117,20 +162,11 @@ void CFindReplaceDlg::UpdateButtons()
 bool CFindReplaceDlg::FindNext()
 {
     bool forward = m_pDown->isChecked();
-    int line = 0, index = 0;
-    if (forward) {
-        int l0, i0;
-        m_pEditor->getSelection(&l0, &i0, &line, &index);
-        if (line < 0)
-            m_pEditor->getCursorPosition(&line, &index);
-    } else {
-        int l1, i1;
-        m_pEditor->getSelection(&line, &index, &l1, &i1);
-        if (line < 0)
-            m_pEditor->getCursorPosition(&line, &index);
-    }
-    bool found = m_pEditor->findFirst(m_pFindWhat->text(), false, m_pMatchCase->isChecked(),
-                                      m_pWholeWord->isChecked(), false, forward, line, index);
+    CLastSearch &search = LastSearch();
+    search.strText = m_pFindWhat->text();
+    search.bMatchCase = m_pMatchCase->isChecked();
+    search.bWholeWord = m_pWholeWord->isChecked();
+    bool found = FindFrom(m_pEditor, search, forward);
     if (!found)
         AfxMessageBox(this, tr("Cannot find the string '%1'.").arg(m_pFindWhat->text()), QMessageBox::Ok,
                       QMessageBox::Information);

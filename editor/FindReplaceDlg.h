@@ -20,6 +20,10 @@ public:
     // selection (when it is on one line) as the text to find.
     static CFindReplaceDlg *Show(QsciScintilla *pEditor, bool bReplace);
 
+    // F3 and Shift+F3: the last search again, forwards or backwards, without the
+    // dialog. With no search yet, the Find dialog opens instead.
+    static bool FindAgain(QsciScintilla *pEditor, bool bForward);
+
     bool FindNext();
     void ReplaceCurrent();
     int ReplaceAll();

@@ -109,6 +109,11 @@ bool CFunctionListDlg::eventFilter(QObject *watched, QEvent *event)
             OnDblClkList();
             return true;
         }
+        if (key->key() == Qt::Key_F1) {
+            if (const CFunctionEntry *entry = m_pModel->Entry(m_listCtrl->currentIndex().row()))
+                emit DocumentationRequested(QString::fromLatin1(entry->baName));
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -39,6 +39,8 @@ public:
 
 signals:
     void TemplateChosen(const QByteArray &baText);
+    // F1 on a row: the documentation of its function is wanted.
+    void DocumentationRequested(const QString &strName);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

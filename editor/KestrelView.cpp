@@ -9,6 +9,7 @@
 #include "editor/LanguageAidCommands.h"
 #include "editor/MessageMarkers.h"
 #include "editor/CheckCommands.h"
+#include "editor/PerlToolCommands.h"
 #include "framework/CommandIds.h"
 #include "framework/FontDialogStyle.h"
 #include "framework/LogFont.h"
@@ -116,6 +117,7 @@ void CKestrelView::RegisterCommands()
     CTearOffFrame::Register(this);
     CWebPreview::Register(this);
     CLanguageAidCommands::Register(this);
+    CPerlToolCommands::Register(this);
     CRunOnServer::Register(this);
     CFtpCommands::Register(this);
     CRunCommands::Register(this);
@@ -183,6 +185,7 @@ void CKestrelView::SelectLexerFor(const QString &strPath)
     m_nLexerKind = int(kind);
     ++m_nLexerGeneration;
     ApplyFont(g_fontView);
+    CPerlToolCommands::SetUpView(this);
 }
 
 void CKestrelView::ApplyFont(const QFont &font)

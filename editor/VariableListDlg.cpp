@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTreeView>
@@ -52,6 +53,7 @@ CVariableListDlg::CVariableListDlg(QWidget *parent)
     m_listCtrl->setModel(m_pModel);
     layout->addWidget(m_listCtrl);
     connect(m_listCtrl, &QAbstractItemView::doubleClicked, this, &CVariableListDlg::OnDoubleClick);
+    m_listCtrl->installEventFilter(this);
     resize(540, 380);
 }
 
@@ -96,6 +98,22 @@ void CVariableListDlg::showEvent(QShowEvent *event)
 
 void CVariableListDlg::OnDoubleClick(const QModelIndex &index)
 {
-    if (const CVariableOccurrence *o = m_pModel->Occurrence(index.row()))
-        emit LineActivated(o->nLine, o->nStart);
+    const CVariableOccurrence *o = m_pModel->Occurrence(index.row());
+    if (!o)
+        return;
+    emit LineActivated(o->nLine, o->nStart);
+    // The list is modal: the user is taken to the line, where the caret now stands.
+    accept();
+}
+
+bool CVariableListDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_listCtrl && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && m_pModel->Occurrence(m_listCtrl->currentIndex().row())) {
+            OnDoubleClick(m_listCtrl->currentIndex());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }

@@ -30,12 +30,14 @@ public:
     CVariableListModel *Model() const { return m_pModel; }
 
 signals:
-    // A scan row was double-clicked: the 1-based line of the row and the byte offset
+    // A scan row was double-clicked (or Enter pressed on it), which also closes the
+    // list: the 1-based line of the row and the byte offset
     // of the name's sigil.
     void LineActivated(int nLine, qsizetype nOffset);
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void OnDoubleClick(const QModelIndex &index);

@@ -93,6 +93,13 @@ enum : int {
     ID_SERVER_RUN_JAVAC = 33026,
     ID_SERVER_RUN_JAVA = 33027,
     ID_SERVER_OUTPUT_CLEAR = 33022,
+    // Perl tools and navigation in the editor
+    ID_EDIT_REDO = 57644,
+    ID_EDIT_REPEAT = 57640,
+    ID_EDIT_FIND_PREVIOUS = 33211,
+    ID_EDIT_TIDY = 33212,
+    ID_VIEW_SUBS = 33213,
+    ID_HELP_PERL_DOC = 33214,
     // Reference list windows
     ID_SPECIAL_CLOSE = 33016,
     ID_FUNCTIONS_CLOSE = 33019,

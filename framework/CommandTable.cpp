@@ -137,7 +137,43 @@ const QVector<CCommandInfo> kCommands = {
     {ID_SCRIPT_CRITIQUE, "Cri&tique...", "Check the script against perlcritic's policies", "Critique", ""},
     {ID_SCRIPT_CHECK_ON_SAVE, "Check S&yntax on Save",
      "Check the syntax of a Perl script with perl -c each time it is saved (runs its BEGIN blocks)", "", ""},
+    // Perl tools and navigation in the editor.
+    {ID_EDIT_REDO, "R&edo", "Redo the previously undone action", "Redo", ""},
+    {ID_EDIT_REPEAT, "Find &Next", "Find the next occurrence of the last search", "Find Next", ""},
+    {ID_EDIT_FIND_PREVIOUS, "Find Pre&vious", "Find the previous occurrence of the last search", "Find Previous", ""},
+    {ID_EDIT_TIDY, "T&idy", "Tidy the selection, or the whole script, with perltidy", "Tidy", ""},
+    {ID_VIEW_SUBS, "S&ubs", "List the packages and subs of the script", "Subs", ""},
+    {ID_HELP_PERL_DOC, "&Perl Documentation", "Show the Perl documentation of the word at the caret",
+     "Perl Documentation", ""},
 };
+
+// Inserts the item `nId` after the item `nAfter`, searching popups too.
+bool InsertAfter(QVector<CMenuItemDef> &items, int nAfter, int nId)
+{
+    for (int i = 0; i < items.size(); ++i) {
+        if (items[i].strPopup.isEmpty() && items[i].nId == nAfter && nAfter != 0) {
+            items.insert(i + 1, CMenuItemDef{nId, QString(), {}});
+            return true;
+        }
+        if (InsertAfter(items[i].children, nAfter, nId))
+            return true;
+    }
+    return false;
+}
+
+// The Perl tools' menu items, each placed after an item of the base menu.
+void AddPerlToolItems(QVector<CMenuItemDef> &menu)
+{
+    InsertAfter(menu, ID_EDIT_UNDO, ID_EDIT_REDO);
+    InsertAfter(menu, ID_EDIT_FIND, ID_EDIT_REPEAT);
+    InsertAfter(menu, ID_EDIT_REPEAT, ID_EDIT_FIND_PREVIOUS);
+    InsertAfter(menu, ID_EDIT_CONVERT_TO_UNIX, ID_EDIT_TIDY);
+    InsertAfter(menu, ID_VIEW_FUNCTIONS, ID_VIEW_SUBS);
+    for (CMenuItemDef &popup : menu) {
+        if (popup.strPopup == QLatin1String("&Help"))
+            popup.children.prepend(CMenuItemDef{ID_HELP_PERL_DOC, QString(), {}});
+    }
+}
 
 CMenuItemDef Item(int id) { return CMenuItemDef{id, QString(), {}}; }
 CMenuItemDef Sep() { return CMenuItemDef{}; }
@@ -180,13 +216,21 @@ QList<QKeySequence> CCommandTable::Shortcuts(int nId)
     case ID_EDIT_GO_TO_LINE: return {QKeySequence(Qt::CTRL | Qt::Key_G)};
     case ID_NEXT_MESSAGE: return {QKeySequence(Qt::Key_F4)};
     case ID_PREV_MESSAGE: return {QKeySequence(Qt::SHIFT | Qt::Key_F4)};
+    // Perl tools and navigation in the editor.
+    case ID_EDIT_REDO: return {QKeySequence(Qt::CTRL | Qt::Key_Y)};
+    case ID_EDIT_FIND: return {QKeySequence(Qt::CTRL | Qt::Key_F)};
+    case ID_EDIT_REPLACE: return {QKeySequence(Qt::CTRL | Qt::Key_H)};
+    case ID_EDIT_REPEAT: return {QKeySequence(Qt::Key_F3)};
+    case ID_EDIT_FIND_PREVIOUS: return {QKeySequence(Qt::SHIFT | Qt::Key_F3)};
+    case ID_HELP_PERL_DOC: return {QKeySequence(Qt::Key_F1)};
     default: return {};
     }
 }
 
 const QVector<CMenuItemDef> &CCommandTable::MainMenu()
 {
-    static const QVector<CMenuItemDef> menu = {
+    static const QVector<CMenuItemDef> menu = [] {
+    QVector<CMenuItemDef> menu = {
         Popup("&File", {Item(ID_FILE_NEW), Item(ID_FILE_OPEN), Item(ID_FILE_SAVE), Item(ID_FILE_SAVE_AS), Sep(),
                         Item(ID_FILE_LOAD_FROM_SERVER), Item(ID_FILE_PUT_BACK), Item(ID_FILE_PUT_ON_SERVER), Sep(),
                         Item(ID_FILE_PRINT), Item(ID_FILE_PRINT_PREVIEW), Item(ID_FILE_PRINT_SETUP), Sep(),
@@ -208,6 +252,9 @@ const QVector<CMenuItemDef> &CCommandTable::MainMenu()
                          Item(ID_TOOLS_DOS_WINDOW)}),
         Popup("&Help", {Item(ID_APP_ABOUT)}),
     };
+    AddPerlToolItems(menu);
+    return menu;
+    }();
     return menu;
 }
 
