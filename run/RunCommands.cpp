@@ -113,6 +113,7 @@ void CRunCommands::OnDebug(CKestrelView *pView)
 void CRunCommands::OnSpecifyInputs(CKestrelView *pView)
 {
     pView->m_dlgScriptInputs->m_bViewMode = false;
+    pView->m_dlgScriptInputs->m_strScriptPath = pView->GetDocument()->GetPathName();
     pView->m_dlgScriptInputs->exec();
 }
 
