@@ -119,6 +119,9 @@ CRunInBrowserFrame::CRunInBrowserFrame(const QString &strScript, const QString &
     splitter->addWidget(m_pLog);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 1);
+    splitter->setChildrenCollapsible(false);
+    // The browser view asks for no height of its own, so the split is given.
+    splitter->setSizes({520, 160});
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -177,5 +180,8 @@ void CRunInBrowserFrame::OnPageUrlChanged()
 
 void CRunInBrowserFrame::OnRequestLogged(const QString &strEntry)
 {
-    m_pLog->appendPlainText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss ")) + strEntry);
+    // The script's own lines are indented under the request they belong to.
+    QString entry = strEntry;
+    entry.replace(QLatin1Char('\n'), QStringLiteral("\n    "));
+    m_pLog->appendPlainText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss ")) + entry);
 }
