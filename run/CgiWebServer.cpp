@@ -299,7 +299,7 @@ void CCgiWebServer::RunScript(Exchange *ex, const QString &strFile, const QStrin
         *timedOut = true;
         ::kill(-pid_t(process->processId()), SIGKILL);
     });
-    const QString what = QStringLiteral("%1 %2").arg(QString::fromLatin1(request.strMethod.toLatin1()),
+    const QString what = QStringLiteral("%1 %2").arg(request.strMethod,
                                                     strScriptName + strPathInfo
                                                         + (baQuery.isEmpty() ? QString()
                                                                              : QLatin1Char('?') + QString::fromLatin1(baQuery)));
@@ -310,8 +310,8 @@ void CCgiWebServer::RunScript(Exchange *ex, const QString &strFile, const QStrin
         ex->process = nullptr;
         process->deleteLater();
         QString exit = status == QProcess::CrashExit ? QStringLiteral("killed") : QStringLiteral("exit code %1").arg(exitCode);
-        auto log = [&](int httpStatus) {
-            QString entry = QStringLiteral("%1 -> %2, %3, %4 ms").arg(what).arg(httpStatus).arg(exit).arg(ms);
+        auto log = [&](const QString &outcome) {
+            QString entry = QStringLiteral("%1 -> %2, %3, %4 ms").arg(what, outcome, exit).arg(ms);
             if (!err.isEmpty())
                 entry += QLatin1Char('\n') + QString::fromLocal8Bit(err).trimmed();
             return entry;
@@ -319,7 +319,7 @@ void CCgiWebServer::RunScript(Exchange *ex, const QString &strFile, const QStrin
         if (*timedOut) {
             RespondPage(ex, 504, QStringLiteral("Script stopped"),
                         QStringLiteral("The script ran longer than %1 s and was stopped.").arg(m_nScriptLimitMs / 1000.0),
-                        log(504) + QStringLiteral("\nstopped after %1 s").arg(m_nScriptLimitMs / 1000.0));
+                        log(QStringLiteral("504")) + QStringLiteral("\nstopped after %1 s").arg(m_nScriptLimitMs / 1000.0));
             return;
         }
         const CCgiResponseParser r = CCgiResponseParser::Parse(out);
@@ -333,17 +333,17 @@ void CCgiWebServer::RunScript(Exchange *ex, const QString &strFile, const QStrin
             text += QStringLiteral("<h2>What the script printed</h2><pre>%1</pre>").arg(Html(QString::fromLocal8Bit(out)));
             if (!err.isEmpty())
                 text += QStringLiteral("<h2>Its standard error</h2><pre>%1</pre>").arg(Html(QString::fromLocal8Bit(err)));
-            RespondPage(ex, 500, bFailed ? QStringLiteral("Script failed") : QStringLiteral("No CGI header"), text, log(500));
+            RespondPage(ex, 500, bFailed ? QStringLiteral("Script failed") : QStringLiteral("No CGI header"), text, log(QStringLiteral("500")));
             return;
         }
         case CCgiResponseParser::Kind::LocalRedirect:
             if (nRedirects >= kMaxLocalRedirects) {
                 RespondPage(ex, 500, QStringLiteral("Too many redirects"),
                             QStringLiteral("The script redirected locally more than %1 times.").arg(kMaxLocalRedirects),
-                            log(500));
+                            log(QStringLiteral("500")));
                 return;
             }
-            emit RequestLogged(log(0) + QStringLiteral("\nlocal redirect to ") + QString::fromLatin1(r.m_baLocation));
+            emit RequestLogged(log(QStringLiteral("local redirect to ") + QString::fromLatin1(r.m_baLocation)));
             Dispatch(ex, r.m_baLocation, nRedirects + 1);
             return;
         case CCgiResponseParser::Kind::ClientRedirect:
@@ -360,7 +360,7 @@ void CCgiWebServer::RunScript(Exchange *ex, const QString &strFile, const QStrin
                     headers.append(h);
             }
             Respond(ex, r.m_nStatus, r.m_baReason.isEmpty() ? ReasonOf(r.m_nStatus) : r.m_baReason, headers,
-                    r.m_baBody, log(r.m_nStatus));
+                    r.m_baBody, log(QString::number(r.m_nStatus)));
             return;
         }
         }

@@ -1,4 +1,6 @@
+#include "run/CgiResponseParser.h"
 #include "run/CgiWebServer.h"
+#include "run/HttpRequestParser.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -11,6 +13,8 @@
 #include <QTest>
 
 #include <memory>
+
+Q_DECLARE_METATYPE(CCgiResponseParser::Kind)
 
 namespace {
 
@@ -81,6 +85,9 @@ private slots:
     void badRequests();
     void listensOnLoopbackOnly();
     void editedScriptRunsOnReload();
+    void responseParser_data();
+    void responseParser();
+    void requestInPieces();
 
 private:
     QString Write(const QString &name, const QByteArray &text);
@@ -196,6 +203,9 @@ void TestCgiWebServer::redirects()
     QCOMPARE(r.body, body);
     if (status == 404)
         QCOMPARE(r.headers.value("x-extra"), QByteArray("yes"));
+    if (location.isEmpty() && status == 200)
+        QVERIFY2(m_log.first().contains("POST /redirect.pl -> local redirect to /target.pl?from=redirect"),
+                 qPrintable(m_log.join('\n')));
 }
 
 void TestCgiWebServer::multipartUpload()
@@ -329,6 +339,62 @@ void TestCgiWebServer::editedScriptRunsOnReload()
     Write(QStringLiteral("edit.pl"), "print \"Content-Type: text/plain\\n\\nsecond\";");
     QCOMPARE(Ask(m_upServer->Port(), Get("/edit.pl")).body, QByteArray("second"));
 }
+
+void TestCgiWebServer::responseParser_data()
+{
+    using K = CCgiResponseParser::Kind;
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<K>("kind");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("LF line ends") << QByteArray("Content-Type: text/plain\n\nbody\n") << K::Document << 200
+                                  << QByteArray("body\n");
+    QTest::newRow("CR LF line ends, blank line kept in the body")
+        << QByteArray("Content-type: text/html\r\n\r\n\r\nx") << K::Document << 200 << QByteArray("\r\nx");
+    QTest::newRow("status with reason") << QByteArray("Status: 418 Teapot\nContent-Type: text/plain\n\n") << K::Document
+                                        << 418 << QByteArray();
+    QTest::newRow("local redirect") << QByteArray("Location: /a.pl\n\n") << K::LocalRedirect << 200 << QByteArray();
+    QTest::newRow("client redirect") << QByteArray("Location: https://x.org/\n\n") << K::ClientRedirect << 302
+                                     << QByteArray();
+    QTest::newRow("nothing printed") << QByteArray() << K::Invalid << 200 << QByteArray();
+    QTest::newRow("no blank line") << QByteArray("Content-Type: text/plain\nhello") << K::Invalid << 200 << QByteArray();
+    QTest::newRow("text before a header") << QByteArray("hello\nContent-Type: text/plain\n\n") << K::Invalid << 200
+                                          << QByteArray();
+    QTest::newRow("no content type") << QByteArray("X-A: b\n\nbody") << K::Invalid << 200 << QByteArray();
+    QTest::newRow("status not three digits") << QByteArray("Status: 20\nContent-Type: text/plain\n\n") << K::Invalid
+                                             << 200 << QByteArray();
+    QTest::newRow("relative location") << QByteArray("Location: other.pl\n\n") << K::Invalid << 302 << QByteArray();
+}
+
+void TestCgiWebServer::responseParser()
+{
+    QFETCH(QByteArray, output);
+    QFETCH(CCgiResponseParser::Kind, kind);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    CCgiResponseParser r = CCgiResponseParser::Parse(output);
+    QCOMPARE(r.m_kind, kind);
+    if (kind == CCgiResponseParser::Kind::Invalid) {
+        QVERIFY(!r.m_strError.isEmpty());
+        return;
+    }
+    QCOMPARE(r.m_nStatus, status);
+    QCOMPARE(r.m_baBody, body);
+}
+
+void TestCgiWebServer::requestInPieces()
+{
+    const QByteArray request = "POST /a.pl?x=1 HTTP/1.1\r\nHost: h\r\nContent-Length: 5\r\n\r\nabcdeEXTRA";
+    CHttpRequestParser parser;
+    for (int i = 0; i < request.size() - 6; ++i)
+        QCOMPARE(parser.Feed(request.mid(i, 1)), CHttpRequestParser::State::Incomplete);
+    QCOMPARE(parser.Feed(request.right(6)), CHttpRequestParser::State::Complete);
+    QCOMPARE(parser.m_baMethod, QByteArray("POST"));
+    QCOMPARE(parser.m_baTarget, QByteArray("/a.pl?x=1"));
+    QCOMPARE(parser.Header("host"), QByteArray("h"));
+    QCOMPARE(parser.m_baBody, QByteArray("abcde"));
+}
+
 
 QTEST_GUILESS_MAIN(TestCgiWebServer)
 #include "test_cgiwebserver.moc"
