@@ -279,7 +279,6 @@ void CCgiWebServer::RunScript(Exchange *ex, const QString &strFile, const QStrin
     request.strPathInfo = strPathInfo;
     request.baRequestUri = nRedirects > 0 ? QByteArray() : req.m_baTarget;
     request.nServerPort = Port();
-    request.strServerName = QStringLiteral("127.0.0.1");
     request.strServerProtocol = QString::fromLatin1(req.m_baVersion);
 
     auto *process = new QProcess(this);

@@ -163,7 +163,8 @@ void TestCgiWebServer::environmentOfARequest()
           "SCRIPT_FILENAME=" + m_strRoot.toUtf8() + "/bin/env.cgi", "SERVER_PORT=" + port,
           "HTTP_HOST=127.0.0.1:" + port, QByteArray("HTTP_COOKIE=id=7"),
           QByteArray("REQUEST_URI=/bin/env.cgi/more/path?a=1&b=%20"), QByteArray("GATEWAY_INTERFACE=CGI/1.1"),
-          "DOCUMENT_ROOT=" + m_strRoot.toUtf8()})
+          "DOCUMENT_ROOT=" + m_strRoot.toUtf8(), QByteArray("SERVER_NAME=localhost"),
+          QByteArray("REMOTE_ADDR=127.0.0.1"), QByteArray("SERVER_PROTOCOL=HTTP/1.1")})
         QVERIFY2(r.body.contains(line + '\n'), qPrintable(QString::fromUtf8(line + "\n---\n" + r.body)));
     QVERIFY(!r.body.contains("HTTP_PROXY="));
     QVERIFY(!r.body.contains("CONTENT_LENGTH="));
