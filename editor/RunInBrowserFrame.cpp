@@ -22,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -99,7 +100,7 @@ CRunInBrowserFrame::CRunInBrowserFrame(const QString &strScript, const QString &
         browser->setObjectName(QStringLiteral("WebPageView"));
         browser->setOpenLinks(false);
         connect(browser, &QTextBrowser::anchorClicked, this, [this, browser](const QUrl &url) {
-            Load(browser->source().resolved(url).toString(), "GET", QByteArray());
+            Load(browser->document()->baseUrl().resolved(url).toString(), "GET", QByteArray());
         });
         m_pPage = browser;
     } else if (int index = m_pPage->metaObject()->indexOfProperty("url"); index >= 0) {
@@ -159,9 +160,8 @@ void CRunInBrowserFrame::Load(const QString &strUrl, const QByteArray &baMethod,
     }
     connect(reply, &QNetworkReply::finished, browser, [browser, reply] {
         reply->deleteLater();
-        browser->setSource(QUrl());
         browser->setHtml(QString::fromUtf8(reply->readAll()));
-        browser->setProperty("source", reply->url());
+        browser->document()->setBaseUrl(reply->url());
     });
 }
 

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QStandardPaths>
 #include <QTcpSocket>
+#include <QTextBrowser>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -57,6 +58,8 @@ private slots:
     void firstPageWithSavedInputs();
     void reloadRunsTheSavedScript();
     void closingStopsTheServer();
+    void dyingScriptInPageAndLog();
+    void standInWithoutTheEngine();
 
 private:
     QString Write(const QString &name, const QByteArray &text);
@@ -179,6 +182,36 @@ void TestRunInBrowser::closingStopsTheServer()
     QTRY_VERIFY(frame.isNull());
     probe.connectToHost(QHostAddress::LocalHost, port);
     QVERIFY(!probe.waitForConnected(2000));
+}
+
+void TestRunInBrowser::dyingScriptInPageAndLog()
+{
+    if (!HasEngine())
+        QSKIP("built without the browser engine");
+    const QString path = Write(QStringLiteral("dies.pl"), "die \"cannot open the database\\n\";\n");
+    CRunInBrowserFrame *frame = CRunInBrowserFrame::Open(path, g_settings.LOCAL_PERL_EXE, QString(), QString());
+    QVERIFY(frame);
+    QTRY_COMPARE_WITH_TIMEOUT(frame->PageView()->property("title").toString(), QStringLiteral("Script failed"), 60000);
+    const QString log = frame->LogPane()->toPlainText();
+    QVERIFY2(log.contains(QStringLiteral("GET /dies.pl -> 500, exit code 255")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("\n    cannot open the database")), qPrintable(log));
+    frame->close();
+}
+
+void TestRunInBrowser::standInWithoutTheEngine()
+{
+    // Without the module a text browser shows the page the server gave.
+    const QString saved = g_strProgramDir;
+    g_strProgramDir = m_dir.path() + QLatin1Char('/');
+    const QString path = Write(QStringLiteral("plain.pl"), PageOf("v1"));
+    CRunInBrowserFrame *frame =
+        CRunInBrowserFrame::Open(path, g_settings.LOCAL_PERL_EXE, QStringLiteral("POST"), QStringLiteral("name=Eve"));
+    g_strProgramDir = saved;
+    QVERIFY(frame);
+    auto *page = qobject_cast<QTextBrowser *>(frame->PageView());
+    QVERIFY(page);
+    QTRY_COMPARE_WITH_TIMEOUT(page->documentTitle(), QStringLiteral("POST v1 Eve"), 60000);
+    frame->close();
 }
 
 int main(int argc, char *argv[])
