@@ -85,6 +85,7 @@ private slots:
     void badRequests();
     void listensOnLoopbackOnly();
     void editedScriptRunsOnReload();
+    void interpreterMissing();
     void responseParser_data();
     void responseParser();
     void requestInPieces();
@@ -339,6 +340,19 @@ void TestCgiWebServer::editedScriptRunsOnReload()
     QCOMPARE(Ask(m_upServer->Port(), Get("/edit.pl")).body, QByteArray("first"));
     Write(QStringLiteral("edit.pl"), "print \"Content-Type: text/plain\\n\\nsecond\";");
     QCOMPARE(Ask(m_upServer->Port(), Get("/edit.pl")).body, QByteArray("second"));
+}
+
+void TestCgiWebServer::interpreterMissing()
+{
+    Write(QStringLiteral("any.pl"), "print \"Content-Type: text/plain\\n\\nx\";");
+    CCgiWebServer server(m_strRoot, m_outer.filePath(QStringLiteral("no such perl")));
+    QStringList log;
+    connect(&server, &CCgiWebServer::RequestLogged, this, [&log](const QString &e) { log << e; });
+    QVERIFY(server.Start());
+    CReply r = Ask(server.Port(), Get("/any.pl"));
+    QCOMPARE(r.nStatus, 500);
+    QVERIFY2(r.body.contains("no such perl"), r.body.constData());
+    QVERIFY2(!log.isEmpty() && log.last().contains("GET /any.pl -> 500, not started"), qPrintable(log.join('\n')));
 }
 
 void TestCgiWebServer::responseParser_data()
