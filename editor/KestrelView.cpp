@@ -5,6 +5,7 @@
 #include "app/Settings.h"
 #include "editor/FindReplaceDlg.h"
 #include "editor/TearOffFrame.h"
+#include "editor/RunInBrowserFrame.h"
 #include "editor/WebPreview.h"
 #include "editor/LanguageAidCommands.h"
 #include "editor/MessageMarkers.h"
@@ -116,6 +117,7 @@ void CKestrelView::RegisterCommands()
     });
     CTearOffFrame::Register(this);
     CWebPreview::Register(this);
+    CRunInBrowserFrame::Register(this);
     CLanguageAidCommands::Register(this);
     CPerlToolCommands::Register(this);
     CRunOnServer::Register(this);

@@ -79,6 +79,12 @@ QString CWebPreview::ModulePath()
 
 QWidget *CWebPreview::Open(const QString &strPath) { return Open(strPath, ModulePath()); }
 
+QFunctionPointer CWebPreview::ModuleEntry(const char *pszName)
+{
+    QLibrary library(ModulePath());
+    return library.resolve(pszName);
+}
+
 QWidget *CWebPreview::Open(const QString &strPath, const QString &strModule)
 {
     QWidget *frame = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 class CKestrelView;
 class QWidget;
@@ -24,13 +25,23 @@ public:
 
     // The module beside the program.
     static QString ModulePath();
+    // An entry point of the module by name; null when the module or the entry is missing.
+    static QFunctionPointer ModuleEntry(const char *pszName);
     // The window opened last.
     static QWidget *LastFrame();
 };
 
-// The module's one entry point: a new, not yet shown, top-level frame showing the file
-// at the UTF-8 path, which it deletes when closed.
+// The module's entry points. A new, not yet shown, top-level frame showing the file at
+// the UTF-8 path, which it deletes when closed:
 extern "C" {
 using PfnCreateWebFrame = QWidget *(*)(const char *pszPathUtf8);
+// A browser view as a child of `parent`, showing nothing yet; its back(), forward()
+// and reload() slots and its "url" property work through Qt's meta-object system:
+using PfnCreateWebView = QWidget *(*)(QWidget *parent);
+// Loads a URL into such a view with the method, body and content type given:
+using PfnLoadWebView = void (*)(QWidget *view, const char *pszUrlUtf8, const char *pszMethod, const char *pBody,
+                                int nBody, const char *pszContentType);
 }
 #define KESTREL_CREATE_WEB_FRAME "KestrelCreateWebFrame"
+#define KESTREL_CREATE_WEB_VIEW "KestrelCreateWebView"
+#define KESTREL_LOAD_WEB_VIEW "KestrelLoadWebView"

@@ -76,6 +76,12 @@ void CChildProcess::SetEnvironmentVariable(const QString &strName, const QString
     m_environment << strName + QLatin1Char('=') + strValue;
 }
 
+void CChildProcess::SetEnvironment(const QStringList &entries)
+{
+    m_bOwnEnvironment = true;
+    m_baseEnvironment = entries;
+}
+
 QString CChildProcess::ResolveProgram(const QString &strProgram, QString *pReason)
 {
     auto fail = [pReason](const QString &reason) {
@@ -139,9 +145,16 @@ bool CChildProcess::Start()
     if (!std::any_of(overrides.cbegin(), overrides.cend(),
                      [](const QString &e) { return e.startsWith(QLatin1String("PWD=")); }))
         overrides.prepend(QStringLiteral("PWD=") + EnvironmentPwd(m_strDirectory));
+    std::vector<std::string> base;
+    if (m_bOwnEnvironment) {
+        for (const QString &e : m_baseEnvironment)
+            base.push_back(e.toLocal8Bit().toStdString());
+    } else {
+        for (char **e = environ; *e; ++e)
+            base.emplace_back(*e);
+    }
     std::vector<std::string> env;
-    for (char **e = environ; *e; ++e) {
-        std::string entry(*e);
+    for (const std::string &entry : base) {
         bool replaced = false;
         for (const QString &extra : overrides) {
             std::string name = extra.section(QLatin1Char('='), 0, 0).toStdString() + "=";

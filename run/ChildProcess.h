@@ -36,6 +36,9 @@ public:
     void SetDirectory(const QString &strDirectory) { m_strDirectory = strDirectory; }
     // Added to (or replacing in) the environment the child inherits.
     void SetEnvironmentVariable(const QString &strName, const QString &strValue);
+    // The child gets these "NAME=value" entries instead of the IDE's environment;
+    // SetEnvironmentVariable still adds to them.
+    void SetEnvironment(const QStringList &entries);
 
     // Creates the child, suspended. False, with the reason in LastError(), when the
     // program is missing or not executable or the system refuses.
@@ -84,6 +87,8 @@ private:
     QStringList m_arguments;
     QString m_strDirectory;
     QStringList m_environment;
+    QStringList m_baseEnvironment;
+    bool m_bOwnEnvironment = false;
     QString m_strLastError;
 
     CRedirectPipe *m_pStdIn = nullptr;

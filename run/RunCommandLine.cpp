@@ -37,6 +37,7 @@ CRunCommandLine CRunCommandLine::Compose(Kind kind, const QString &strPath, cons
                                          const CSettings &settings, const QString &strRunHold)
 {
     CRunCommandLine cl;
+    cl.strDocument = strPath;
     const bool bConsole = settings.RUN_IN_DOS_WINDOW == QLatin1String("Y");
     const bool bJava = IsJava(strPath);
     QString native = QDir::toNativeSeparators(strPath);

@@ -15,6 +15,8 @@ struct CRunCommandLine
     QStringList arguments;
     // Empty: the IDE's current folder.
     QString strDirectory;
+    // The document the command works on.
+    QString strDocument;
     // Run in a console window through runhold: strProgram is runhold.
     bool bConsole = false;
     // Debug runs the interpreter's debugger talking over the pipes.

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QProcessEnvironment>
 
 #include <memory>
 
@@ -37,7 +38,7 @@ QString CRunCommands::RunHoldPath()
 void CRunCommands::FeedStdIn(CRunCommandLine::Kind kind, CRedirectPipe &stdIn, const QString &strInputs,
                              const QString &strMethod)
 {
-    QByteArray text = strInputs.toLocal8Bit();
+    QByteArray text = CCgiEnvironment::InputBytes(strInputs);
     switch (kind) {
     case CRunCommandLine::Kind::Run:
         if (strMethod.isEmpty() || strMethod == QLatin1String("POST"))
@@ -83,8 +84,8 @@ void RunCommand(CKestrelView *pView, CRunCommandLine::Kind kind, const QString &
         return;
     }
     CScriptInputsDlg &inputs = *pView->m_dlgScriptInputs;
-    const CRunOutcome outcome =
-        CRunCommands::RunPiped(parent, kind, cl, inputs.m_strInputs, inputs.m_strMethod, strFailure);
+    const CRunOutcome outcome = CRunCommands::RunPiped(parent, kind, cl, inputs.m_strInputs, inputs.m_strMethod,
+                                                       strFailure, CRunCommands::UserVariables(inputs));
     target->ShowMessages(outcome.messages);
     if (outcome.bChosen)
         target->GoToFileLine(outcome.chosen.strPath, outcome.chosen.nLine);
@@ -118,6 +119,7 @@ void CRunCommands::OnDebug(CKestrelView *pView)
 void CRunCommands::OnSpecifyInputs(CKestrelView *pView)
 {
     pView->m_dlgScriptInputs->m_bViewMode = false;
+    pView->m_dlgScriptInputs->m_strScriptPath = pView->GetDocument()->GetPathName();
     pView->m_dlgScriptInputs->exec();
 }
 
@@ -128,9 +130,28 @@ void CRunCommands::RunInConsole(QWidget *parent, const CRunCommandLine &cl)
         AfxMessageBox(parent, QStringLiteral("Could not run ") + cl.Display() + QStringLiteral("\n\n") + strError);
 }
 
+QList<CCgiEnvironment::NameValue> CRunCommands::UserVariables(const CScriptInputsDlg &inputs)
+{
+    QList<CCgiEnvironment::NameValue> vars;
+    for (int i = 0; i < inputs.m_nVars && i < CScriptInputsDlg::kMaxVars; ++i)
+        vars.append({inputs.m_strVarNames[i], inputs.m_strVarValues[i]});
+    return vars;
+}
+
+QStringList CRunCommands::ChildEnvironment(CRunCommandLine::Kind kind, const CRunCommandLine &cl,
+                                           const QString &strInputs, const QString &strMethod,
+                                           const QList<CCgiEnvironment::NameValue> &userVariables)
+{
+    if (kind == CRunCommandLine::Kind::Compile || !CCgiEnvironment::IsSimulated(strMethod) || cl.strDocument.isEmpty())
+        return {};
+    CCgiEnvironment::Request request = CCgiEnvironment::FromInputs(cl.strDocument, strMethod, strInputs, userVariables);
+    return CCgiEnvironment::Apply(QProcessEnvironment::systemEnvironment(), request).toStringList();
+}
+
 CRunOutcome CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const CRunCommandLine &cl,
-                            const QString &strInputs,
-                            const QString &strMethod, const QString &strFailure)
+                                   const QString &strInputs,
+                                   const QString &strMethod, const QString &strFailure,
+                                   const QList<CCgiEnvironment::NameValue> &userVariables)
 {
     // Declared in this order so that they go in the reverse one: the child (its waiter
     // joined) before the window that listens to it, the window (its readers joined)
@@ -151,6 +172,9 @@ CRunOutcome CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, 
     }
     child.SetRedirection(&stdIn, &stdOut, &stdErr);
     child.SetDirectory(cl.strDirectory);
+    const QStringList environment = ChildEnvironment(kind, cl, strInputs, strMethod, userVariables);
+    if (!environment.isEmpty())
+        child.SetEnvironment(environment);
     if (cl.bDebugger)
         child.SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), QString::fromLatin1(kDebuggerOptions));
     if (!child.Start()) {

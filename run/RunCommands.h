@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/FileLineParser.h"
+#include "run/CgiEnvironment.h"
 #include "run/RunCommandLine.h"
 
 #include <QByteArray>
@@ -8,6 +9,7 @@
 
 class CKestrelView;
 class CRedirectPipe;
+class CScriptInputsDlg;
 class QWidget;
 
 // What a piped run leaves behind: the messages of its error pane that name a file
@@ -36,10 +38,19 @@ public:
 
     // Runs the command line piped into an output window, modal over `parent`, and
     // returns when the window has closed. A start failure is reported with the
-    // message's first words (strFailure) and the command line.
+    // message's first words (strFailure) and the command line. With the method GET or
+    // POST, Run and Debug give the child the environment of a CGI request with the
+    // user's variables last.
     static CRunOutcome RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const CRunCommandLine &cl,
-                         const QString &strInputs,
-                         const QString &strMethod, const QString &strFailure);
+                                const QString &strInputs,
+                                const QString &strMethod, const QString &strFailure,
+                                const QList<CCgiEnvironment::NameValue> &userVariables = {});
+    // The environment entries a piped run's child gets instead of the IDE's; empty
+    // when it inherits the IDE's.
+    static QStringList ChildEnvironment(CRunCommandLine::Kind kind, const CRunCommandLine &cl,
+                                        const QString &strInputs, const QString &strMethod,
+                                        const QList<CCgiEnvironment::NameValue> &userVariables);
+    static QList<CCgiEnvironment::NameValue> UserVariables(const CScriptInputsDlg &inputs);
     // Runs runhold in a console window and waits until it closes.
     static void RunInConsole(QWidget *parent, const CRunCommandLine &cl);
 

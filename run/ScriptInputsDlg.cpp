@@ -2,6 +2,7 @@
 
 #include "framework/DataExchange.h"
 #include "framework/DialogUnits.h"
+#include "run/CgiParamsDlg.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -81,6 +82,7 @@ CScriptInputsDlg::CScriptInputsDlg(QWidget *parent)
     m_pCgi->setToolTip(QStringLiteral("Common Gateway Interface parameters for this simulation."));
     connect(m_pSave, &QPushButton::clicked, this, &CScriptInputsDlg::accept);
     connect(m_pCancel, &QPushButton::clicked, this, &CScriptInputsDlg::reject);
+    connect(m_pCgi, &QPushButton::clicked, this, &CScriptInputsDlg::OnCgi);
 
     setFixedSize(du.Size(339, 159));
 }
@@ -146,4 +148,18 @@ void CScriptInputsDlg::accept()
     m_strMethod = TrimmedBlanks(m_strMethod).toUpper();
     DoDataExchange(false);
     QDialog::accept();
+}
+
+void CScriptInputsDlg::OnCgi()
+{
+    // What the dialog shows now, saved or not, is the request the variables join.
+    const QString method = TrimmedBlanks(m_pMethod->currentText()).toUpper();
+    const QString script = m_strScriptPath.isEmpty() ? QStringLiteral("/script.pl") : m_strScriptPath;
+    // Only GET and POST are simulated; with another method the child inherits the
+    // IDE's environment unchanged.
+    QList<CCgiEnvironment::NameValue> simulated;
+    if (CCgiEnvironment::IsSimulated(method))
+        simulated = CCgiEnvironment::Variables(CCgiEnvironment::FromInputs(script, method, m_pInputs->toPlainText(), {}));
+    CCgiParamsDlg dlg(*this, simulated, this);
+    dlg.exec();
 }

@@ -32,6 +32,11 @@ public:
     bool m_bViewMode = false;
     QString m_strInputs;
     QString m_strMethod;
+    // The script the simulation runs, for the variables the CGI button shows.
+    QString m_strScriptPath;
+
+    // The CGI button: the simulation's variables, edited in a dialog of their own.
+    void OnCgi();
 
 private:
     bool DoDataExchange(bool bSaveAndValidate);

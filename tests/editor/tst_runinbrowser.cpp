@@ -1,0 +1,226 @@
+#include "app/KestrelApp.h"
+#include "app/KestrelDoc.h"
+#include "app/MainFrame.h"
+#include "app/Settings.h"
+#include "editor/KestrelView.h"
+#include "editor/RunInBrowserFrame.h"
+#include "framework/CommandIds.h"
+#include "run/CgiWebServer.h"
+#include "run/ScriptInputsDlg.h"
+
+#include <QAction>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QTextBrowser>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A page whose title tells what the script was asked, so the browser's title shows it.
+const QByteArray kPage = R"(use CGI; my $q = CGI->new; print $q->header;
+my $name = $q->param('name') // 'nobody';
+warn "asked for $name\n";
+print "<html><head><title>", $q->request_method, " VERSION $name</title></head><body>",
+  "<form method='post'><input name='name'></form></body></html>\n";
+)";
+
+QByteArray PageOf(const QByteArray &version)
+{
+    QByteArray page = kPage;
+    return page.replace("VERSION", version);
+}
+
+CRunInBrowserFrame *LastFrame()
+{
+    CRunInBrowserFrame *found = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *f = qobject_cast<CRunInBrowserFrame *>(w); f && f->isVisible())
+            found = f;
+    return found;
+}
+
+bool HasEngine() { return QFile::exists(QStringLiteral(KESTREL_BIN_DIR "/libkestrel_web.so")); }
+
+} // namespace
+
+class TestRunInBrowser : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void enabledForASavedScript();
+    void firstPageWithSavedInputs_data();
+    void firstPageWithSavedInputs();
+    void reloadRunsTheSavedScript();
+    void closingStopsTheServer();
+    void dyingScriptInPageAndLog();
+    void standInWithoutTheEngine();
+
+private:
+    QString Write(const QString &name, const QByteArray &text);
+
+    QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/kestrel browser XXXXXX")};
+    CMainFrame *m_pFrame = nullptr;
+};
+
+void TestRunInBrowser::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    g_strProgramDir = QStringLiteral(KESTREL_BIN_DIR "/");
+    g_settings = CSettings();
+    g_settings.LOCAL_PERL_EXE = QStandardPaths::findExecutable(QStringLiteral("perl"));
+    m_pFrame = new CMainFrame;
+}
+
+void TestRunInBrowser::cleanupTestCase()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (qobject_cast<CRunInBrowserFrame *>(w))
+            delete w;
+    delete m_pFrame;
+}
+
+QString TestRunInBrowser::Write(const QString &name, const QByteArray &text)
+{
+    QString path = m_dir.filePath(name);
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(text);
+    return path;
+}
+
+void TestRunInBrowser::enabledForASavedScript()
+{
+    CKestrelDoc *doc = m_pFrame->GetDocument();
+    doc->SetPathName(QString());
+    m_pFrame->UpdateCommandUI();
+    QVERIFY(!m_pFrame->Action(Cmd::ID_SCRIPT_RUN_IN_BROWSER)->isEnabled());
+    const QString path = Write(QStringLiteral("saved.pl"), PageOf("v1"));
+    QVERIFY(doc->OnOpenDocument(path));
+    doc->SetPathName(path);
+    m_pFrame->UpdateCommandUI();
+    QVERIFY(m_pFrame->Action(Cmd::ID_SCRIPT_RUN_IN_BROWSER)->isEnabled());
+    QCOMPARE(m_pFrame->Action(Cmd::ID_SCRIPT_RUN_IN_BROWSER)->statusTip(),
+             QStringLiteral("Runs the script as a url in a browser."));
+}
+
+void TestRunInBrowser::firstPageWithSavedInputs_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("inputs");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("GET with the inputs as the query")
+        << "GET" << "name=Alice\nlang=perl\n" << "GET v1 Alice" << "GET /page one.pl?name=Alice&lang=perl -> 200";
+    QTest::newRow("POST with the inputs as the body") << "POST" << "name=Bob" << "POST v1 Bob" << "POST /page one.pl -> 200";
+    QTest::newRow("blank method: a plain GET") << "" << "name=Carol" << "GET v1 nobody" << "GET /page one.pl -> 200";
+}
+
+void TestRunInBrowser::firstPageWithSavedInputs()
+{
+    if (!HasEngine())
+        QSKIP("built without the browser engine");
+    QFETCH(QString, method);
+    QFETCH(QString, inputs);
+    QFETCH(QString, title);
+    QFETCH(QString, logged);
+    const QString path = Write(QStringLiteral("page one.pl"), PageOf("v1"));
+    CKestrelDoc *doc = m_pFrame->GetDocument();
+    QVERIFY(doc->OnOpenDocument(path));
+    doc->SetPathName(path);
+    CKestrelView *view = m_pFrame->GetActiveView();
+    view->m_dlgScriptInputs->m_strMethod = method;
+    view->m_dlgScriptInputs->m_strInputs = inputs;
+    m_pFrame->UpdateCommandUI();
+    m_pFrame->Action(Cmd::ID_SCRIPT_RUN_IN_BROWSER)->trigger();
+    CRunInBrowserFrame *frame = LastFrame();
+    QVERIFY(frame);
+    QWidget *page = frame->PageView();
+    QVERIFY(page->inherits("QWebEngineView"));
+    QTRY_COMPARE_WITH_TIMEOUT(page->property("title").toString(), title, 60000);
+    // The log pane has the request and what the script wrote to its standard error.
+    const QString log = frame->LogPane()->toPlainText();
+    QVERIFY2(log.contains(logged), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("asked for ")), qPrintable(log));
+    QVERIFY(frame->Server()->Port() > 0);
+    frame->close();
+}
+
+void TestRunInBrowser::reloadRunsTheSavedScript()
+{
+    if (!HasEngine())
+        QSKIP("built without the browser engine");
+    const QString path = Write(QStringLiteral("reload.pl"), PageOf("v1"));
+    CRunInBrowserFrame *frame =
+        CRunInBrowserFrame::Open(path, g_settings.LOCAL_PERL_EXE, QStringLiteral("GET"), QStringLiteral("name=Dan"));
+    QVERIFY(frame);
+    QWidget *page = frame->PageView();
+    QTRY_COMPARE_WITH_TIMEOUT(page->property("title").toString(), QStringLiteral("GET v1 Dan"), 60000);
+    Write(QStringLiteral("reload.pl"), PageOf("v2"));
+    frame->OnReload();
+    QTRY_COMPARE_WITH_TIMEOUT(page->property("title").toString(), QStringLiteral("GET v2 Dan"), 60000);
+    frame->close();
+}
+
+void TestRunInBrowser::closingStopsTheServer()
+{
+    const QString path = Write(QStringLiteral("close.pl"), PageOf("v1"));
+    QPointer<CRunInBrowserFrame> frame =
+        CRunInBrowserFrame::Open(path, g_settings.LOCAL_PERL_EXE, QString(), QString());
+    QVERIFY(frame);
+    const int port = frame->Server()->Port();
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(probe.waitForConnected(5000));
+    probe.abort();
+    frame->close();
+    QTRY_VERIFY(frame.isNull());
+    probe.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(!probe.waitForConnected(2000));
+}
+
+void TestRunInBrowser::dyingScriptInPageAndLog()
+{
+    if (!HasEngine())
+        QSKIP("built without the browser engine");
+    const QString path = Write(QStringLiteral("dies.pl"), "die \"cannot open the database\\n\";\n");
+    CRunInBrowserFrame *frame = CRunInBrowserFrame::Open(path, g_settings.LOCAL_PERL_EXE, QString(), QString());
+    QVERIFY(frame);
+    QTRY_COMPARE_WITH_TIMEOUT(frame->PageView()->property("title").toString(), QStringLiteral("Script failed"), 60000);
+    const QString log = frame->LogPane()->toPlainText();
+    QVERIFY2(log.contains(QStringLiteral("GET /dies.pl -> 500, exit code 255")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("\n    cannot open the database")), qPrintable(log));
+    frame->close();
+}
+
+void TestRunInBrowser::standInWithoutTheEngine()
+{
+    // Without the module a text browser shows the page the server gave.
+    const QString saved = g_strProgramDir;
+    g_strProgramDir = m_dir.path() + QLatin1Char('/');
+    const QString path = Write(QStringLiteral("plain.pl"), PageOf("v1"));
+    CRunInBrowserFrame *frame =
+        CRunInBrowserFrame::Open(path, g_settings.LOCAL_PERL_EXE, QStringLiteral("POST"), QStringLiteral("name=Eve"));
+    g_strProgramDir = saved;
+    QVERIFY(frame);
+    auto *page = qobject_cast<QTextBrowser *>(frame->PageView());
+    QVERIFY(page);
+    QTRY_COMPARE_WITH_TIMEOUT(page->documentTitle(), QStringLiteral("POST v1 Eve"), 60000);
+    frame->close();
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    CKestrelApp app(argc, argv);
+    TestRunInBrowser test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_runinbrowser.moc"
