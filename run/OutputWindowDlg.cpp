@@ -79,6 +79,7 @@ COutputWindowDlg::COutputWindowDlg(QWidget *parent)
     m_pEditStdErr->setGeometry(du.Rect(7, 140, 314, 77));
     m_pEditStatus->setGeometry(du.Rect(7, 225, 314, 14));
     resize(du.X(328), du.Y(246) + m_pMenuBar->sizeHint().height());
+    m_designedSize = size();
 
     m_pDlgInputs = new CScriptInputsDlg(this);
     m_pDlgSend = new CSendInputDlg(this);
@@ -155,8 +156,9 @@ int COutputWindowDlg::DoModal()
                                  .toByteArray();
     const bool restored = !saved.isEmpty() && restoreGeometry(saved);
     show();
-    // The panes follow the window's size only from a resize while it is shown.
-    if (restored) {
+    // The panes follow the window's size only from a resize while it is shown; a window
+    // the user only moved keeps the panes as they first were.
+    if (restored && size() != m_designedSize) {
         Layout l = LayoutFor(m_pClient->width(), m_pClient->height());
         m_pEditStdOut->setGeometry(l.stdOut);
         m_pEditStdErr->setGeometry(l.stdErr);

@@ -4,6 +4,7 @@
 #include "run/ProcessListener.h"
 
 #include <QByteArray>
+#include <QSize>
 #include <QDialog>
 #include <QFont>
 #include <QRect>
@@ -110,4 +111,5 @@ private:
     CFileLineMessage m_chosen;
     QByteArray m_baShownGeometry;
     bool m_bPlaced = false;
+    QSize m_designedSize;
 };
