@@ -791,8 +791,8 @@ void TestEndToEnd::runCompileDebug()
 // 3b. While a run's window is open the main window takes no input, as a user meets it
 // under a window manager: a click on the Run button starts no second run, a click on a
 // template, into the editor and typing change nothing, and File > Exit does not end
-// Kestrel. Escape
-// with the focus in a pane then closes the window as Close does.
+// Kestrel. Escape with the focus in a pane then closes the window as Close does, and
+// the next run's window opens where the user moved this one.
 void TestEndToEnd::runWindowIsModal()
 {
     if (!m_kestrel->IsRunning() || m_strScriptPath.isEmpty())
@@ -812,9 +812,11 @@ void TestEndToEnd::runWindowIsModal()
 
     // The window opens over the middle of the main window; moved down and right, as a user
     // would to see the editor beside it, it leaves the toolbars and some paper free.
+    const QPoint opened = m_desktop->Geometry(output).topLeft();
     m_desktop->Xdo({QStringLiteral("windowmove"), QStringLiteral("--sync"), output,
                     QString::number(main.center().x()), QString::number(main.center().y())});
     QThread::msleep(300);
+    const QPoint moved = m_desktop->Geometry(output).topLeft();
     // A point of the editor's paper that the output window does not cover.
     const QRect covered = m_desktop->FrameGeometry(output).adjusted(-2, -2, 2, 2);
     QPoint paper;
@@ -859,6 +861,23 @@ void TestEndToEnd::runWindowIsModal()
     QImage after = m_desktop->Shot(QStringLiteral("03-modal-keys-again"));
     QVERIFY(ChangedPixels(before, after, status) > 0);
     QCOMPARE(m_kestrel->Title(), title);
+
+    // The next run's window opens where the user left this one. Put back where it first
+    // opened, it opens there again for the steps after.
+    Menu(QStringLiteral("s"), QStringLiteral("r"));
+    output = m_desktop->WaitForWindow(QStringLiteral("^Output Window"));
+    QVERIFY(!output.isEmpty());
+    const QPoint reopened = m_desktop->Geometry(output).topLeft();
+    QVERIFY2((reopened - moved).manhattanLength() <= 8,
+             qPrintable(QStringLiteral("left at %1,%2, reopened at %3,%4")
+                            .arg(moved.x()).arg(moved.y()).arg(reopened.x()).arg(reopened.y())));
+    COutputPanes again;
+    QVERIFY(WaitForRunEnd(output, again));
+    QCOMPARE(again.strStatus, QStringLiteral("Process completed with exit code 3."));
+    m_desktop->Xdo({QStringLiteral("windowmove"), QStringLiteral("--sync"), output, QString::number(opened.x()),
+                    QString::number(opened.y())});
+    QThread::msleep(300);
+    CloseOutputWindow(output);
 }
 
 // 4. Put on server; a change in the editor; Load from server into the editor, which
