@@ -1,5 +1,7 @@
 #include "run/CgiEnvironment.h"
 
+#include "run/HttpRequestParser.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
@@ -18,12 +20,6 @@ const char *const kCgiNames[] = {
     "DOCUMENT_ROOT", "SCRIPT_FILENAME", "REQUEST_URI", "HTTPS", "REMOTE_PORT", "SERVER_ADDR",
     "REQUEST_SCHEME", "REDIRECT_STATUS", "REDIRECT_URL", "REDIRECT_QUERY_STRING", "SERVER_ADMIN",
     "SERVER_SIGNATURE", "CONTEXT_DOCUMENT_ROOT", "CONTEXT_PREFIX"};
-
-bool IsTokenChar(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-        || QByteArrayView("!#$%&'*+-.^_`|~").contains(c);
-}
 
 // Sets a variable in order, a later value of the same name replacing the earlier.
 void Set(QList<CCgiEnvironment::NameValue> &vars, const QString &name, const QString &value)
@@ -112,9 +108,8 @@ QString CCgiEnvironment::HeaderVariable(const QByteArray &baHeader)
 {
     if (baHeader.isEmpty())
         return QString();
-    for (char c : baHeader)
-        if (!IsTokenChar(c))
-            return QString();
+    if (!CHttpRequestParser::IsToken(baHeader))
+        return QString();
     const QByteArray lower = baHeader.toLower();
     // Content type and length have variables of their own. A "Proxy" header would
     // become HTTP_PROXY, which many HTTP libraries take as their proxy setting, so a

@@ -1,19 +1,8 @@
 #include "run/CgiResponseParser.h"
 
-namespace {
+#include "run/HttpRequestParser.h"
 
-bool IsToken(const QByteArray &s)
-{
-    if (s.isEmpty())
-        return false;
-    for (char c : s) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-            || QByteArrayView("!#$%&'*+-.^_`|~").contains(c);
-        if (!ok)
-            return false;
-    }
-    return true;
-}
+namespace {
 
 bool HasScheme(const QByteArray &location)
 {
@@ -58,7 +47,7 @@ CCgiResponseParser CCgiResponseParser::Parse(const QByteArray &output)
             break;
         }
         const int colon = line.indexOf(':');
-        if (colon <= 0 || !IsToken(line.left(colon)))
+        if (colon <= 0 || !CHttpRequestParser::IsToken(line.left(colon)))
             return fail(QStringLiteral("the line \"%1\" is not a header field")
                             .arg(QString::fromLocal8Bit(line.left(80))));
         const QByteArray name = line.left(colon);

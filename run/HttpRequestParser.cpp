@@ -2,19 +2,6 @@
 
 namespace {
 
-bool IsToken(const QByteArray &s)
-{
-    if (s.isEmpty())
-        return false;
-    for (char c : s) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-            || QByteArrayView("!#$%&'*+-.^_`|~").contains(c);
-        if (!ok)
-            return false;
-    }
-    return true;
-}
-
 bool HasControl(const QByteArray &s)
 {
     for (char c : s)
@@ -52,7 +39,7 @@ CHttpRequestParser::State CHttpRequestParser::ParseHead(const QByteArray &head)
     if (lines.isEmpty())
         return Fail(400);
     const QList<QByteArray> words = lines.first().split(' ');
-    if (words.size() != 3 || !IsToken(words[0]) || words[1].isEmpty() || HasControl(words[1]))
+    if (words.size() != 3 || !CHttpRequestParser::IsToken(words[0]) || words[1].isEmpty() || HasControl(words[1]))
         return Fail(400);
     m_baMethod = words[0];
     m_baTarget = words[1];
@@ -67,7 +54,7 @@ CHttpRequestParser::State CHttpRequestParser::ParseHead(const QByteArray &head)
             continue;
         // A folded line or a field without a proper name is refused, not guessed at.
         const int colon = line.indexOf(':');
-        if (colon <= 0 || !IsToken(line.left(colon)))
+        if (colon <= 0 || !CHttpRequestParser::IsToken(line.left(colon)))
             return Fail(400);
         QByteArray value = line.mid(colon + 1).trimmed();
         if (HasControl(value))
@@ -121,4 +108,20 @@ CHttpRequestParser::State CHttpRequestParser::Feed(const QByteArray &data)
     m_baBody = m_buffer.left(m_nContentLength);
     m_buffer.clear();
     return m_state = State::Complete;
+}
+
+bool CHttpRequestParser::IsToken(const QByteArray &s)
+{
+    if (s.isEmpty())
+        return false;
+    for (char c : s)
+        if (!IsTokenChar(c))
+            return false;
+    return true;
+}
+
+bool CHttpRequestParser::IsTokenChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+        || QByteArrayView("!#$%&'*+-.^_`|~").contains(c);
 }

@@ -13,6 +13,9 @@ public:
     enum class State { Incomplete, Complete, Error };
 
     static constexpr int kMaxHeaderBytes = 64 * 1024;
+    // A header field name or a method: one or more of HTTP's token characters.
+    static bool IsToken(const QByteArray &s);
+    static bool IsTokenChar(char c);
     static constexpr qint64 kMaxBodyBytes = 256LL * 1024 * 1024;
 
     // Takes the next bytes from the connection.
