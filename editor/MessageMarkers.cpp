@@ -41,7 +41,8 @@ CMessageMarkers::CMessageMarkers(CKestrelView *pView)
     m_pView->setMarkerBackgroundColor(kWarningColour, kWarningMarker);
     m_pView->setMarkerForegroundColor(kWarningColour.darker(140), kWarningMarker);
     m_pView->setAnnotationDisplay(QsciScintilla::AnnotationIndented);
-    m_pView->viewport()->installEventFilter(this);
+    m_pViewport = m_pView->viewport();
+    m_pViewport->installEventFilter(this);
 }
 
 bool CMessageMarkers::SamePath(const QString &a, const QString &b)
@@ -195,7 +196,9 @@ int CMessageMarkers::MarginLineAt(const QPoint &pos) const
 
 bool CMessageMarkers::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_pView->viewport() && event->type() == QEvent::ToolTip) {
+    // Compared with the viewport kept at the start: events still reach the filter while
+    // the view is being destroyed, when the view's own members may no longer be called.
+    if (event->type() == QEvent::ToolTip && watched == m_pViewport) {
         auto *help = static_cast<QHelpEvent *>(event);
         const int line = MarginLineAt(help->pos());
         const QString text = line >= 0 ? MessagesAt(line) : QString();

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 
+class QWidget;
+
 class CKestrelView;
 
 // The marks of a run's or a check's messages on the lines of the current script: a
@@ -68,6 +70,7 @@ private:
     int MarginLineAt(const QPoint &pos) const;
 
     CKestrelView *m_pView;
+    QWidget *m_pViewport;
     QList<CEntry> m_entries;
     // The last messages shown, kept so that a file opened from one of them gets its marks.
     QList<CFileLineMessage> m_lastMessages;
