@@ -65,7 +65,7 @@ struct CDebugSession
         return path;
     }
 
-    bool Start(const QString &script)
+    bool Start(const QString &script, const QString &strPerlLib = QString())
     {
         QString error;
         if (!engine.Listen(&error)) {
@@ -80,6 +80,8 @@ struct CDebugSession
         child->SetRedirection(&in, &out, &err);
         child->SetDirectory(dir.path());
         child->SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), engine.DebuggerOptions());
+        if (!strPerlLib.isEmpty())
+            child->SetEnvironmentVariable(QStringLiteral("PERL5LIB"), strPerlLib);
         if (!child->Start() || !child->Resume())
             return false;
         child->StartWaiter();
@@ -171,6 +173,7 @@ private slots:
     void stepping();
     void runToLine();
     void locals();
+    void localsWithoutPadWalker();
     void watchChanges();
     void typedCommandAndProgramInput();
     void stopAtPrompt();
@@ -415,6 +418,25 @@ void TestDebugEngine::locals()
     // A structure that holds itself is shown once, not followed for ever.
     QVERIFY(Find(nested->children, QStringLiteral("{self}"))->strValue.endsWith(QStringLiteral("(shown above)")));
     QCOMPARE(Find(s.locals, QStringLiteral("$obj"))->strValue, QStringLiteral("Thing=HASH(1)"));
+    s.engine.Continue();
+    QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
+}
+
+void TestDebugEngine::localsWithoutPadWalker()
+{
+    CDebugSession s;
+    // A PadWalker that cannot load stands for a perl without the module.
+    QDir(s.dir.path()).mkdir(QStringLiteral("lib"));
+    s.Write(QStringLiteral("lib/PadWalker.pm"), "die \"not installed here\\n\";\n");
+    const QString file = s.Write(QStringLiteral("loop.pl"), kLoop);
+    s.engine.SetWatches({QStringLiteral("$total")});
+    QVERIFY(s.Start(file, s.dir.filePath(QStringLiteral("lib"))));
+    QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
+    QVERIFY(s.locals.isEmpty());
+    QVERIFY2(s.strWhyNoLocals.contains(QStringLiteral("PadWalker")), qPrintable(s.strWhyNoLocals));
+    // The rest of the stop's report does not depend on it.
+    QCOMPARE(s.frames.size(), 1);
+    QCOMPARE(s.watches.size(), 1);
     s.engine.Continue();
     QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
 }
