@@ -9,6 +9,7 @@ const char *const kDefinition = R"PERL(
 package DB; no strict; no warnings;
 $DB::kestrel_pid = $$;
 $DB::kestrel_dir = %DIR%;
+eval { require Socket; setsockopt($DB::OUT, Socket::IPPROTO_TCP(), Socket::TCP_NODELAY(), 1) if ref($DB::OUT) && UNIVERSAL::isa($DB::OUT, 'IO::Socket'); };
 sub kestrel_esc { my $s = shift; return '' unless defined $s; utf8::encode($s) if utf8::is_utf8($s); $s =~ s/([\x00-\x1f\x7f\\])/sprintf("\\x%02x", ord($1))/ge; return $s; }
 sub kestrel_rec { my $fh = $DB::OUT; local ($\, $,) = ('', ''); print $fh "\x1fK\t" . join("\t", map { kestrel_esc($_) } @_) . "\n"; }
 sub kestrel_abs { my $f = shift; $f = "$DB::kestrel_dir/$f" unless $f =~ m{^/}; my @o; for my $p (split m{/+}, $f) { next if $p eq '' || $p eq '.'; if ($p eq '..') { pop @o; next; } push @o, $p; } return '/' . join('/', @o); }
