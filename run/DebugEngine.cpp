@@ -80,7 +80,8 @@ bool CDebugEngine::IsStopped() const
 
 bool CDebugEngine::AtPrompt() const
 {
-    return IsConnected() && !m_bRunning && !m_bEnded && !m_bFirstPrompt && !m_bStartPending && !m_bRestarting;
+    return IsConnected() && !m_bRunning && !m_bEnded && !m_bFirstPrompt && !m_bStartPending && !m_bRestarting
+        && !m_bQuitting;
 }
 
 QString CDebugEngine::AbsoluteFile(const QString &strFile) const
@@ -211,24 +212,18 @@ void CDebugEngine::RunToLine(const QString &strFileIn, int nLine)
 
 void CDebugEngine::Restart()
 {
-    if (!IsConnected() || m_bEnded)
+    if (!IsConnected() || m_bEnded || m_bRunning || m_bQuitting)
         return;
-    m_bRestarting = true;
-    m_bStopped = false;
-    m_queue.clear();
     for (int i = m_breakpoints.size() - 1; i >= 0; --i) {
         if (m_breakpoints[i].bOneShot) {
             m_breakpoints.removeAt(i);
             m_breakpointIds.removeAt(i);
         }
     }
+    m_queue.clear();
     // R makes perl start the program again in the same process (an exec), whose debugger
     // connects anew; it keeps the breakpoints, and the engine sets them again anyway.
-    m_pSocket->write("R\n");
-    m_bInFlight = true;
-    m_inFlight = Purpose::Quit;
-    m_bRunning = true;
-    emit running();
+    Enqueue("R", Purpose::Restart);
 }
 
 void CDebugEngine::Stop()
@@ -237,17 +232,15 @@ void CDebugEngine::Stop()
         return;
     if (m_pServer)
         m_pServer->close();
-    m_bRestarting = false;
     if (IsConnected() && !m_bRunning) {
-        // At the prompt: perl quits, and its END blocks and exit code are the program's.
+        // At the prompt (or about to be): perl quits, and its END blocks and exit code are
+        // the program's. The command waits for an answer still due, so that it is read alone.
         m_queue.clear();
-        m_pSocket->write("q\n");
-        m_pSocket->flush();
-        m_bStopped = false;
-        m_bInFlight = true;
-        m_inFlight = Purpose::Quit;
+        m_bStartPending = false;
+        Enqueue("q", Purpose::Quit);
         return;
     }
+    m_bRestarting = false;
     if (m_pSocket)
         m_pSocket->abort();
     EndSession();
@@ -255,7 +248,7 @@ void CDebugEngine::Stop()
 
 void CDebugEngine::SendCommand(const QString &strTyped)
 {
-    if (!IsConnected() || m_bRunning || m_bEnded)
+    if (!AtPrompt())
         return;
     QString text = strTyped;
     text.remove(QLatin1Char('\r'));
@@ -298,6 +291,17 @@ void CDebugEngine::SendNext()
     m_inFlight = cmd.purpose;
     m_baReplyText.clear();
     m_bStopped = false;
+    if (cmd.purpose == Purpose::Quit || cmd.purpose == Purpose::Restart) {
+        // No answer comes: the connection ends (and, for a restart, a new one comes).
+        m_bQuitting = cmd.purpose == Purpose::Quit;
+        m_bRestarting = cmd.purpose == Purpose::Restart;
+        m_bRunning = true;
+        m_pSocket->write(cmd.baText + '\n');
+        m_pSocket->flush();
+        if (m_bRestarting)
+            emit running();
+        return;
+    }
     if (cmd.purpose == Purpose::Resume) {
         m_bRunning = true;
         m_nSelectedFrame = 0;
@@ -337,6 +341,7 @@ void CDebugEngine::OnNewConnection()
         m_bStopped = false;
         m_bFirstPrompt = true;
         m_bRestarting = false;
+        m_bQuitting = false;
         m_baReplyText.clear();
         for (CDebugBreakpoint &bp : m_breakpoints) {
             bp.state = CDebugBreakpoint::State::Pending;
@@ -513,6 +518,7 @@ void CDebugEngine::OnPrompt()
     case Purpose::Setup:
     case Purpose::Breakpoint:
     case Purpose::Quit:
+    case Purpose::Restart:
         if (!text.trimmed().isEmpty())
             emit debuggerText(text);
         break;
@@ -523,7 +529,7 @@ void CDebugEngine::OnPrompt()
 void CDebugEngine::Settle()
 {
     SendNext();
-    if (m_bInFlight || m_bRunning || !IsConnected())
+    if (m_bInFlight || m_bRunning || m_bQuitting || !IsConnected())
         return;
     if (m_bStartPending) {
         m_bStartPending = false;

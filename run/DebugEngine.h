@@ -83,7 +83,7 @@ signals:
 
 private:
     // What a command sent to the debugger was for, so that its answer goes to the right place.
-    enum class Purpose { Setup, Breakpoint, Resume, Snapshot, Frame, Watches, User, Quit };
+    enum class Purpose { Setup, Breakpoint, Resume, Snapshot, Frame, Watches, User, Quit, Restart };
     struct Command
     {
         QByteArray baText;
@@ -126,6 +126,7 @@ private:
     bool m_bStopped = false;
     bool m_bRunning = false;
     bool m_bRestarting = false;
+    bool m_bQuitting = false;
     bool m_bEnded = false;
     bool m_bFirstPrompt = true;
     bool m_bStartPending = false;
