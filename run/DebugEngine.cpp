@@ -8,6 +8,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <signal.h>
+
 namespace {
 
 void AppendValue(QList<CDebugValue> &roots, int nDepth, const CDebugValue &value)
@@ -144,6 +146,23 @@ void CDebugEngine::PlaceBreakpoint(const CDebugBreakpoint &bp)
         emit breakpointChanged(pending);
     }
     Enqueue(CDebugSupportCode::SetBreakpoint(nId, bp.strFile, bp.nLine, bp.strCondition), Purpose::Breakpoint);
+    if (!bp.bOneShot)
+        InterruptForBreakpoints();
+}
+
+void CDebugEngine::InterruptForBreakpoints()
+{
+    // perl's debugger reads no command while the program runs. The support code's handler
+    // of SIGURG (a signal ignored by default, which programs hardly ever handle; it is
+    // taken only where the program has not) makes it stop at the next statement (a read
+    // of standard input is finished first), which hands it the changed breakpoints at once
+    // instead of at the next stop. Only while it continues, and only while the handler is
+    // still the support code's.
+    if (!m_bRunning || !m_bInFlight || m_inFlight != Purpose::Resume || m_baLastResume != "c" || !m_bInterruptible
+        || m_nPid <= 0 || m_bInterrupting)
+        return;
+    if (::kill(pid_t(m_nPid), SIGURG) == 0)
+        m_bInterrupting = true;
 }
 
 void CDebugEngine::RemoveBreakpoint(const QString &strFileIn, int nLine)
@@ -163,6 +182,7 @@ void CDebugEngine::RemoveBreakpoint(const QString &strFileIn, int nLine)
                 if (other.strFile == bp.strFile && other.nActualLine == nActual)
                     nActual = 0;
             Enqueue(CDebugSupportCode::ClearBreakpoint(nId, bp.strFile, nActual), Purpose::Breakpoint);
+            InterruptForBreakpoints();
         }
         return;
     }
@@ -303,6 +323,7 @@ void CDebugEngine::SendNext()
         return;
     }
     if (cmd.purpose == Purpose::Resume) {
+        m_baLastResume = cmd.baText;
         m_bRunning = true;
         m_nSelectedFrame = 0;
         m_strLastStopLine.clear();
@@ -342,6 +363,8 @@ void CDebugEngine::OnNewConnection()
         m_bFirstPrompt = true;
         m_bRestarting = false;
         m_bQuitting = false;
+        m_bInterrupting = false;
+        m_bInterruptStop = false;
         m_baReplyText.clear();
         for (CDebugBreakpoint &bp : m_breakpoints) {
             bp.state = CDebugBreakpoint::State::Pending;
@@ -430,6 +453,10 @@ void CDebugEngine::OnRecord(const QStringList &fields)
         AppendValue(kind == QLatin1String("local") ? m_locals : m_watchValues, field(1).toInt(), value);
     } else if (kind == QLatin1String("nolocals")) {
         m_strWhyNoLocals = field(1);
+    } else if (kind == QLatin1String("pid")) {
+        m_nPid = field(1).toLongLong();
+    } else if (kind == QLatin1String("sigint")) {
+        m_bInterruptible = field(1) == QLatin1String("1");
     } else if (kind == QLatin1String("end")) {
         m_bSnapshotDone = true;
     }
@@ -489,17 +516,26 @@ void CDebugEngine::OnPrompt()
     m_bInFlight = false;
     switch (purpose) {
     case Purpose::Resume: {
-        if (!text.isEmpty())
-            emit debuggerText(text);
         for (const QString &line : text.split(QLatin1Char('\n')))
             if (CDebugReplyParser::ParseStopLine(line, nullptr, nullptr, nullptr)) {
                 m_strLastStopLine = line;
                 break;
             }
         if (text.contains(QLatin1String("Debugged program terminated."))) {
+            emit debuggerText(text);
             Enqueue("q", Purpose::Quit);
             return;
         }
+        if (m_bInterrupting) {
+            // Stopped only to hand perl the breakpoints changed while the program ran: once
+            // they are set, the program runs on, unless one of them is right here.
+            m_bInterrupting = false;
+            m_bInterruptStop = true;
+            m_strInterruptText = text;
+            break;
+        }
+        if (!text.isEmpty())
+            emit debuggerText(text);
         ApplyAfterResume();
         Enqueue(CDebugSupportCode::Snapshot(0), Purpose::Snapshot);
         break;
@@ -531,6 +567,26 @@ void CDebugEngine::Settle()
     SendNext();
     if (m_bInFlight || m_bRunning || m_bQuitting || !IsConnected())
         return;
+    if (m_bInterruptStop) {
+        m_bInterruptStop = false;
+        QString file;
+        int line = 0;
+        bool bHere = false;
+        if (CDebugReplyParser::ParseStopLine(m_strLastStopLine, nullptr, &file, &line)) {
+            for (const CDebugBreakpoint &bp : std::as_const(m_breakpoints))
+                if (bp.strFile == AbsoluteFile(file) && bp.nActualLine == line
+                    && bp.state != CDebugBreakpoint::State::Refused)
+                    bHere = true;
+        }
+        if (bHere) {
+            emit debuggerText(m_strInterruptText);
+            ApplyAfterResume();
+            Enqueue(CDebugSupportCode::Snapshot(0), Purpose::Snapshot);
+        } else {
+            Enqueue("c", Purpose::Resume);
+        }
+        return;
+    }
     if (m_bStartPending) {
         m_bStartPending = false;
         bool bAny = false;

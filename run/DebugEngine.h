@@ -104,6 +104,7 @@ private:
     void Settle();
     void EmitSnapshot();
     void EndSession();
+    void InterruptForBreakpoints();
     // Connected and waiting for a command that is not yet in the queue.
     bool AtPrompt() const;
     QString AbsoluteFile(const QString &strFile) const;
@@ -127,6 +128,12 @@ private:
     bool m_bRunning = false;
     bool m_bRestarting = false;
     bool m_bQuitting = false;
+    qint64 m_nPid = 0;            // perl's, as it says itself
+    bool m_bInterruptible = false; // SIGINT still goes to the debugger's handler
+    bool m_bInterrupting = false;
+    bool m_bInterruptStop = false;
+    QString m_strInterruptText;
+    QByteArray m_baLastResume;
     bool m_bEnded = false;
     bool m_bFirstPrompt = true;
     bool m_bStartPending = false;

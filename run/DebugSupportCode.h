@@ -8,11 +8,12 @@
 // one-line commands that call it. The code reports in records (see CDebugReplyParser):
 //   bp ID STATE LINE REASON      STATE: set, moved, refused, pending
 //   snap / end                   around a stop's report
-//   at FILE LINE                 where the program stopped
 //   frame SUB FILE LINE          one per frame, the innermost first
 //   local DEPTH NAME VALUE       the selected frame's lexicals, parents before children
 //   nolocals REASON
 //   watch DEPTH NAME VALUE       DEPTH 0 is a watched expression, deeper ones its parts
+//   pid PID                      perl's process, once
+//   sigint 0|1                   whether SIGURG still reaches the support code's interrupt handler
 class CDebugSupportCode
 {
 public:

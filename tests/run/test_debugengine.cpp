@@ -168,6 +168,8 @@ private slots:
     void stopsAtBreakpoints();
     void breakpointInFileRequiredLater();
     void removedBreakpointDoesNotStop();
+    void breakpointAddedWhileWaitingForInput_data();
+    void breakpointAddedWhileWaitingForInput();
     void refusedBreakpoint();
     void noBreakpointsStopsAtFirstStatement();
     void stepping();
@@ -293,6 +295,56 @@ void TestDebugEngine::removedBreakpointDoesNotStop()
     QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
     QCOMPARE(s.stops.size(), 1);
     QCOMPARE(s.child->GetExitCode(), 4L);
+}
+
+void TestDebugEngine::breakpointAddedWhileWaitingForInput_data()
+{
+    QTest::addColumn<QByteArray>("handler");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("stopLine");
+
+    QTest::newRow("on a later line") << QByteArray("1") << 5 << 5;
+    QTest::newRow("on the line after the read") << QByteArray("1") << 4 << 4;
+    QTest::newRow("program handles SIGINT") << QByteArray("$SIG{INT} = sub { print \"mine\\n\" }") << 5 << 5;
+    // A program's own handler of the signal that interrupts is left alone, and never
+    // called by the engine: the breakpoint waits for the next stop, which does not come.
+    QTest::newRow("program handles SIGURG from the start")
+        << QByteArray("BEGIN { $SIG{URG} = sub { print \"mine\\n\" } }") << 5 << 0;
+}
+
+void TestDebugEngine::breakpointAddedWhileWaitingForInput()
+{
+    QFETCH(QByteArray, handler);
+    QFETCH(int, line);
+    QFETCH(int, stopLine);
+    CDebugSession s;
+    const QString file = s.Write(QStringLiteral("input.pl"), "$| = 1;\n"
+                                                             + handler + ";\n"
+                                                             "my $l = <STDIN>;\n"
+                                                             "print \"got $l\";\n"
+                                                             "my $m = 2;\n"
+                                                             "print \"end\\n\";\n");
+    QVERIFY(s.Start(file));
+    QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
+    s.engine.Continue();
+    QTest::qWait(300);
+    s.engine.AddBreakpoint(Breakpoint(file, line));
+    QCOMPARE(s.changes.size(), 1);
+    QCOMPARE(s.changes.last().state, CDebugBreakpoint::State::Pending);
+    QTest::qWait(300);
+    QVERIFY(!s.engine.IsStopped());
+    s.in.Write("hello\n");
+    if (stopLine) {
+        QVERIFY2(s.WaitForStop(2), qPrintable(s.Context()));
+        QCOMPARE(s.stops.last().second, stopLine);
+        QCOMPARE(s.changes.last().state, CDebugBreakpoint::State::Set);
+        s.engine.Continue();
+    }
+    QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
+    QCOMPARE(s.stops.size(), stopLine ? 2 : 1);
+    QVERIFY(s.baOut.contains("got hello"));
+    QVERIFY(s.baOut.contains("end"));
+    QVERIFY(!s.baOut.contains("mine"));
 }
 
 void TestDebugEngine::refusedBreakpoint()
