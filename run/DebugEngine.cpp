@@ -82,7 +82,8 @@ bool CDebugEngine::IsStopped() const
 
 bool CDebugEngine::AtPrompt() const
 {
-    return IsConnected() && !m_bRunning && !m_bEnded && !m_bFirstPrompt && !m_bStartPending && !m_bRestarting
+    return IsConnected() && !m_bRunning && !m_bEnded && !m_bFirstPrompt && !m_bStartPending && !m_bStartCondition
+        && !m_bRestarting
         && !m_bQuitting;
 }
 
@@ -178,10 +179,15 @@ void CDebugEngine::RemoveBreakpoint(const QString &strFileIn, int nLine)
         if (IsConnected()) {
             // Another breakpoint moved to the same line keeps perl's breakpoint there.
             int nActual = bp.nActualLine;
+            QList<CDebugBreakpoint> sharing;
             for (const CDebugBreakpoint &other : std::as_const(m_breakpoints))
-                if (other.strFile == bp.strFile && other.nActualLine == nActual)
-                    nActual = 0;
-            Enqueue(CDebugSupportCode::ClearBreakpoint(nId, bp.strFile, nActual), Purpose::Breakpoint);
+                if (other.strFile == bp.strFile && other.nActualLine == nActual && nActual > 0)
+                    sharing.append(other);
+            Enqueue(CDebugSupportCode::ClearBreakpoint(nId, bp.strFile, sharing.isEmpty() ? nActual : 0),
+                    Purpose::Breakpoint);
+            // perl holds one condition per line: the one left there is the remaining one's.
+            for (const CDebugBreakpoint &other : std::as_const(sharing))
+                PlaceBreakpoint(other);
             InterruptForBreakpoints();
         }
         return;
@@ -257,6 +263,7 @@ void CDebugEngine::Stop()
         // the program's. The command waits for an answer still due, so that it is read alone.
         m_queue.clear();
         m_bStartPending = false;
+        m_bStartCondition = false;
         Enqueue("q", Purpose::Quit);
         return;
     }
@@ -363,6 +370,7 @@ void CDebugEngine::OnNewConnection()
         m_bFirstPrompt = true;
         m_bRestarting = false;
         m_bQuitting = false;
+        m_bStartCondition = false;
         m_bInterrupting = false;
         m_bInterruptStop = false;
         m_baReplyText.clear();
@@ -453,6 +461,8 @@ void CDebugEngine::OnRecord(const QStringList &fields)
         AppendValue(kind == QLatin1String("local") ? m_locals : m_watchValues, field(1).toInt(), value);
     } else if (kind == QLatin1String("nolocals")) {
         m_strWhyNoLocals = field(1);
+    } else if (kind == QLatin1String("cond")) {
+        m_bConditionTrue = field(1) == QLatin1String("1");
     } else if (kind == QLatin1String("pid")) {
         m_nPid = field(1).toLongLong();
     } else if (kind == QLatin1String("sigint")) {
@@ -591,19 +601,43 @@ void CDebugEngine::Settle()
         m_bStartPending = false;
         bool bAny = false;
         bool bHere = false;
+        QStringList conditionsHere;
         for (const CDebugBreakpoint &bp : std::as_const(m_breakpoints)) {
             if (bp.bOneShot || bp.state == CDebugBreakpoint::State::Refused)
                 continue;
             bAny = true;
             // perl -d already stands on the first statement: c would run past a breakpoint there.
-            if (bp.strFile == m_strFirstStop && bp.nActualLine == m_nFirstStopLine && bp.strCondition.trimmed().isEmpty())
-                bHere = true;
+            if (bp.strFile == m_strFirstStop && bp.nActualLine == m_nFirstStopLine) {
+                if (bp.strCondition.trimmed().isEmpty())
+                    bHere = true;
+                else
+                    conditionsHere.append(bp.strCondition);
+            }
         }
-        bAny = bAny && !bHere;
-        Enqueue(bAny ? QByteArray("c") : CDebugSupportCode::Snapshot(0), bAny ? Purpose::Resume : Purpose::Snapshot);
+        if (!bHere && !conditionsHere.isEmpty()) {
+            // Whether the program stays at its first statement is the condition's to say.
+            m_bStartCondition = true;
+            m_bConditionTrue = false;
+            Enqueue(CDebugSupportCode::AnyConditionTrue(conditionsHere), Purpose::Setup);
+            return;
+        }
+        StartRunning(bAny && !bHere);
+        return;
+    }
+    if (m_bStartCondition) {
+        m_bStartCondition = false;
+        StartRunning(!m_bConditionTrue);
         return;
     }
     m_bStopped = true;
+}
+
+void CDebugEngine::StartRunning(bool bRun)
+{
+    if (bRun)
+        Enqueue("c", Purpose::Resume);
+    else
+        Enqueue(CDebugSupportCode::Snapshot(0), Purpose::Snapshot);
 }
 
 void CDebugEngine::ApplyAfterResume()

@@ -101,6 +101,8 @@ private:
     void Resume(const QByteArray &baCommand);
     void PlaceBreakpoint(const CDebugBreakpoint &bp);
     void ApplyAfterResume();
+    // The start's decision: run to the first breakpoint, or stay at the first statement.
+    void StartRunning(bool bRun);
     void Settle();
     void EmitSnapshot();
     void EndSession();
@@ -128,6 +130,8 @@ private:
     bool m_bRunning = false;
     bool m_bRestarting = false;
     bool m_bQuitting = false;
+    bool m_bStartCondition = false;
+    bool m_bConditionTrue = false;
     qint64 m_nPid = 0;            // perl's, as it says itself
     bool m_bInterruptible = false; // SIGINT still goes to the debugger's handler
     bool m_bInterrupting = false;

@@ -26,6 +26,7 @@ sub kestrel_scalar { my $v = shift; return 'undef' unless defined $v; if (ref $v
 sub kestrel_value { my ($kind, $depth, $name, $v, $seen) = @_; if (!ref $v) { kestrel_rec($kind, $depth, $name, kestrel_scalar($v)); return; } my $type = Scalar::Util::reftype($v); my $cls = Scalar::Util::blessed($v); my $addr = Scalar::Util::refaddr($v); my $show = (defined $cls ? "$cls=" : '') . sprintf('%s(0x%x)', $type, $addr); if ($seen->{$addr}) { kestrel_rec($kind, $depth, $name, "$show (shown above)"); return; } if ($depth >= 6) { kestrel_rec($kind, $depth, $name, $show); return; } local $seen->{$addr} = 1; my $pre = defined $cls ? "$cls=" : ''; if ($type eq 'ARRAY') { my $c = @$v; kestrel_rec($kind, $depth, $name, "${pre}ARRAY($c)"); my $i = 0; for my $e (@$v) { if ($i >= 200) { kestrel_rec($kind, $depth + 1, '...', ($c - $i) . ' more'); last; } kestrel_value($kind, $depth + 1, "[$i]", $e, $seen); $i++; } } elsif ($type eq 'HASH') { my @k = sort keys %$v; my $c = @k; kestrel_rec($kind, $depth, $name, "${pre}HASH($c)"); my $i = 0; for my $k (@k) { if ($i >= 200) { kestrel_rec($kind, $depth + 1, '...', ($c - $i) . ' more'); last; } kestrel_value($kind, $depth + 1, "{$k}", $v->{$k}, $seen); $i++; } } elsif ($type eq 'SCALAR' || $type eq 'REF' || $type eq 'LVALUE' || $type eq 'VSTRING') { kestrel_rec($kind, $depth, $name, $show); kestrel_value($kind, $depth + 1, '$', $$v, $seen); } else { kestrel_rec($kind, $depth, $name, $show); } }
 sub kestrel_top { my ($kind, $name, $ref) = @_; my $s = substr($name, 0, 1); if ($s eq '@') { my $c = @$ref; kestrel_rec($kind, 0, $name, "($c)"); my $i = 0; for my $e (@$ref) { if ($i >= 200) { kestrel_rec($kind, 1, '...', ($c - $i) . ' more'); last; } kestrel_value($kind, 1, "[$i]", $e, {}); $i++; } } elsif ($s eq '%') { my @k = sort keys %$ref; my $c = @k; kestrel_rec($kind, 0, $name, "($c)"); my $i = 0; for my $k (@k) { if ($i >= 200) { kestrel_rec($kind, 1, '...', ($c - $i) . ' more'); last; } kestrel_value($kind, 1, "{$k}", $ref->{$k}, {}); $i++; } } else { kestrel_value($kind, 0, $name, $$ref, {}); } }
 sub kestrel_watch_one { my $expr = shift; require Scalar::Util; my @v = eval "package $DB::package; no strict; $expr"; if ($@) { my $e = $@; $e =~ s/\s+$//; kestrel_rec('watch', 0, $expr, $e); return; } if (@v == 1) { kestrel_value('watch', 0, $expr, $v[0], {}); } else { kestrel_top('watch', '@' . $expr, \@v); } }
+sub kestrel_cond { for my $c (@_) { my $r = eval "package $DB::package; no strict; $c"; if ($r) { kestrel_rec('cond', 1); return; } } kestrel_rec('cond', 0); }
 sub kestrel_urg { $DB::signal = 1; return; }
 sub kestrel_sigint { kestrel_rec('sigint', (ref($SIG{URG}) eq 'CODE' && $SIG{URG} == \&DB::kestrel_urg) ? 1 : 0); }
 $SIG{URG} = \&DB::kestrel_urg if !defined($SIG{URG}) || $SIG{URG} eq '' || $SIG{URG} eq 'DEFAULT';
@@ -76,6 +77,17 @@ QByteArray CDebugSupportCode::SetWatches(const QStringList &expressions)
         list += PerlString(e);
     }
     return "@DB::kestrel_watches = (" + list + ")";
+}
+
+QByteArray CDebugSupportCode::AnyConditionTrue(const QStringList &conditions)
+{
+    QByteArray list;
+    for (const QString &c : conditions) {
+        if (!list.isEmpty())
+            list += ", ";
+        list += PerlString(c);
+    }
+    return "DB::kestrel_cond(" + list + ")";
 }
 
 QByteArray CDebugSupportCode::Snapshot(int nFrame)

@@ -168,6 +168,7 @@ private slots:
     void stopsAtBreakpoints();
     void breakpointInFileRequiredLater();
     void removedBreakpointDoesNotStop();
+    void removingOneOfTwoOnTheSameLine();
     void breakpointAddedWhileWaitingForInput_data();
     void breakpointAddedWhileWaitingForInput();
     void refusedBreakpoint();
@@ -205,7 +206,12 @@ void TestDebugEngine::stopsAtBreakpoints_data()
     QTest::addColumn<QString>("local");
     QTest::addColumn<QString>("localValue");
 
-    QTest::newRow("plain statement") << kLoop << 3 << QString() << 3 << 1 << QString() << QString();
+    QTest::newRow("plain statement") << kLoop << 9 << QString() << 9 << 1 << QString() << QString();
+    QTest::newRow("first statement") << kLoop << 3 << QString() << 3 << 1 << QString() << QString();
+    QTest::newRow("first statement, true condition") << kLoop << 3 << QStringLiteral("$0 =~ /loop/") << 3 << 1
+                                                     << QString() << QString();
+    QTest::newRow("first statement, false condition") << kLoop << 3 << QStringLiteral("$0 =~ /nothing/") << 3 << 0
+                                                      << QString() << QString();
     QTest::newRow("comment moves to the next statement") << kLoop << 4 << QString() << 6 << 1 << QString() << QString();
     QTest::newRow("blank line moves to the next statement") << kLoop << 5 << QString() << 6 << 1 << QString() << QString();
     QTest::newRow("use line moves to the first statement") << kLoop << 1 << QString() << 3 << 1 << QString() << QString();
@@ -235,6 +241,8 @@ void TestDebugEngine::stopsAtBreakpoints()
         if (n < stopCount)
             s.engine.Continue();
     }
+    if (stopCount == 0)
+        QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
     QVERIFY(!s.changes.isEmpty());
     QCOMPARE(s.changes.last().nActualLine, actualLine);
     QCOMPARE(s.changes.last().state,
@@ -295,6 +303,27 @@ void TestDebugEngine::removedBreakpointDoesNotStop()
     QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
     QCOMPARE(s.stops.size(), 1);
     QCOMPARE(s.child->GetExitCode(), 4L);
+}
+
+void TestDebugEngine::removingOneOfTwoOnTheSameLine()
+{
+    CDebugSession s;
+    const QString file = s.Write(QStringLiteral("loop.pl"), kLoop);
+    // The comment and the blank line both move to line 6; the one left keeps its condition.
+    s.engine.SetBreakpoints({Breakpoint(file, 4), Breakpoint(file, 5, QStringLiteral("$total == 0")), Breakpoint(file, 9)});
+    QVERIFY(s.Start(file));
+    QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
+    QCOMPARE(s.stops.last().second, 6);
+    s.engine.RemoveBreakpoint(file, 4);
+    s.engine.Restart();
+    QVERIFY2(s.WaitForStop(2), qPrintable(s.Context()));
+    QCOMPARE(s.stops.last().second, 6);
+    s.engine.RemoveBreakpoint(file, 5);
+    s.engine.Restart();
+    QVERIFY2(s.WaitForStop(3), qPrintable(s.Context()));
+    QCOMPARE(s.stops.last().second, 9);
+    s.engine.Continue();
+    QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
 }
 
 void TestDebugEngine::breakpointAddedWhileWaitingForInput_data()
