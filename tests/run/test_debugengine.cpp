@@ -183,6 +183,8 @@ private slots:
     void stopWhileRunning_data();
     void stopWhileRunning();
     void fork();
+    void forkBeforeTheFirstStatement();
+    void syntaxError();
     void dieAtBreakpoint();
     void restart();
     void stopLines_data();
@@ -641,6 +643,38 @@ void TestDebugEngine::fork()
     QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
     QVERIFY(s.baOut.contains("parent saw 7"));
     QCOMPARE(s.child->GetExitCode(), 2L);
+}
+
+void TestDebugEngine::forkBeforeTheFirstStatement()
+{
+    CDebugSession s;
+    // The child's debugger, forked before the engine's support code was there, connects
+    // on its own: it is sent on its way and the parent's session goes on.
+    const QString file = s.Write(QStringLiteral("early.pl"),
+                                 "BEGIN { if (!fork()) { $DB::single = 1; $| = 1; print \"kid runs\\n\"; exit 5 } }\n"
+                                 "$| = 1;\n"
+                                 "wait;\n"
+                                 "print \"parent \", $? >> 8, \"\\n\";\n");
+    QVERIFY(s.Start(file));
+    QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
+    QCOMPARE(s.stops.last(), qMakePair(file, 2));
+    s.engine.Continue();
+    QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
+    QVERIFY2(s.baOut.contains("kid runs"), s.baOut.constData());
+    QVERIFY2(s.baOut.contains("parent 5"), s.baOut.constData());
+    QCOMPARE(s.stops.size(), 1);
+}
+
+void TestDebugEngine::syntaxError()
+{
+    CDebugSession s;
+    const QString file = s.Write(QStringLiteral("broken.pl"), "my $x = ;\n");
+    s.engine.SetBreakpoints({Breakpoint(file, 1)});
+    QVERIFY(s.Start(file));
+    QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
+    QVERIFY(s.stops.isEmpty());
+    QVERIFY(s.baErr.contains("syntax error"));
+    QCOMPARE(s.child->GetExitCode(), 255L);
 }
 
 void TestDebugEngine::dieAtBreakpoint()
