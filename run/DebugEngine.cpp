@@ -553,6 +553,8 @@ void CDebugEngine::OnPrompt()
     case Purpose::User:
         if (!text.isEmpty())
             emit debuggerText(text);
+        // The command may have changed a variable, a watch's value or the frame.
+        Enqueue(CDebugSupportCode::Snapshot(0), Purpose::Snapshot);
         break;
     case Purpose::Snapshot:
     case Purpose::Frame:

@@ -38,7 +38,8 @@ public:
     // runs, and the session then runs to the first one reached; with none, the session
     // stops at the first statement, as perl -d does.
     void SetBreakpoints(const QList<CDebugBreakpoint> &list);
-    // During a session too: each is reported by breakpointChanged once perl has it.
+    // During a session too: each is reported by breakpointChanged once perl has it. While
+    // the program runs on Continue, perl is interrupted for it and the program runs on.
     void AddBreakpoint(const CDebugBreakpoint &bp);
     void RemoveBreakpoint(const QString &strFile, int nLine);
     QList<CDebugBreakpoint> Breakpoints() const { return m_breakpoints; }
@@ -46,23 +47,25 @@ public:
     void SetWatches(const QStringList &expressions);
 
     bool IsConnected() const;
-    // At the debugger's prompt, ready for a command.
+    // At the debugger's prompt, the stop fully reported, ready for a command.
     bool IsStopped() const;
-    // The command keys; ignored unless IsStopped().
+    // The command keys; ignored while the program runs or after the session's end.
     void Continue();
     void StepOver();
     void StepInto();
     void StepOut();
     // Runs until that line of any file (a one-time breakpoint) or an earlier breakpoint.
     void RunToLine(const QString &strFile, int nLine);
-    // Starts the program again in the same process, with the same breakpoints.
+    // At a stop: starts the program again in the same process, with the same breakpoints
+    // (sessionEnded does not come; running, then a stop do).
     void Restart();
     // Ends the session: at the prompt, perl is told to quit; while the program runs, the
     // connection is closed (the runner kills the child, as Close does).
     void Stop();
-    // A command the user typed (n, p $x, ...); its answer comes in debuggerText.
+    // A command the user typed (n, p $x, ...) at a stop; its answer comes in debuggerText,
+    // and the stop is reported again (the command may have moved it). R restarts, q stops.
     void SendCommand(const QString &strTyped);
-    // Locals of that frame of the last framesChanged (0 the innermost).
+    // Locals of that frame of the last framesChanged (0 the innermost): only localsChanged.
     void SelectFrame(int nIndex);
 
 signals:

@@ -565,12 +565,16 @@ void TestDebugEngine::typedCommandAndProgramInput()
     QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
     s.engine.SendCommand(QStringLiteral("p $x + 1"));
     QVERIFY(s.WaitFor([&] { return s.strDebugger.contains(QStringLiteral("42")) && s.engine.IsStopped(); }));
+    // A typed assignment shows in the locals at once.
+    s.engine.SendCommand(QStringLiteral("$x = 7"));
+    QVERIFY(s.WaitFor([&] { return s.stops.size() == 3 && s.engine.IsStopped(); }));
+    QCOMPARE(Find(s.locals, QStringLiteral("$x"))->strValue, QStringLiteral("7"));
     s.engine.Continue();
     // The program waits for its input; the lines go to it, not to the debugger.
     QTest::qWait(200);
     QVERIFY(!s.engine.IsStopped());
     s.in.Write("alpha\nbeta\n");
-    QVERIFY2(s.WaitForStop(2), qPrintable(s.Context()));
+    QVERIFY2(s.WaitForStop(4), qPrintable(s.Context()));
     QCOMPARE(s.stops.last().second, 5);
     QCOMPARE(Find(s.locals, QStringLiteral("$second"))->strValue, QStringLiteral("'beta\n'"));
     s.engine.Continue();
