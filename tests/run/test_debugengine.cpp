@@ -472,8 +472,9 @@ void TestDebugEngine::locals()
                                  "my $nested = { list => [1, { deep => 'yes' }], self => undef };\n"
                                  "$nested->{self} = $nested;\n"
                                  "my $obj = bless { id => 7 }, 'Thing';\n"
+                                 "my ($bytes, $wide, $tab) = (\"caf\\xe9\", \"\\x{263A}\", \"a\\tb\");\n"
                                  "print \"done\\n\";\n");
-    s.engine.SetBreakpoints({Breakpoint(file, 7)});
+    s.engine.SetBreakpoints({Breakpoint(file, 8)});
     QVERIFY(s.Start(file));
     QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
     QVERIFY2(s.strWhyNoLocals.isEmpty(), qPrintable(s.strWhyNoLocals));
@@ -501,6 +502,9 @@ void TestDebugEngine::locals()
     // A structure that holds itself is shown once, not followed for ever.
     QVERIFY(Find(nested->children, QStringLiteral("{self}"))->strValue.endsWith(QStringLiteral("(shown above)")));
     QCOMPARE(Find(s.locals, QStringLiteral("$obj"))->strValue, QStringLiteral("Thing=HASH(1)"));
+    QCOMPARE(Find(s.locals, QStringLiteral("$bytes"))->strValue, QString::fromUtf8("'caf\xc3\xa9'"));
+    QCOMPARE(Find(s.locals, QStringLiteral("$wide"))->strValue, QString::fromUtf8("'\xe2\x98\xba'"));
+    QCOMPARE(Find(s.locals, QStringLiteral("$tab"))->strValue, QStringLiteral("'a\tb'"));
     s.engine.Continue();
     QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
 }
