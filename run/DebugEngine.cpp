@@ -45,6 +45,16 @@ bool CDebugEngine::Listen(QString *pError)
     }
     if (m_pServer->isListening())
         return true;
+    // A new session with the same engine: the breakpoints and watches stay, the rest starts over.
+    if (m_pSocket) {
+        m_pSocket->disconnect(this);
+        m_pSocket->abort();
+        m_pSocket->deleteLater();
+        m_pSocket = nullptr;
+    }
+    m_bEnded = m_bQuitting = m_bRestarting = m_bStopped = m_bInFlight = false;
+    m_bInterrupting = m_bInterruptStop = m_bStartPending = m_bStartCondition = false;
+    m_queue.clear();
     if (!m_pServer->listen(QHostAddress::LocalHost, 0)) {
         if (pError)
             *pError = QStringLiteral("Cannot listen on 127.0.0.1 for perl's debugger: %1.").arg(m_pServer->errorString());

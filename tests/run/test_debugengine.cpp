@@ -718,6 +718,22 @@ void TestDebugEngine::restart()
     s.engine.Continue();
     QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
     QCOMPARE(s.child->GetExitCode(), 4L);
+
+    // The same engine serves the next Debug, with its breakpoints.
+    s.bEnded = false;
+    CRedirectPipe in, out, err;
+    QVERIFY(s.engine.Listen());
+    QVERIFY(in.Open() && out.Open() && err.Open());
+    CChildProcess again(QStandardPaths::findExecutable(QStringLiteral("perl")), {QStringLiteral("-d"), file});
+    again.SetRedirection(&in, &out, &err);
+    again.SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), s.engine.DebuggerOptions());
+    QVERIFY(again.Start() && again.Resume());
+    again.StartWaiter();
+    QVERIFY2(s.WaitForStop(3), qPrintable(s.Context()));
+    QCOMPARE(s.stops.last().second, 9);
+    s.engine.Continue();
+    QVERIFY(s.WaitFor([&] { return s.bEnded && again.HasEnded(); }));
+    QCOMPARE(again.GetExitCode(), 4L);
 }
 
 void TestDebugEngine::stopLines_data()
