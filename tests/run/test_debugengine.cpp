@@ -472,7 +472,7 @@ void TestDebugEngine::locals()
                                  "my $nested = { list => [1, { deep => 'yes' }], self => undef };\n"
                                  "$nested->{self} = $nested;\n"
                                  "my $obj = bless { id => 7 }, 'Thing';\n"
-                                 "my ($bytes, $wide, $tab) = (\"caf\\xe9\", \"\\x{263A}\", \"a\\tb\");\n"
+                                 "my ($bytes, $wide, $tab, $long) = (\"caf\\xe9\", \"\\x{263A}\", \"a\\tb\", 'x' x 5000);\n"
                                  "print \"done\\n\";\n");
     s.engine.SetBreakpoints({Breakpoint(file, 8)});
     QVERIFY(s.Start(file));
@@ -505,6 +505,9 @@ void TestDebugEngine::locals()
     QCOMPARE(Find(s.locals, QStringLiteral("$bytes"))->strValue, QString::fromUtf8("'caf\xc3\xa9'"));
     QCOMPARE(Find(s.locals, QStringLiteral("$wide"))->strValue, QString::fromUtf8("'\xe2\x98\xba'"));
     QCOMPARE(Find(s.locals, QStringLiteral("$tab"))->strValue, QStringLiteral("'a\tb'"));
+    // A long text is cut, and says so.
+    QCOMPARE(Find(s.locals, QStringLiteral("$long"))->strValue,
+             QLatin1Char('\'') + QString(4000, QLatin1Char('x')) + QStringLiteral("'... (1000 more characters)"));
     s.engine.Continue();
     QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
 }
