@@ -8,7 +8,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#ifdef Q_OS_UNIX
 #include <signal.h>
+#endif
 
 namespace {
 
@@ -172,8 +174,10 @@ void CDebugEngine::InterruptForBreakpoints()
     if (!m_bRunning || !m_bInFlight || m_inFlight != Purpose::Resume || m_baLastResume != "c" || !m_bInterruptible
         || m_nPid <= 0 || m_bInterrupting)
         return;
+#ifdef Q_OS_UNIX
     if (::kill(pid_t(m_nPid), SIGURG) == 0)
         m_bInterrupting = true;
+#endif
 }
 
 void CDebugEngine::RemoveBreakpoint(const QString &strFileIn, int nLine)
