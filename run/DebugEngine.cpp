@@ -362,11 +362,10 @@ void CDebugEngine::OnNewConnection()
             continue;
         }
         if (IsConnected() && !m_bRestarting) {
-            m_detached.append(socket);
-            socket->setProperty("kestrelPrompts", 0);
+            m_detached.insert(socket, Detached());
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { OnDetachedReadyRead(socket); });
             connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-                m_detached.removeAll(socket);
+                m_detached.remove(socket);
                 socket->deleteLater();
             });
             continue;
@@ -403,16 +402,15 @@ void CDebugEngine::OnNewConnection()
 
 void CDebugEngine::OnDetachedReadyRead(QTcpSocket *pSocket)
 {
-    const QByteArray data = pSocket->readAll();
-    // Only the prompts matter: the first is answered with the release, the second with c.
-    CDebugReplyParser parser;
-    const QList<CDebugReplyParser::Event> events = parser.Feed(data);
+    auto it = m_detached.find(pSocket);
+    if (it == m_detached.end())
+        return;
+    // Only the prompts matter: the first is answered with the release, the later ones with c.
+    const QList<CDebugReplyParser::Event> events = it->parser.Feed(pSocket->readAll());
     for (const CDebugReplyParser::Event &e : events) {
         if (e.kind != CDebugReplyParser::Event::Kind::Prompt)
             continue;
-        const int n = pSocket->property("kestrelPrompts").toInt();
-        pSocket->setProperty("kestrelPrompts", n + 1);
-        pSocket->write(n == 0 ? QByteArray(kDetachCommand) : QByteArray("c\n"));
+        pSocket->write(it->nPrompts++ == 0 ? QByteArray(kDetachCommand) : QByteArray("c\n"));
     }
 }
 

@@ -4,6 +4,7 @@
 #include "run/DebugReplyParser.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -118,7 +119,12 @@ private:
     QTcpServer *m_pServer = nullptr;
     QTcpSocket *m_pSocket = nullptr;
     // A forked child's debugger that connected on its own: it is told to run on.
-    QList<QTcpSocket *> m_detached;
+    struct Detached
+    {
+        CDebugReplyParser parser;
+        int nPrompts = 0;
+    };
+    QHash<QTcpSocket *, Detached> m_detached;
     CDebugReplyParser m_parser;
     QString m_strDirectory;
     QList<CDebugBreakpoint> m_breakpoints;
