@@ -170,7 +170,9 @@ void CDebugEngine::InterruptForBreakpoints()
     // taken only where the program has not) makes it stop at the next statement (a read
     // of standard input is finished first), which hands it the changed breakpoints at once
     // instead of at the next stop. Only while it continues, and only while the handler is
-    // still the support code's.
+    // still the support code's. The handler restarts the system call it interrupts and does
+    // nothing while the debugger itself runs: perl's prompt would take an interrupted read
+    // of its socket for an empty command, which repeats the last step.
     if (!m_bRunning || !m_bInFlight || m_inFlight != Purpose::Resume || m_baLastResume != "c" || !m_bInterruptible
         || m_nPid <= 0 || m_bInterrupting)
         return;

@@ -12,6 +12,8 @@
 
 #include <memory>
 
+#include <signal.h>
+
 namespace {
 
 // A perl -d child started as the output window's runner starts it (its standard streams
@@ -171,6 +173,7 @@ private slots:
     void removingOneOfTwoOnTheSameLine();
     void breakpointAddedWhileWaitingForInput_data();
     void breakpointAddedWhileWaitingForInput();
+    void interruptAtThePromptIsHarmless();
     void refusedBreakpoint();
     void noBreakpointsStopsAtFirstStatement();
     void stepping();
@@ -376,6 +379,26 @@ void TestDebugEngine::breakpointAddedWhileWaitingForInput()
     QVERIFY(s.baOut.contains("got hello"));
     QVERIFY(s.baOut.contains("end"));
     QVERIFY(!s.baOut.contains("mine"));
+}
+
+void TestDebugEngine::interruptAtThePromptIsHarmless()
+{
+    // The engine's interrupt may cross a stop that perl has just reached: perl's prompt
+    // neither takes it for a command nor stops again after the next one.
+    CDebugSession s;
+    const QString file = s.Write(QStringLiteral("calls.pl"), kCalls);
+    s.engine.SetBreakpoints({Breakpoint(file, 9)});
+    QVERIFY(s.Start(file));
+    QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
+    QCOMPARE(::kill(s.child->ProcessId(), SIGURG), 0);
+    QTest::qWait(300);
+    s.engine.SendCommand(QStringLiteral("p $a * 7"));
+    QVERIFY(s.WaitFor([&] { return s.strDebugger.contains(QStringLiteral("42")) && s.engine.IsStopped(); }));
+    QCOMPARE(s.stops.last(), qMakePair(file, 9));
+    s.engine.Continue();
+    QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
+    QCOMPARE(s.stops.size(), 2);
+    QVERIFY(s.baOut.contains("6 12"));
 }
 
 void TestDebugEngine::refusedBreakpoint()
