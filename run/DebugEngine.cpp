@@ -479,7 +479,7 @@ void CDebugEngine::OnRecord(const QStringList &fields)
         m_bConditionTrue = field(1) == QLatin1String("1");
     } else if (kind == QLatin1String("pid")) {
         m_nPid = field(1).toLongLong();
-    } else if (kind == QLatin1String("sigint")) {
+    } else if (kind == QLatin1String("interruptible")) {
         m_bInterruptible = field(1) == QLatin1String("1");
     } else if (kind == QLatin1String("end")) {
         m_bSnapshotDone = true;

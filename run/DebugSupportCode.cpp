@@ -28,11 +28,11 @@ sub kestrel_top { my ($kind, $name, $ref) = @_; my $s = substr($name, 0, 1); if 
 sub kestrel_watch_one { my $expr = shift; require Scalar::Util; my @v = eval "package $DB::package; no strict; $expr"; if ($@) { my $e = $@; $e =~ s/\s+$//; kestrel_rec('watch', 0, $expr, $e); return; } if (@v == 1) { kestrel_value('watch', 0, $expr, $v[0], {}); } else { kestrel_top('watch', '@' . $expr, \@v); } }
 sub kestrel_cond { for my $c (@_) { my $r = eval "package $DB::package; no strict; $c"; if ($r) { kestrel_rec('cond', 1); return; } } kestrel_rec('cond', 0); }
 sub kestrel_urg { my $i = 0; while (my @c = caller($i++)) { return if $c[3] eq 'DB::DB'; } $DB::signal = 1; return; }
-sub kestrel_sigint { kestrel_rec('sigint', (ref($SIG{URG}) eq 'CODE' && $SIG{URG} == \&DB::kestrel_urg) ? 1 : 0); }
+sub kestrel_interruptible { kestrel_rec('interruptible', (ref($SIG{URG}) eq 'CODE' && $SIG{URG} == \&DB::kestrel_urg) ? 1 : 0); }
 if (!defined($SIG{URG}) || $SIG{URG} eq '' || $SIG{URG} eq 'DEFAULT') { eval { require POSIX; POSIX::sigaction(POSIX::SIGURG(), POSIX::SigAction->new(\&DB::kestrel_urg, POSIX::SigSet->new, POSIX::SA_RESTART())); }; }
-sub kestrel_snap { my $want = shift || 0; local ($@, $!, $^E, $,, $/, $\); require Scalar::Util; my $d = 0; $d++ while (caller($d))[3] ne 'DB::DB' && defined((caller($d))[3]); my @f; for (my $k = $d; $k < $d + 1000; $k++) { my @c = caller($k); last unless @c; my @up = caller($k + 1); push @f, [(@up ? $up[3] : 'main'), $c[1], $c[2]]; } kestrel_rec('snap'); for my $f (@f) { kestrel_rec('frame', @$f); } $want = 0 if $want > $#f; my $ok = eval { require PadWalker; 1 }; if (!$ok) { kestrel_rec('nolocals', 'Locals need the Perl module PadWalker (Debian package libpadwalker-perl), which this perl cannot load.'); } else { my $h = eval { PadWalker::peek_my($d + $want) } || {}; for my $n (sort keys %$h) { kestrel_top('local', $n, $h->{$n}); } } for my $w (@DB::kestrel_watches) { kestrel_watch_one($w); } kestrel_sigint(); kestrel_rec('end'); }
+sub kestrel_snap { my $want = shift || 0; local ($@, $!, $^E, $,, $/, $\); require Scalar::Util; my $d = 0; $d++ while (caller($d))[3] ne 'DB::DB' && defined((caller($d))[3]); my @f; for (my $k = $d; $k < $d + 1000; $k++) { my @c = caller($k); last unless @c; my @up = caller($k + 1); push @f, [(@up ? $up[3] : 'main'), $c[1], $c[2]]; } kestrel_rec('snap'); for my $f (@f) { kestrel_rec('frame', @$f); } $want = 0 if $want > $#f; my $ok = eval { require PadWalker; 1 }; if (!$ok) { kestrel_rec('nolocals', 'Locals need the Perl module PadWalker (Debian package libpadwalker-perl), which this perl cannot load.'); } else { my $h = eval { PadWalker::peek_my($d + $want) } || {}; for my $n (sort keys %$h) { kestrel_top('local', $n, $h->{$n}); } } for my $w (@DB::kestrel_watches) { kestrel_watch_one($w); } kestrel_interruptible(); kestrel_rec('end'); }
 kestrel_rec('pid', $$);
-kestrel_sigint();
+kestrel_interruptible();
 1;
 )PERL";
 

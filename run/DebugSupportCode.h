@@ -14,7 +14,7 @@
 //   watch DEPTH NAME VALUE       DEPTH 0 is a watched expression, deeper ones its parts
 //   cond 0|1                     the answer of AnyConditionTrue
 //   pid PID                      perl's process, once
-//   sigint 0|1                   whether SIGURG still reaches the support code's interrupt handler
+//   interruptible 0|1            whether SIGURG still reaches the support code's interrupt handler
 class CDebugSupportCode
 {
 public:
