@@ -9,12 +9,36 @@
 #include "server/TransferHost.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+
+// A combo box takes Ctrl+Tab for a search by the typed text (a tab); the sheet moves
+// to the next page with it everywhere else, so here too.
+class CPageComboBox : public QComboBox
+{
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
+            && (event->modifiers() & Qt::ControlModifier)) {
+            event->ignore();
+            return;
+        }
+        QComboBox::keyPressEvent(event);
+    }
+};
+
+} // namespace
 
 CFtpParams::CFtpParams(QWidget *parent)
     : CPropertyPage(131, QStringLiteral("FTP"), QSize(347, 183), parent)
@@ -27,7 +51,7 @@ void CFtpParams::CreateControls()
 {
     QGridLayout *connection = nullptr;
     QGroupBox *connectionGroup = NewGroup(tr("Connection"), &connection);
-    m_pProtocol = new QComboBox(this);
+    m_pProtocol = new CPageComboBox(this);
     m_pProtocol->setObjectName(ControlName("combo", 1041));
     // In the order of CTransferHost::Protocol.
     m_pProtocol->addItem(tr("FTP"));
