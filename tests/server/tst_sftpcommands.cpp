@@ -4,13 +4,17 @@
 #include "app/Settings.h"
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
+#include "server/FtpBrowserDlg.h"
+#include "server/FtpConnection.h"
 #include "server/FtpWorker.h"
+#include "server/TransferQuestionBox.h"
 
 #include "FtpTestServer.h"
 #include "ModalDriver.h"
 #include "SshTestServer.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -22,6 +26,17 @@
 #include <memory>
 
 #include <unistd.h>
+
+namespace {
+
+class CTestBrowserDlg : public CFtpBrowserDlg
+{
+public:
+    using CFtpBrowserDlg::CFtpBrowserDlg;
+    using CFtpBrowserDlg::OnInitDialog;
+};
+
+} // namespace
 
 // Load from server, Put on server and Put Back over SFTP through the main frame's
 // commands, against OpenSSH's sshd, with a user answering every window: the host key
@@ -173,6 +188,79 @@ private slots:
         QCOMPARE(View()->GetTextBytes(), QByteArray("editor text\n"));
         QVERIFY(CFtpTestServer::ReadLocal(path) == data);
         Doc()->m_strServerDir.clear();
+    }
+
+    // The browser's commands over SFTP, typed into its command box, on names with blanks.
+    void browserCommands()
+    {
+        QVERIFY(m_ssh->TrustInHome());
+        QDir(m_ssh->Files()).mkpath(QStringLiteral("sub dir"));
+        ServerWrite(QStringLiteral("sub dir/old name.pl"), "1\n");
+        QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), m_ssh->User(), m_ssh->Files()});
+        CFtpConnectionParams params;
+        params.m_strHost = g_settings.FTP_HOST_NAME;
+        params.m_nPort = m_ssh->Port();
+        params.m_strUser = m_ssh->User();
+        params.m_strPassword = m_ssh->Password();
+        params.m_pQuestions = &CTransferQuestionBox::Instance();
+        CFtpConnection connection(params);
+        QVERIFY(CFtpWorker::Run([&] { return connection.Open(); }));
+        CTestBrowserDlg dlg;
+        dlg.m_bLoadMode = true;
+        dlg.m_pFtpConnection = &connection;
+        dlg.show();
+        dlg.OnInitDialog();
+        // A name with a blank is given by selecting its row: the command box cuts its
+        // line at blanks.
+        auto run = [&](const QString &line, const QString &row, const std::function<void(CModalDriver &)> &expect) {
+            CModalDriver driver;
+            if (expect)
+                expect(driver);
+            // Refresh: the listing as the server has it now.
+            dlg.findChild<QPushButton *>(QStringLiteral("button_1010"))->click();
+            auto *tree = dlg.findChild<QTreeWidget *>(QStringLiteral("list_1008"));
+            tree->clearSelection();
+            for (int i = 0; i < tree->topLevelItemCount(); ++i)
+                if (tree->topLevelItem(i)->text(0) == row)
+                    tree->topLevelItem(i)->setSelected(true);
+            dlg.findChild<QComboBox *>(QStringLiteral("combo_1030"))->setEditText(line);
+            dlg.findChild<QPushButton *>(QStringLiteral("button_1011"))->click();
+            Check(driver);
+        };
+        auto names = [&] {
+            QStringList list;
+            auto *tree = dlg.findChild<QTreeWidget *>(QStringLiteral("list_1008"));
+            for (int i = 0; i < tree->topLevelItemCount(); ++i)
+                list << tree->topLevelItem(i)->text(0);
+            list.sort();
+            return list;
+        };
+        QVERIFY(names().contains(QStringLiteral("sub dir")));
+        run(QStringLiteral("CD"), QStringLiteral("sub dir"), {});
+        QCOMPARE(connection.CurrentDirectory(), m_ssh->PathOf(QStringLiteral("sub dir")));
+        QVERIFY(names().contains(QStringLiteral("old name.pl")));
+        run(QStringLiteral("MKDIR"), QString(), [&](CModalDriver &d) {
+            d.Expect(QStringLiteral("CreateDirDlg"), [](QWidget *w) {
+                w->findChild<QLineEdit *>(QStringLiteral("edit_1035"))->setText(QStringLiteral("new dir"));
+                CModalDriver::Click(w, QStringLiteral("button_1"));
+            });
+            d.ExpectMessage();
+        });
+        QVERIFY(QFileInfo(m_ssh->PathOf(QStringLiteral("sub dir/new dir"))).isDir());
+        run(QStringLiteral("RENAME"), QStringLiteral("old name.pl"), [&](CModalDriver &d) {
+            d.Expect(QStringLiteral("RenameFileDlg"), [](QWidget *w) {
+                w->findChild<QLineEdit *>(QStringLiteral("edit_1034"))->setText(QStringLiteral("new name.pl"));
+                CModalDriver::Click(w, QStringLiteral("button_1"));
+            });
+            d.ExpectMessage();
+        });
+        QVERIFY(QFile::exists(m_ssh->PathOf(QStringLiteral("sub dir/new name.pl"))));
+        run(QStringLiteral("DELETE"), QStringLiteral("new name.pl"), [](CModalDriver &d) { d.ExpectMessage(true, QMessageBox::Yes); });
+        QVERIFY(!QFile::exists(m_ssh->PathOf(QStringLiteral("sub dir/new name.pl"))));
+        run(QStringLiteral("RMDIR"), QStringLiteral("new dir"), [](CModalDriver &d) { d.ExpectMessage(true, QMessageBox::Yes); });
+        QVERIFY(!QFileInfo::exists(m_ssh->PathOf(QStringLiteral("sub dir/new dir"))));
+        run(QStringLiteral("CD .."), QString(), {});
+        QCOMPARE(connection.CurrentDirectory(), m_ssh->Files());
     }
 
     // A refused host key stops the command before any login is sent.
