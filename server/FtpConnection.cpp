@@ -235,6 +235,21 @@ size_t CFtpConnection::ReadCallback(char *data, size_t size, size_t count, void 
 int CFtpConnection::ProgressCallback(void *user, long long dltotal, long long, long long ultotal, long long)
 {
     auto *self = static_cast<CFtpConnection *>(user);
+    // An SSH client skips the lines a server sends before its banner, so libssh2 would
+    // wait out the whole timeout on an FTP server's greeting. A login that makes no
+    // headway for a while has the server's first line looked at; the servers that
+    // answer at once are never bothered with a second connection.
+    if (self->IsSftp() && !self->m_bOpen && !self->m_bGreetingChecked && !self->m_bHostKeyQuestionAsked
+        && self->m_loginClock.isValid()
+        && self->m_loginClock.elapsed() > 2000) {
+        self->m_bGreetingChecked = true;
+        if (self->GreetingProtocol() == QLatin1String("FTP")) {
+            self->m_strWrongProtocol = QStringLiteral("%1 speaks FTP, not SSH. Choose the protocol FTP or FTPS (a host "
+                                                      "name of the form ftp://host), or the SSH port.")
+                                           .arg(self->Where());
+            return 1;
+        }
+    }
     if (dltotal > 0)
         self->m_nBytesTotal = dltotal;
     else if (ultotal > 0)
@@ -338,6 +353,8 @@ QString CFtpConnection::GreetingProtocol() const
 
 CFtpResult CFtpConnection::FailureOf(int code, const char *errorBuffer) const
 {
+    if (!m_strWrongProtocol.isEmpty())
+        return CFtpResult::Fail(m_strWrongProtocol);
     if (m_bCancel || code == CURLE_ABORTED_BY_CALLBACK)
         return CFtpResult::Fail(QStringLiteral("Cancelled."));
     if (!m_baForeignGreeting.isEmpty()) {
@@ -433,6 +450,9 @@ CFtpResult CFtpConnection::PerformOnce(const Request &request)
     m_bDataRequest = request.pSink || request.pSource;
     m_strHostKeyRefusal.clear();
     m_baAuthMethods.clear();
+    m_strWrongProtocol.clear();
+    m_bGreetingChecked = false;
+    m_loginClock.start();
 
     char errorBuffer[CURL_ERROR_SIZE];
     errorBuffer[0] = 0;
@@ -651,13 +671,6 @@ CFtpResult CFtpConnection::OpenFtps()
 // its own; the last one adds the password.
 CFtpResult CFtpConnection::OpenSftp()
 {
-    // An SSH client skips the lines a server sends before its banner, so libssh2 would
-    // wait out the whole timeout on an FTP server's greeting. The server's first line
-    // tells at once.
-    if (GreetingProtocol() == QLatin1String("FTP"))
-        return CFtpResult::Fail(QStringLiteral("%1 speaks FTP, not SSH. Choose the protocol FTP or FTPS (a host name "
-                                               "of the form ftp://host), or the SSH port.")
-                                    .arg(Where()));
     const bool agent = !qEnvironmentVariableIsEmpty("SSH_AUTH_SOCK");
     const long passwordTypes = m_params.m_strPassword.isEmpty()
                                    ? 0L

@@ -4,6 +4,7 @@
 #include "server/TransferHost.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QVector>
@@ -157,6 +158,10 @@ private:
     long m_nAuthTypes = 0;
     QString m_strHostKeyRefusal;
     bool m_bHostKeyQuestionAsked = false;
+    // A login that stalls has the server's greeting checked once (ProgressCallback).
+    QElapsedTimer m_loginClock;
+    bool m_bGreetingChecked = false;
+    QString m_strWrongProtocol;
     // The authentication methods the server offered, as libcurl reported them.
     QByteArray m_baAuthMethods;
     // SFTP: the listing read to check a new current folder, handed to the List() that
