@@ -10,6 +10,7 @@
 #include <QList>
 #include <QMultiHash>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -26,8 +27,9 @@ class CSshTestServer
 {
 public:
     // hostKeyFile: a private host key to serve (restarting with the same key, or with
-    // another one); empty for a fresh key.
-    bool Start(const QString &hostKeyFile = QString())
+    // another one); empty for a fresh key. extraConfig: sshd_config lines that win over
+    // the fixture's own ("PasswordAuthentication no").
+    bool Start(const QString &hostKeyFile = QString(), const QString &extraConfig = QString())
     {
         if (!m_dir.isValid())
             return false;
@@ -39,6 +41,9 @@ public:
             m_process.setProgram(QStringLiteral(KESTREL_FIXTURES_DIR "/sshd-server.sh"));
             m_process.setArguments(args);
             m_process.setProcessChannelMode(QProcess::SeparateChannels);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("SSHD_EXTRA_CONFIG"), extraConfig);
+            m_process.setProcessEnvironment(env);
             m_process.setChildProcessModifier([] { ::setpgid(0, 0); });
             m_process.start();
             if (!m_process.waitForStarted(5000))
@@ -110,10 +115,14 @@ public:
         return f.write(KnownHostsLine()) > 0;
     }
     QString PathOf(const QString &rel) const { return Files() + QLatin1Char('/') + rel; }
-    // sshd's log so far (standard error).
+    // sshd's log so far (standard error), with what it writes in the next moment.
     QByteArray Log()
     {
+        m_process.setReadChannel(QProcess::StandardError);
+        while (m_process.waitForReadyRead(300))
+            m_log += m_process.readAllStandardError();
         m_log += m_process.readAllStandardError();
+        m_process.setReadChannel(QProcess::StandardOutput);
         return m_log;
     }
 

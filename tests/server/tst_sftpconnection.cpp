@@ -301,6 +301,21 @@ private slots:
         }
     }
 
+    // A server that takes passwords only through keyboard-interactive login (as many
+    // do, through PAM) logs the user in with the same password.
+    void keyboardInteractivePassword()
+    {
+        CSshTestServer kbd;
+        QVERIFY(kbd.Start(m_ssh.HostKeyFile(), QStringLiteral("PasswordAuthentication no")));
+        QVERIFY(kbd.TrustInHome());
+        CFtpConnectionParams p = Params(kbd.Password());
+        p.m_nPort = kbd.Port();
+        CFtpConnection c(p);
+        CFtpResult r = c.Open();
+        QVERIFY2(r, qPrintable(r.m_strReason));
+        QVERIFY2(kbd.Log().contains("Accepted keyboard-interactive"), kbd.Log().constData());
+    }
+
     // The wrong protocol for the port, and no server at all: said at once, naming both.
     void wrongServer_data()
     {
