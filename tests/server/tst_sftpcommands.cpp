@@ -279,6 +279,12 @@ private slots:
 
 int main(int argc, char **argv)
 {
+    // The test rewrites ~/.ssh: a home of its own, however it is run.
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 1;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qunsetenv("SSH_AUTH_SOCK");
     QStandardPaths::setTestModeEnabled(true);
     int appArgc = 1;
     CKestrelApp app(appArgc, argv);
