@@ -24,6 +24,8 @@ const ServerType kServerTypes[] = {
     {1042, "Telnet", "telnet"},
     {1040, "wrenShell", "wrenshell"},
     {1041, "Other", "other"},
+    // The remote shell over SSH; a control id the original page did not use.
+    {1064, "SSH", "ssh"},
 };
 
 } // namespace

@@ -540,9 +540,13 @@ void TestOptions::serverTypeRoundTrip_data()
     QTest::newRow("wrenshell") << "wrenshell" << QString() << "radio_1040" << "wrenshell";
     QTest::newRow("other") << "other" << QString() << "radio_1041" << "other";
     QTest::newRow("empty shows Other, stays empty") << "" << QString() << "radio_1041" << "";
-    QTest::newRow("unknown kept") << "ssh" << QString() << "radio_1041" << "ssh";
+    QTest::newRow("ssh") << "ssh" << QString() << "radio_1064" << "ssh";
+    QTest::newRow("unknown kept") << "rlogin" << QString() << "radio_1041" << "rlogin";
     QTest::newRow("wrong case kept") << "Telnet" << QString() << "radio_1041" << "Telnet";
-    QTest::newRow("unknown, Other clicked") << "ssh" << "radio_1041" << "radio_1041" << "other";
+    QTest::newRow("SSH in capitals kept") << "SSH" << QString() << "radio_1041" << "SSH";
+    QTest::newRow("unknown, Other clicked") << "rlogin" << "radio_1041" << "radio_1041" << "other";
+    QTest::newRow("telnet, SSH clicked") << "telnet" << "radio_1064" << "radio_1042" << "ssh";
+    QTest::newRow("ssh, Telnet clicked") << "ssh" << "radio_1042" << "radio_1064" << "telnet";
     QTest::newRow("telnet, wrenShell clicked") << "telnet" << "radio_1040" << "radio_1042" << "wrenshell";
     QTest::newRow("wrenshell, Telnet clicked") << "wrenshell" << "radio_1042" << "radio_1040" << "telnet";
 }
