@@ -97,6 +97,15 @@ struct CSshSession::Impl
 
     QString Error() const { return QString::fromLocal8Bit(ssh_get_error(session)); }
     bool Cancelled() const { return self.m_bCancel.load(); }
+    // The notes, as a sentence to add to a message.
+    QString Notes() const
+    {
+        if (notes.isEmpty())
+            return {};
+        QString text = QLatin1Char(' ') + notes.join(QStringLiteral("; ")) + QLatin1Char('.');
+        text[1] = text.at(1).toUpper();
+        return text;
+    }
 
     int OpenSocket();
     bool CheckHostKey();
@@ -416,7 +425,9 @@ bool CSshSession::Impl::Authenticate()
         // No password in the settings: ask, as ssh asks at its prompt.
         if (!AskSecret(tr("Password for %1@%2:").arg(login.strUser, login.strHost), password)) {
             if (!Cancelled())
-                strFailure = tr("Permission denied (%1): no password was given for %2.").arg(MethodsText(nMethods), login.strUser);
+                strFailure = tr("Permission denied (%1) for the user %2: no password was given.")
+                                 .arg(MethodsText(nMethods), login.strUser)
+                             + Notes();
             return false;
         }
     }
@@ -447,9 +458,7 @@ bool CSshSession::Impl::Authenticate()
         strFailure = tr("the server closed the connection during the login (%1).").arg(Error());
         return false;
     }
-    strFailure = tr("Permission denied (%1) for the user %2.").arg(MethodsText(nMethods), login.strUser);
-    if (!notes.isEmpty())
-        strFailure += QLatin1Char(' ') + notes.join(QStringLiteral("; ")) + QLatin1Char('.');
+    strFailure = tr("Permission denied (%1) for the user %2.").arg(MethodsText(nMethods), login.strUser) + Notes();
     return false;
 }
 

@@ -1,0 +1,434 @@
+#include "SshTestServer.h"
+
+#include "app/Settings.h"
+#include "server/HostKeyQuestion.h"
+#include "server/RunOnServer.h"
+#include "server/ServerDlg.h"
+#include "server/ServerSocket.h"
+#include "server/ShellOutputPane.h"
+#include "server/SshShell.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+// Waits long enough for a login on a loaded machine; nothing here measures time.
+constexpr int kWaitMs = 30000;
+
+QString SshDir()
+{
+    return QDir::homePath() + QStringLiteral("/.ssh");
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString &path, const QByteArray &bytes, QFile::Permissions perms = {})
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    f.write(bytes);
+    f.close();
+    return perms == QFile::Permissions() || f.setPermissions(perms);
+}
+
+// Installs a client key of the test server as the user's own ~/.ssh key.
+bool InstallKey(const QString &keyFile)
+{
+    QDir().mkpath(SshDir());
+    const QString target = SshDir() + QStringLiteral("/id_ed25519");
+    return WriteFile(target, ReadFile(keyFile), QFile::ReadOwner | QFile::WriteOwner)
+           && WriteFile(target + QStringLiteral(".pub"), ReadFile(keyFile + QStringLiteral(".pub")));
+}
+}
+
+// A CSshShell with everything it reports gathered, and the questions answered as the
+// test says.
+class CShellProbe : public QObject
+{
+public:
+    explicit CShellProbe(const CSshLogin &login)
+    {
+        shell.SetLogin(login);
+        connect(&shell, &CShellConnection::TextReceived, this, [this](const QString &s) { text += s; });
+        connect(&shell, &CShellConnection::ConnectionFailed, this, [this](const QString &s) { failed << s; });
+        connect(&shell, &CShellConnection::ConnectionLost, this, [this](const QString &s) { lost << s; });
+        connect(&shell, &CShellConnection::ConnectionClosed, this, [this] { ++nClosed; });
+        connect(&shell, &CShellConnection::HostKeyQuestion, this, [this](const QString &q) {
+            hostKeyQuestions << q;
+            shell.AnswerHostKey(bTrustHostKey);
+        });
+        connect(&shell, &CShellConnection::SecretQuestion, this, [this](const QString &prompt) {
+            secretPrompts << prompt;
+            if (secretAnswers.isEmpty())
+                shell.AnswerSecret(false, QString());
+            else
+                shell.AnswerSecret(true, secretAnswers.takeFirst());
+        });
+    }
+
+    bool Ended() const { return !failed.isEmpty() || !lost.isEmpty() || nClosed > 0; }
+    bool WaitConnected() { return QTest::qWaitFor([this] { return shell.IsConnected() || Ended(); }, kWaitMs) && shell.IsConnected(); }
+    bool WaitFailed() { return QTest::qWaitFor([this] { return Ended(); }, kWaitMs) && !failed.isEmpty(); }
+    bool WaitText(const QString &s) { return QTest::qWaitFor([&] { return text.contains(s) || Ended(); }, kWaitMs) && text.contains(s); }
+
+    CSshShell shell;
+    QString text;
+    QStringList failed, lost, hostKeyQuestions, secretPrompts, secretAnswers;
+    int nClosed = 0;
+    bool bTrustHostKey = false;
+};
+
+// The remote shell over SSH against OpenSSH's sshd on 127.0.0.1 (started as root by
+// tests/fixtures/sshd-server.sh): logins by password and by key, commands, the
+// interrupt, the change of folder, Run on Server, host key checks and the failures a
+// user must be told about. The server's key is trusted only by writing it into the
+// test's own ~/.ssh/known_hosts.
+class TestSshShell : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void loginWithPassword();
+    void loginWithKey();
+    void keyPassphrase_data();
+    void keyPassphrase();
+    void passwordAskedWhenNoneSet();
+    void wrongPassword();
+    void interruptSleep();
+    void hostKeyUnknown_data();
+    void hostKeyUnknown();
+    void hostKeyChanged();
+    void connectionRefused();
+    void cancelWhileAsking();
+
+    void windowLoginDirectoryAndCommand();
+    void windowRunOnServer();
+    void windowServerKilledDuringCommand();
+    void windowFollowsServerType();
+
+private:
+    CSshLogin Login(const QString &strPassword) const;
+    CServerDlg *NewWindow(const QString &strPassword);
+
+    CSshTestServer m_server;
+};
+
+void TestSshShell::initTestCase()
+{
+    if (geteuid() != 0)
+        QSKIP("sshd is started as root only");
+    // The user's agent would change which key logs in.
+    qunsetenv("SSH_AUTH_SOCK");
+    QVERIFY(m_server.Start());
+}
+
+void TestSshShell::init()
+{
+    QDir(SshDir()).removeRecursively();
+    QVERIFY(m_server.TrustInHome());
+    g_settings = CSettings();
+}
+
+CSshLogin TestSshShell::Login(const QString &strPassword) const
+{
+    CSshLogin login;
+    login.strUser = m_server.User();
+    login.strPassword = strPassword;
+    login.strSshDir = SshDir();
+    login.strHost = QStringLiteral("127.0.0.1");
+    login.nPort = m_server.Port();
+    return login;
+}
+
+void TestSshShell::loginWithPassword()
+{
+    CShellProbe probe(Login(m_server.Password()));
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
+    QVERIFY2(probe.WaitConnected(), qPrintable(probe.failed.join('\n')));
+    QVERIFY(probe.shell.SendLine(QStringLiteral("echo answer-$((6*7))")));
+    QVERIFY2(probe.WaitText(QStringLiteral("answer-42")), qPrintable(probe.text));
+    // The terminal type asks for plain text: no escape sequence, no carriage return.
+    QVERIFY(!probe.text.contains(QChar(0x1b)));
+    QVERIFY(!probe.text.contains(QLatin1Char('\r')));
+    QVERIFY(probe.shell.SendLine(QStringLiteral("echo $TERM-term")));
+    QVERIFY2(probe.WaitText(QStringLiteral("dumb-term")), qPrintable(probe.text));
+    QVERIFY(probe.hostKeyQuestions.isEmpty());
+    QVERIFY(probe.secretPrompts.isEmpty());
+}
+
+void TestSshShell::loginWithKey()
+{
+    QVERIFY(InstallKey(m_server.KeyFile()));
+    // No password at all: the key is enough, and nothing is asked.
+    CShellProbe probe(Login(QString()));
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
+    QVERIFY2(probe.WaitConnected(), qPrintable(probe.failed.join('\n')));
+    QVERIFY(probe.secretPrompts.isEmpty());
+    probe.shell.SendLine(QStringLiteral("echo key-$((2*21))"));
+    QVERIFY2(probe.WaitText(QStringLiteral("key-42")), qPrintable(probe.text));
+}
+
+void TestSshShell::keyPassphrase_data()
+{
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<bool>("loggedIn");
+    QTest::newRow("right passphrase") << QStringList{QStringLiteral("<phrase>")} << true;
+    QTest::newRow("wrong, then right") << QStringList{QStringLiteral("nope"), QStringLiteral("<phrase>")} << true;
+    QTest::newRow("wrong three times") << QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")} << false;
+    QTest::newRow("cancelled") << QStringList() << false;
+}
+
+void TestSshShell::keyPassphrase()
+{
+    QFETCH(QStringList, answers);
+    QFETCH(bool, loggedIn);
+    answers.replaceInStrings(QStringLiteral("<phrase>"), m_server.Passphrase());
+    QVERIFY(InstallKey(m_server.PhraseKeyFile()));
+    CShellProbe probe(Login(QString()));
+    probe.secretAnswers = answers;
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
+    if (loggedIn) {
+        QVERIFY2(probe.WaitConnected(), qPrintable(probe.failed.join('\n')));
+        QVERIFY(probe.secretPrompts.first().contains(SshDir() + QStringLiteral("/id_ed25519")));
+        return;
+    }
+    QVERIFY(probe.WaitFailed());
+    const QString message = probe.failed.first();
+    QVERIFY2(message.startsWith(QStringLiteral("Permission denied (publickey,password,keyboard-interactive) for the user ")
+                                + m_server.User()),
+             qPrintable(message));
+    if (answers.size() == 3)
+        QVERIFY2(message.contains(QStringLiteral("Wrong passphrase for the key ") + SshDir()), qPrintable(message));
+    // After the key, the password was asked for (none is set) and not given.
+    QVERIFY2(probe.secretPrompts.last().startsWith(QStringLiteral("Password for ")), qPrintable(probe.secretPrompts.join('\n')));
+}
+
+void TestSshShell::passwordAskedWhenNoneSet()
+{
+    CShellProbe probe(Login(QString()));
+    probe.secretAnswers = {m_server.Password()};
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
+    QVERIFY2(probe.WaitConnected(), qPrintable(probe.failed.join('\n')));
+    QCOMPARE(probe.secretPrompts, QStringList{QStringLiteral("Password for %1@127.0.0.1:").arg(m_server.User())});
+}
+
+void TestSshShell::wrongPassword()
+{
+    CShellProbe probe(Login(QStringLiteral("not the password")));
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
+    QVERIFY(probe.WaitFailed());
+    QCOMPARE(probe.failed.first(), QStringLiteral("Permission denied (publickey,password,keyboard-interactive) for the user %1.")
+                                       .arg(m_server.User()));
+    QVERIFY(!probe.shell.IsOpen());
+    QVERIFY(!probe.shell.SendLine(QStringLiteral("true")));
+}
+
+void TestSshShell::interruptSleep()
+{
+    CShellProbe probe(Login(m_server.Password()));
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
+    QVERIFY2(probe.WaitConnected(), qPrintable(probe.failed.join('\n')));
+    probe.shell.SendLine(QStringLiteral("sleep 100; echo slept-$((1+1))"));
+    QVERIFY(probe.WaitText(QStringLiteral("sleep 100")));  // the terminal's echo
+    QTest::qWait(300);
+    QVERIFY(probe.shell.SendInterrupt());
+    // The shell takes the next line only once sleep has ended; the interrupted list
+    // does not go on to its echo.
+    probe.shell.SendLine(QStringLiteral("echo back-$((40+2))"));
+    QVERIFY2(probe.WaitText(QStringLiteral("back-42")), qPrintable(probe.text));
+    QVERIFY(!probe.text.contains(QStringLiteral("slept-2")));
+}
+
+void TestSshShell::hostKeyUnknown_data()
+{
+    QTest::addColumn<bool>("trust");
+    QTest::addColumn<bool>("withOtherHost");
+    QTest::newRow("accepted, no known_hosts yet") << true << false;
+    QTest::newRow("accepted, other hosts recorded") << true << true;
+    QTest::newRow("refused") << false << true;
+    QTest::newRow("refused, no known_hosts yet") << false << false;
+}
+
+void TestSshShell::hostKeyUnknown()
+{
+    QFETCH(bool, trust);
+    QFETCH(bool, withOtherHost);
+    QDir(SshDir()).removeRecursively();
+    const QString knownHosts = SshDir() + QStringLiteral("/known_hosts");
+    const QByteArray before = withOtherHost ? QByteArray("[127.0.0.1]:1 ") + m_server.HostKey().toUtf8() + '\n' : QByteArray();
+    if (withOtherHost) {
+        QDir().mkpath(SshDir());
+        QVERIFY(WriteFile(knownHosts, before));
+    }
+    CShellProbe probe(Login(m_server.Password()));
+    probe.bTrustHostKey = trust;
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
+    QVERIFY(QTest::qWaitFor([&] { return probe.shell.IsConnected() || probe.Ended(); }, kWaitMs));
+    QCOMPARE(probe.hostKeyQuestions.size(), 1);
+    const QByteArray blob = QByteArray::fromBase64(m_server.HostKey().section(QLatin1Char(' '), 1, 1).toLatin1());
+    const QString question = probe.hostKeyQuestions.first();
+    QVERIFY2(question.contains(QStringLiteral("127.0.0.1 (port %1)").arg(m_server.Port())), qPrintable(question));
+    QVERIFY2(question.contains(CHostKeyQuestion::Fingerprint(blob)), qPrintable(question));
+    QVERIFY2(question.contains(QStringLiteral("ED25519")), qPrintable(question));
+    if (trust) {
+        QVERIFY2(probe.shell.IsConnected(), qPrintable(probe.failed.join('\n')));
+        const QByteArray after = ReadFile(knownHosts);
+        QVERIFY(after.startsWith(before));
+        QVERIFY2(CHostKeyQuestion::FindHostLine(after, QStringLiteral("127.0.0.1"), m_server.Port(), QStringLiteral("ssh-ed25519")) > 0,
+                 after.constData());
+        // Trusted from now on: the next connection asks nothing.
+        CShellProbe again(Login(m_server.Password()));
+        again.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
+        QVERIFY(again.WaitConnected());
+        QVERIFY(again.hostKeyQuestions.isEmpty());
+    } else {
+        QVERIFY(probe.WaitFailed());
+        QCOMPARE(probe.failed.first(), QStringLiteral("the host key was not accepted."));
+        QCOMPARE(ReadFile(knownHosts), before);
+        QCOMPARE(QFile::exists(knownHosts), withOtherHost);
+    }
+}
+
+void TestSshShell::hostKeyChanged()
+{
+    const QString knownHosts = SshDir() + QStringLiteral("/known_hosts");
+    const QByteArray recorded = "# kept by the user\n" + QStringLiteral("[127.0.0.1]:%1 %2\n").arg(m_server.Port()).arg(m_server.OtherHostKey()).toUtf8();
+    QVERIFY(WriteFile(knownHosts, recorded));
+    CShellProbe probe(Login(m_server.Password()));
+    probe.bTrustHostKey = true;  // never asked
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
+    QVERIFY(probe.WaitFailed());
+    QVERIFY(probe.hostKeyQuestions.isEmpty());
+    const QString message = probe.failed.first();
+    QVERIFY2(message.contains(QStringLiteral("has changed")), qPrintable(message));
+    QVERIFY2(message.contains(knownHosts + QStringLiteral(", line 2")),
+             qPrintable(message));
+    QCOMPARE(ReadFile(knownHosts), recorded);
+}
+
+void TestSshShell::connectionRefused()
+{
+    CShellProbe probe(Login(m_server.Password()));
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), CFixtureServer::FreePort());
+    QVERIFY(probe.WaitFailed());
+    QCOMPARE(probe.failed.first(), QStringLiteral("Connection refused."));
+}
+
+void TestSshShell::cancelWhileAsking()
+{
+    // The user disconnects while the host key question is up: the worker stops
+    // waiting, nothing is written, and a late answer changes nothing.
+    QDir(SshDir()).removeRecursively();
+    CShellProbe probe(Login(m_server.Password()));
+    disconnect(&probe.shell, &CShellConnection::HostKeyQuestion, &probe, nullptr);
+    QSignalSpy asked(&probe.shell, &CShellConnection::HostKeyQuestion);
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
+    QVERIFY(asked.wait(kWaitMs));
+    probe.shell.Close();
+    probe.shell.AnswerHostKey(true);
+    QVERIFY(!probe.shell.IsOpen());
+    QTest::qWait(100);
+    QVERIFY(!probe.Ended());
+    QVERIFY(!QFile::exists(SshDir() + QStringLiteral("/known_hosts")));
+}
+
+CServerDlg *TestSshShell::NewWindow(const QString &strPassword)
+{
+    g_settings.SERVER_TYPE = QStringLiteral("ssh");
+    g_settings.SERVER_HOST = QStringLiteral("127.0.0.1");
+    g_settings.SERVER_PORT_NUMBER = m_server.Port();
+    g_settings.SERVER_USER = m_server.User();
+    g_settings.SERVER_PASS = strPassword;
+    g_settings.REMOTE_DIRECTORY = m_server.Files();
+    g_settings.REMOTE_PERL_EXE = QStringLiteral("perl");
+    auto *dlg = new CServerDlg(g_settings.SERVER_PORT_NUMBER, g_settings.SERVER_HOST);
+    dlg->show();
+    return dlg;
+}
+
+void TestSshShell::windowLoginDirectoryAndCommand()
+{
+    std::unique_ptr<CServerDlg> dlg(NewWindow(m_server.Password()));
+    QVERIFY(qobject_cast<CSshShell *>(dlg->Socket()));
+    dlg->OnConnect();
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->Socket()->IsConnected() || !dlg->Socket()->IsOpen(), kWaitMs);
+    QVERIFY2(dlg->Socket()->IsConnected(), qPrintable(dlg->OutputPane()->Text()));
+    // The shell went to REMOTE_DIRECTORY after the login, as the telnet login does.
+    dlg->m_strCommand = QStringLiteral("pwd");
+    dlg->SendCommand(QStringLiteral("pwd"));
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->OutputPane()->Text().contains(QLatin1Char('\n') + m_server.Files() + QLatin1Char('\n')), kWaitMs);
+    // Login again changes to the folder again.
+    dlg->SendCommand(QStringLiteral("cd /"));
+    dlg->OnLogin();
+    dlg->OnClear();
+    dlg->SendCommand(QStringLiteral("echo in-$(pwd)"));
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->OutputPane()->Text().contains(QStringLiteral("in-") + m_server.Files()), kWaitMs);
+    dlg->OnDisconnect();
+    QVERIFY(!dlg->Socket()->IsOpen());
+    QVERIFY(dlg->OutputPane()->Text().endsWith(QStringLiteral("Server closed the connection.")));
+}
+
+void TestSshShell::windowRunOnServer()
+{
+    QVERIFY(WriteFile(m_server.PathOf(QStringLiteral("hello world.pl")), "print \"hello from \", 6 * 7, \"\\n\";\n"));
+    std::unique_ptr<CServerDlg> dlg(NewWindow(m_server.Password()));
+    dlg->OnConnect();
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->Socket()->IsConnected() || !dlg->Socket()->IsOpen(), kWaitMs);
+    QVERIFY2(dlg->Socket()->IsConnected(), qPrintable(dlg->OutputPane()->Text()));
+    dlg->hide();
+    QString error;
+    QVERIFY(CRunOnServer::Run(g_settings, QStringLiteral("/local/folder/hello world.pl"), dlg.get(), &error));
+    QVERIFY(dlg->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->OutputPane()->Text().contains(QStringLiteral("\nhello from 42\n")), kWaitMs);
+}
+
+void TestSshShell::windowServerKilledDuringCommand()
+{
+    CSshTestServer doomed;
+    QVERIFY(doomed.Start());
+    QVERIFY(doomed.TrustInHome());
+    std::unique_ptr<CServerDlg> dlg(NewWindow(doomed.Password()));
+    g_settings.SERVER_PORT_NUMBER = doomed.Port();
+    dlg->OnConnect();
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->Socket()->IsConnected() || !dlg->Socket()->IsOpen(), kWaitMs);
+    QVERIFY2(dlg->Socket()->IsConnected(), qPrintable(dlg->OutputPane()->Text()));
+    dlg->SendCommand(QStringLiteral("echo started-$((3*3)); sleep 100"));
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->OutputPane()->Text().contains(QStringLiteral("started-9")), kWaitMs);
+    doomed.Kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!dlg->Socket()->IsOpen(), kWaitMs);
+    const QString text = dlg->OutputPane()->Text();
+    const QString lost = QStringLiteral("The connection to the server was lost (127.0.0.1 port %1): ").arg(doomed.Port());
+    QVERIFY2(text.contains(lost) || text.endsWith(QStringLiteral("Server closed the connection.")), qPrintable(text));
+    // What came before stays.
+    QVERIFY(text.contains(QStringLiteral("started-9")));
+}
+
+void TestSshShell::windowFollowsServerType()
+{
+    std::unique_ptr<CServerDlg> dlg(NewWindow(m_server.Password()));
+    QVERIFY(qobject_cast<CSshShell *>(dlg->Socket()));
+    // Options changed to telnet: the next Connect uses telnet, and back.
+    g_settings.SERVER_TYPE = QStringLiteral("telnet");
+    g_settings.SERVER_PORT_NUMBER = CFixtureServer::FreePort();
+    dlg->OnConnect();
+    QVERIFY(qobject_cast<CServerSocket *>(dlg->Socket()));
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->OutputPane()->Text().contains(QStringLiteral("Connection refused")), kWaitMs);
+    g_settings.SERVER_TYPE = QStringLiteral("ssh");
+    g_settings.SERVER_PORT_NUMBER = m_server.Port();
+    dlg->OnConnect();
+    QVERIFY(qobject_cast<CSshShell *>(dlg->Socket()));
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->Socket()->IsConnected(), kWaitMs);
+}
+
+QTEST_MAIN(TestSshShell)
+#include "tst_sshshell.moc"
