@@ -97,6 +97,15 @@ struct CSshSession::Impl
 
     QString Error() const { return QString::fromLocal8Bit(ssh_get_error(session)); }
     bool Cancelled() const { return self.m_bCancel.load(); }
+    // Why an open session broke. A server (or its session process) that dies closes
+    // the TCP connection without the SSH goodbye; libssh calls that a socket error.
+    QString LostReason() const
+    {
+        const QString error = Error();
+        if (!ssh_is_connected(session) || error.contains(QLatin1String("disconnected")))
+            return tr("the server went away without ending the session (%1).").arg(error);
+        return error;
+    }
     // The notes, as a sentence to add to a message.
     QString Notes() const
     {
@@ -514,7 +523,7 @@ CSshSession::End CSshSession::Impl::Pump(QString &strReason)
             if (n == SSH_ERROR) {
                 if (Cancelled())
                     return End::Cancelled;
-                strReason = Error();
+                strReason = LostReason();
                 return End::Lost;
             }
             nDone += n;
@@ -532,14 +541,14 @@ CSshSession::End CSshSession::Impl::Pump(QString &strReason)
                 if (n == SSH_ERROR) {
                     if (Cancelled())
                         return End::Cancelled;
-                    strReason = Error();
+                    strReason = LostReason();
                     return End::Lost;
                 }
             }
             if (ssh_channel_is_eof(channel) || ssh_channel_is_closed(channel))
                 return End::Closed;
             if (!ssh_is_connected(session)) {
-                strReason = Error();
+                strReason = LostReason();
                 return End::Lost;
             }
         }
@@ -609,7 +618,10 @@ void CSshSession::Run()
 
     if (ssh_connect(impl.session) != SSH_OK) {
         const QString error = impl.Error();
-        finish(End::Failed, error.isEmpty() ? tr("the server closed the connection.") : error);
+        // Most often not an SSH server at all, or one that turned the client away.
+        finish(End::Failed, error.contains(QLatin1String("disconnected"))
+                                ? tr("the server closed the connection before the SSH handshake was done (%1).").arg(error)
+                                : tr("the SSH handshake failed (%1).").arg(error));
         return;
     }
     if (!impl.CheckHostKey() || !impl.Authenticate() || !impl.OpenShell()) {
