@@ -2,6 +2,7 @@
 #include "FixtureServer.h"
 #include "KestrelSession.h"
 #include "ScreenImage.h"
+#include "SshTestServer.h"
 #include "XDesktop.h"
 
 #include <QClipboard>
@@ -185,6 +186,7 @@ private slots:
     void ftpServerKilled();
     void telnetServerKilled();
     void floodWhileTyping();
+    void sshJourney();
 
 private:
     QString Path(const QString &name) const { return m_root.filePath(name); }
@@ -1574,6 +1576,69 @@ void TestEndToEnd::floodWhileTyping()
     QCOMPARE(ReadFile(script), QByteArray(kFloodScript));
 }
 
+// Over SSH: the server type SSH in Kestrel.cfg (as Options writes it), Server Access
+// opens an SSH session to a real sshd (its host key recorded in the user's known_hosts),
+// lands in the remote folder, takes a command, and Run on Server runs the script there.
+void TestEndToEnd::sshJourney()
+{
+    if (::geteuid() != 0)
+        QSKIP("sshd is started as root only");
+    CSshTestServer server;
+    QVERIFY(server.Start());
+    const QString home = Path(QStringLiteral("home"));
+    QVERIFY(QDir().mkpath(home + QStringLiteral("/.ssh")));
+    QVERIFY(WriteFile(home + QStringLiteral("/.ssh/known_hosts"), server.KnownHostsLine()));
+    const QByteArray script = "my $n = 6 * 7;\nprint \"hello over ssh $n\\n\";\n";
+    const QString local = QDir(m_strWorkDir).filePath(QStringLiteral("journey.pl"));
+    QVERIFY(WriteFile(local, script));
+    QVERIFY(WriteFile(server.PathOf(QStringLiteral("journey.pl")), script));
+
+    if (m_kestrel->IsRunning())
+        m_kestrel->Kill();
+    QVERIFY(EnsureSessionSettings());
+    QByteArray cfg;
+    {
+        QFile f(SettingsPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        cfg = f.readAll();
+    }
+    auto set = [&cfg](const QByteArray &key, const QByteArray &value) {
+        const qsizetype at = cfg.indexOf("\n" + key + "=") + 1;
+        const qsizetype end = cfg.indexOf('\n', at);
+        cfg.replace(at, end - at, key + "=" + value);
+    };
+    set("SERVER_TYPE", "ssh");
+    set("SERVER_PORT_NUMBER", QByteArray::number(server.Port()));
+    set("SERVER_USER", server.User().toUtf8());
+    set("SERVER_PASS", server.Password().toUtf8());
+    set("REMOTE_DIRECTORY", server.Files().toUtf8());
+    QVERIFY(WriteFile(SettingsPath(), cfg));
+    QString error = StartKestrel({local});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^journey.pl - Kestrel$")));
+
+    Menu(QStringLiteral("t"), QStringLiteral("s"));
+    const QString shell = m_desktop->WaitForWindow(QStringLiteral("^Run on Server"));
+    QVERIFY(!shell.isEmpty());
+    ServerMenu(shell, QStringLiteral("n"));
+    QVERIFY2(WaitForShellText(shell, QStringLiteral("$ ")), qPrintable(ShellText(shell)));
+    ShellCommand(shell, QStringLiteral("echo in-$(pwd)"));
+    QVERIFY2(WaitForShellText(shell, QStringLiteral("in-") + server.Files()), qPrintable(ShellText(shell)));
+
+    m_kestrel->FocusMain();
+    Menu(QStringLiteral("s"), QStringLiteral("s"));
+    QVERIFY2(WaitForShellText(shell, QStringLiteral("hello over ssh 42")), qPrintable(ShellText(shell)));
+    m_desktop->Shot(QStringLiteral("ssh-run-on-server"));
+
+    ServerMenu(shell, QStringLiteral("d"));
+    QVERIFY2(WaitForShellText(shell, QStringLiteral("Server closed the connection.")), qPrintable(ShellText(shell)));
+    m_desktop->Focus(shell);
+    m_desktop->Key(QStringLiteral("Escape"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Run on Server")));
+    // The later steps start Kestrel again with their own settings.
+    m_kestrel->Kill();
+}
+
 int main(int argc, char *argv[])
 {
     // Run again by the test itself to read the X clipboard on the test's display.
@@ -1588,3 +1653,4 @@ int main(int argc, char *argv[])
     return QTest::qExec(&test, argc, argv);
 }
 #include "tst_e2e.moc"
+
