@@ -159,7 +159,9 @@ void CServerDlg::UseConnection(CShellConnection *pConnection)
 void CServerDlg::OnHostKeyQuestion(const QString &strQuestion)
 {
     // The connection waits for the answer on its own thread; the window stays live.
-    const bool bTrust = AfxMessageBox(this, strQuestion, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question)
+    // No is the default: trusting a key takes a deliberate choice, never a stray Return.
+    const bool bTrust = AfxMessageBox(this, strQuestion, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question,
+                                      QMessageBox::No)
                         == QMessageBox::Yes;
     m_pSocket->AnswerHostKey(bTrust);
 }

@@ -1,3 +1,4 @@
+#include "ModalDriver.h"
 #include "SshTestServer.h"
 
 #include "app/Settings.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
@@ -118,6 +120,8 @@ private slots:
     void windowRunOnServer();
     void windowServerKilledDuringCommand();
     void windowFollowsServerType();
+    void windowHostKeyQuestion_data();
+    void windowHostKeyQuestion();
 
 private:
     CSshLogin Login(const QString &strPassword) const;
@@ -482,6 +486,45 @@ void TestSshShell::windowFollowsServerType()
     dlg->OnConnect();
     QVERIFY(qobject_cast<CSshShell *>(dlg->Socket()));
     QTRY_VERIFY_WITH_TIMEOUT(dlg->Socket()->IsConnected(), kWaitMs);
+}
+
+void TestSshShell::windowHostKeyQuestion_data()
+{
+    QTest::addColumn<QString>("key");  // what the user presses
+    QTest::addColumn<bool>("trusted");
+    QTest::newRow("Return takes the default, No") << QStringLiteral("Return") << false;
+    QTest::newRow("Yes") << QStringLiteral("Yes") << true;
+}
+
+void TestSshShell::windowHostKeyQuestion()
+{
+    QFETCH(QString, key);
+    QFETCH(bool, trusted);
+    QDir(SshDir()).removeRecursively();
+    std::unique_ptr<CServerDlg> dlg(NewWindow(m_server.Password()));
+    CModalDriver driver;
+    QString question;
+    bool bDefaultNo = false;
+    driver.Expect(QStringLiteral("AfxMessageBox"), [&](QWidget *w) {
+        auto *box = static_cast<QMessageBox *>(w);
+        question = box->text();
+        bDefaultNo = static_cast<QAbstractButton *>(box->defaultButton()) == box->button(QMessageBox::No);
+        if (key == QLatin1String("Return"))
+            QTest::keyClick(box, Qt::Key_Return);
+        else
+            box->button(QMessageBox::Yes)->click();
+    });
+    dlg->OnConnect();
+    QTRY_VERIFY_WITH_TIMEOUT(driver.Done(), kWaitMs);
+    QVERIFY(driver.Failures().isEmpty());
+    QVERIFY(bDefaultNo);
+    QVERIFY2(question.contains(QStringLiteral("SHA256:")), qPrintable(question));
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->Socket()->IsConnected() || !dlg->Socket()->IsOpen(), kWaitMs);
+    QCOMPARE(dlg->Socket()->IsConnected(), trusted);
+    QCOMPARE(QFile::exists(SshDir() + QStringLiteral("/known_hosts")), trusted);
+    if (!trusted)
+        QCOMPARE(dlg->OutputPane()->Text().trimmed(), QStringLiteral("Could not connect to 127.0.0.1 port %1: the host key was not accepted.")
+                                                 .arg(m_server.Port()));
 }
 
 QTEST_MAIN(TestSshShell)
