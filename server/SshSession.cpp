@@ -3,6 +3,7 @@
 #include "server/HostKeyQuestion.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QStringList>
 
@@ -17,9 +18,6 @@
 #include <unistd.h>
 
 namespace {
-// How long the server may keep silent while the connection is made and the keys are
-// exchanged; "no answer" after that.
-constexpr int kConnectTimeoutSeconds = 20;
 // Received data the owner has not taken yet beyond which the session stops reading,
 // so that a flooding server waits in TCP's flow control instead of in memory.
 constexpr qint64 kMaxUntakenBytes = 1024 * 1024;
@@ -153,6 +151,13 @@ void CSshSession::Wake()
     }
 }
 
+void CSshSession::DrainWake()
+{
+    char drain[64];
+    while (read(m_fdWake[0], drain, sizeof drain) > 0) {
+    }
+}
+
 void CSshSession::Write(const QByteArray &bytes)
 {
     {
@@ -250,19 +255,35 @@ int CSshSession::Impl::OpenSocket()
             return fd;
         }
         if (errno == EINPROGRESS) {
-            pollfd fds[2] = {{fd, POLLOUT, 0}, {self.m_fdWake[0], POLLIN, 0}};
-            const int rc = poll(fds, 2, kConnectTimeoutSeconds * 1000);
-            if (rc > 0 && fds[0].revents) {
-                int err = 0;
-                socklen_t len = sizeof err;
-                getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-                if (err == 0) {
-                    freeaddrinfo(list);
-                    return fd;
+            // Wait for the connection; the wake pipe also carries lines queued by the
+            // owner meanwhile, which only a cancel turns into a reason to stop.
+            QDeadlineTimer deadline(std::chrono::seconds(login.nTimeoutSeconds));
+            for (;;) {
+                pollfd fds[2] = {{fd, POLLOUT, 0}, {self.m_fdWake[0], POLLIN, 0}};
+                const int rc = poll(fds, 2, int(qMin<qint64>(deadline.remainingTime(), 1000)));
+                if (Cancelled())
+                    break;
+                if (rc > 0 && fds[0].revents) {
+                    int err = 0;
+                    socklen_t len = sizeof err;
+                    getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+                    if (err == 0) {
+                        freeaddrinfo(list);
+                        return fd;
+                    }
+                    nError = err;
+                    break;
                 }
-                nError = err;
-            } else if (rc == 0) {
-                bTimedOut = true;
+                if (rc < 0 && errno != EINTR) {
+                    nError = errno;
+                    break;
+                }
+                if (deadline.hasExpired()) {
+                    bTimedOut = true;
+                    break;
+                }
+                if (rc > 0 && (fds[1].revents & POLLIN))
+                    self.DrainWake();
             }
         } else {
             nError = errno;
@@ -271,7 +292,7 @@ int CSshSession::Impl::OpenSocket()
     }
     freeaddrinfo(list);
     if (bTimedOut && nError == 0)
-        strFailure = tr("no answer within %1 seconds.").arg(kConnectTimeoutSeconds);
+        strFailure = tr("no answer within %1 seconds.").arg(login.nTimeoutSeconds);
     else
         strFailure = QString::fromLocal8Bit(strerror(nError ? nError : ECONNREFUSED)) + QLatin1Char('.');
     return -1;
@@ -558,11 +579,8 @@ CSshSession::End CSshSession::Impl::Pump(QString &strReason)
             strReason = QString::fromLocal8Bit(strerror(errno));
             return End::Lost;
         }
-        if (fds[0].revents & POLLIN) {
-            char drain[64];
-            while (read(self.m_fdWake[0], drain, sizeof drain) > 0) {
-            }
-        }
+        if (fds[0].revents & POLLIN)
+            self.DrainWake();
     }
 }
 
@@ -603,7 +621,7 @@ void CSshSession::Run()
     const QByteArray sshDir = QFile::encodeName(m_login.strSshDir);
     const QByteArray knownHosts = sshDir + "/known_hosts";
     const unsigned int nPort = unsigned(m_login.nPort);
-    long nTimeout = kConnectTimeoutSeconds;
+    long nTimeout = m_login.nTimeoutSeconds;
     socket_t fdSession = fd;
     ssh_options_set(impl.session, SSH_OPTIONS_HOST, host.constData());
     ssh_options_set(impl.session, SSH_OPTIONS_PORT, &nPort);
@@ -619,9 +637,14 @@ void CSshSession::Run()
     if (ssh_connect(impl.session) != SSH_OK) {
         const QString error = impl.Error();
         // Most often not an SSH server at all, or one that turned the client away.
-        finish(End::Failed, error.contains(QLatin1String("disconnected"))
-                                ? tr("the server closed the connection before the SSH handshake was done (%1).").arg(error)
-                                : tr("the SSH handshake failed (%1).").arg(error));
+        QString reason;
+        if (error.contains(QLatin1String("disconnected")))
+            reason = tr("the server closed the connection before the SSH handshake was done (%1).").arg(error);
+        else if (error.contains(QLatin1String("imeout")))
+            reason = tr("no answer within %1 seconds (%2).").arg(m_login.nTimeoutSeconds).arg(error);
+        else
+            reason = tr("the SSH handshake failed (%1).").arg(error);
+        finish(End::Failed, reason);
         return;
     }
     if (!impl.CheckHostKey() || !impl.Authenticate() || !impl.OpenShell()) {

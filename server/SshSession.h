@@ -19,6 +19,9 @@ struct CSshLogin
     QByteArray startLine;      // sent first once the shell runs (the change of folder)
     int nColumns = 80;
     int nRows = 24;
+    // How long the server may keep silent while the connection is made and the keys
+    // are exchanged; "no answer" after that.
+    int nTimeoutSeconds = 20;
 };
 
 // One SSH shell session, run by Run() on a worker thread of its own, since libssh
@@ -63,6 +66,7 @@ private:
     struct Impl;
     bool Wait(const std::function<bool()> &ready);
     void Wake();
+    void DrainWake();
 
     CSshLogin m_login;
     Events m_events;

@@ -11,7 +11,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
@@ -79,6 +81,9 @@ public:
     bool Ended() const { return !failed.isEmpty() || !lost.isEmpty() || nClosed > 0; }
     bool WaitConnected() { return QTest::qWaitFor([this] { return shell.IsConnected() || Ended(); }, kWaitMs) && shell.IsConnected(); }
     bool WaitFailed() { return QTest::qWaitFor([this] { return Ended(); }, kWaitMs) && !failed.isEmpty(); }
+    // The shell prompts: what is sent now is echoed (a line typed before the shell has
+    // set up its terminal may not be).
+    bool WaitPrompt() { return QTest::qWaitFor([this] { return text.endsWith(QLatin1String("$ ")) || Ended(); }, kWaitMs) && !Ended(); }
     bool WaitText(const QString &s) { return QTest::qWaitFor([&] { return text.contains(s) || Ended(); }, kWaitMs) && text.contains(s); }
 
     CSshShell shell;
@@ -107,12 +112,15 @@ private slots:
     void keyPassphrase_data();
     void keyPassphrase();
     void passwordAskedWhenNoneSet();
-    void wrongPassword();
+    void wrongLogin_data();
+    void wrongLogin();
+    void loginWithAgent();
     void interruptSleep();
     void hostKeyUnknown_data();
     void hostKeyUnknown();
     void hostKeyChanged();
     void connectionRefused();
+    void silentServer();
     void notAnSshServer();
     void cancelWhileAsking();
 
@@ -161,7 +169,11 @@ void TestSshShell::loginWithPassword()
 {
     CShellProbe probe(Login(m_server.Password()));
     probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
+    // A line sent while the session opens waits for the shell.
+    QVERIFY(probe.shell.IsOpen());
+    QVERIFY(probe.shell.SendLine(QStringLiteral("echo early-$((6*7))")));
     QVERIFY2(probe.WaitConnected(), qPrintable(probe.failed.join('\n')));
+    QVERIFY2(probe.WaitText(QStringLiteral("early-42")), qPrintable(probe.text));
     QVERIFY(probe.shell.SendLine(QStringLiteral("echo answer-$((6*7))")));
     QVERIFY2(probe.WaitText(QStringLiteral("answer-42")), qPrintable(probe.text));
     // The terminal type asks for plain text: no escape sequence, no carriage return.
@@ -173,6 +185,13 @@ void TestSshShell::loginWithPassword()
     QVERIFY(probe.secretPrompts.isEmpty());
 }
 
+// True when the text holds the answer of `stty size` for the size, on a line of its
+// own or after a prompt (a line typed before the shell prompted is not echoed).
+static bool HasSttySize(const QString &text, int nRows, int nColumns)
+{
+    return text.contains(QRegularExpression(QStringLiteral("(^|\\n|\\$ )%1 %2\\n").arg(nRows).arg(nColumns)));
+}
+
 void TestSshShell::terminalSizeFollows()
 {
     CSshLogin login = Login(m_server.Password());
@@ -182,28 +201,29 @@ void TestSshShell::terminalSizeFollows()
     probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
     QVERIFY2(probe.WaitConnected(), qPrintable(probe.failed.join('\n')));
     probe.shell.SendLine(QStringLiteral("stty size"));
-    QVERIFY2(probe.WaitText(QStringLiteral("\n43 132\n")), qPrintable(probe.text));
+    QTRY_VERIFY2_WITH_TIMEOUT(HasSttySize(probe.text, 43, 132), qPrintable(probe.text), kWaitMs);
     probe.shell.SetTerminalSize(90, 30);
     probe.shell.SendLine(QStringLiteral("stty size"));
-    QVERIFY2(probe.WaitText(QStringLiteral("\n30 90\n")), qPrintable(probe.text));
+    QTRY_VERIFY2_WITH_TIMEOUT(HasSttySize(probe.text, 30, 90), qPrintable(probe.text), kWaitMs);
 
     // The window gives the size of its output area, and a new one when it is resized.
     std::unique_ptr<CServerDlg> dlg(NewWindow(m_server.Password()));
     dlg->OnConnect();
     QTRY_VERIFY_WITH_TIMEOUT(dlg->Socket()->IsConnected() || !dlg->Socket()->IsOpen(), kWaitMs);
     const QFontMetrics metrics(dlg->OutputPane()->font());
-    auto expected = [&] {
-        const QSize area = dlg->OutputPane()->viewport()->size();
-        return QStringLiteral("\n%1 %2\n").arg(area.height() / metrics.lineSpacing())
-            .arg(area.width() / metrics.horizontalAdvance(QLatin1Char('M')));
-    };
+    const auto rows = [&] { return dlg->OutputPane()->viewport()->height() / metrics.lineSpacing(); };
+    const auto columns = [&] { return dlg->OutputPane()->viewport()->width() / metrics.horizontalAdvance(QLatin1Char('M')); };
     dlg->SendCommand(QStringLiteral("stty size"));
-    QTRY_VERIFY_WITH_TIMEOUT(dlg->OutputPane()->Text().contains(expected()), kWaitMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(HasSttySize(dlg->OutputPane()->Text(), rows(), columns()),
+                              qPrintable(QStringLiteral("%1 %2: ").arg(rows()).arg(columns()) + dlg->OutputPane()->Text()),
+                              kWaitMs);
+    const int nRowsBefore = rows();
     dlg->resize(dlg->size() + QSize(200, 100));
-    QTest::qWait(50);
-    dlg->OnClear();
+    QTRY_VERIFY(rows() > nRowsBefore);
     dlg->SendCommand(QStringLiteral("stty size"));
-    QTRY_VERIFY_WITH_TIMEOUT(dlg->OutputPane()->Text().contains(expected()), kWaitMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(HasSttySize(dlg->OutputPane()->Text(), rows(), columns()),
+                              qPrintable(QStringLiteral("%1 %2: ").arg(rows()).arg(columns()) + dlg->OutputPane()->Text()),
+                              kWaitMs);
 }
 
 void TestSshShell::loginWithKey()
@@ -262,15 +282,58 @@ void TestSshShell::passwordAskedWhenNoneSet()
     QCOMPARE(probe.secretPrompts, QStringList{QStringLiteral("Password for %1@127.0.0.1:").arg(m_server.User())});
 }
 
-void TestSshShell::wrongPassword()
+void TestSshShell::wrongLogin_data()
 {
-    CShellProbe probe(Login(QStringLiteral("not the password")));
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("wrong password") << QString() << QStringLiteral("not the password");
+    // sshd answers a user it does not know exactly as a wrong password.
+    QTest::newRow("no such user") << QStringLiteral("no-such-user-here") << QStringLiteral("whatever");
+}
+
+void TestSshShell::wrongLogin()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    CSshLogin login = Login(password);
+    if (!user.isEmpty())
+        login.strUser = user;
+    CShellProbe probe(login);
     probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
     QVERIFY(probe.WaitFailed());
     QCOMPARE(probe.failed.first(), QStringLiteral("Permission denied (publickey,password,keyboard-interactive) for the user %1.")
-                                       .arg(m_server.User()));
+                                       .arg(login.strUser));
+    QVERIFY(probe.secretPrompts.isEmpty());
     QVERIFY(!probe.shell.IsOpen());
     QVERIFY(!probe.shell.SendLine(QStringLiteral("true")));
+}
+
+void TestSshShell::loginWithAgent()
+{
+    const QString agentSocket = QDir::homePath() + QStringLiteral("/agent.sock");
+    QFile::remove(agentSocket);
+    QProcess agent;
+    agent.start(QStringLiteral("ssh-agent"), {QStringLiteral("-D"), QStringLiteral("-a"), agentSocket});
+    QVERIFY(agent.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return QFile::exists(agentSocket); }, kWaitMs));
+    QProcess add;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("SSH_AUTH_SOCK"), agentSocket);
+    add.setProcessEnvironment(env);
+    add.start(QStringLiteral("ssh-add"), {m_server.KeyFile()});
+    QVERIFY(add.waitForFinished(kWaitMs));
+    QCOMPARE(add.exitCode(), 0);
+
+    // No key in ~/.ssh and no password: only the agent can log in.
+    qputenv("SSH_AUTH_SOCK", agentSocket.toLocal8Bit());
+    CShellProbe probe(Login(QString()));
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
+    const bool bConnected = probe.WaitConnected();
+    qunsetenv("SSH_AUTH_SOCK");
+    agent.kill();
+    agent.waitForFinished();
+    QVERIFY2(bConnected, qPrintable(probe.failed.join('\n')));
+    QVERIFY(probe.secretPrompts.isEmpty());
 }
 
 void TestSshShell::interruptSleep()
@@ -278,6 +341,7 @@ void TestSshShell::interruptSleep()
     CShellProbe probe(Login(m_server.Password()));
     probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
     QVERIFY2(probe.WaitConnected(), qPrintable(probe.failed.join('\n')));
+    QVERIFY2(probe.WaitPrompt(), qPrintable(probe.text));
     probe.shell.SendLine(QStringLiteral("sleep 100; echo slept-$((1+1))"));
     QVERIFY(probe.WaitText(QStringLiteral("sleep 100")));  // the terminal's echo
     QTest::qWait(300);
@@ -364,6 +428,19 @@ void TestSshShell::connectionRefused()
     QCOMPARE(probe.failed.first(), QStringLiteral("Connection refused."));
 }
 
+void TestSshShell::silentServer()
+{
+    // A server that takes the connection and never says a word.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    CSshLogin login = Login(m_server.Password());
+    login.nTimeoutSeconds = 2;
+    CShellProbe probe(login);
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), server.serverPort());
+    QVERIFY(probe.WaitFailed());
+    QVERIFY2(probe.failed.first().startsWith(QStringLiteral("no answer within 2 seconds")), qPrintable(probe.failed.first()));
+}
+
 void TestSshShell::notAnSshServer()
 {
     // An FTP server where an SSH server was expected: it greets and hangs up.
@@ -422,9 +499,8 @@ void TestSshShell::windowLoginDirectoryAndCommand()
     QTRY_VERIFY_WITH_TIMEOUT(dlg->Socket()->IsConnected() || !dlg->Socket()->IsOpen(), kWaitMs);
     QVERIFY2(dlg->Socket()->IsConnected(), qPrintable(dlg->OutputPane()->Text()));
     // The shell went to REMOTE_DIRECTORY after the login, as the telnet login does.
-    dlg->m_strCommand = QStringLiteral("pwd");
-    dlg->SendCommand(QStringLiteral("pwd"));
-    QTRY_VERIFY_WITH_TIMEOUT(dlg->OutputPane()->Text().contains(QLatin1Char('\n') + m_server.Files() + QLatin1Char('\n')), kWaitMs);
+    dlg->SendCommand(QStringLiteral("echo at-$(pwd)"));
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->OutputPane()->Text().contains(QStringLiteral("at-") + m_server.Files() + QLatin1Char('\n')), kWaitMs);
     // Login again changes to the folder again.
     dlg->SendCommand(QStringLiteral("cd /"));
     dlg->OnLogin();
@@ -447,7 +523,7 @@ void TestSshShell::windowRunOnServer()
     QString error;
     QVERIFY(CRunOnServer::Run(g_settings, QStringLiteral("/local/folder/hello world.pl"), dlg.get(), &error));
     QVERIFY(dlg->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(dlg->OutputPane()->Text().contains(QStringLiteral("\nhello from 42\n")), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->OutputPane()->Text().contains(QStringLiteral("hello from 42\n")), kWaitMs);
 }
 
 void TestSshShell::windowServerKilledDuringCommand()
