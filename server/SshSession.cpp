@@ -15,6 +15,7 @@
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -55,16 +56,12 @@ QString MethodsText(int nMethods)
     return names.join(QLatin1Char(','));
 }
 
-struct SessionFree
+bool IsSameSocket(int fd, int fdOther)
 {
-    void operator()(ssh_session s) const
-    {
-        if (s) {
-            ssh_disconnect(s);
-            ssh_free(s);
-        }
-    }
-};
+    struct stat a, b;
+    return fstat(fd, &a) == 0 && fstat(fdOther, &b) == 0 && S_ISSOCK(a.st_mode) && a.st_dev == b.st_dev
+           && a.st_ino == b.st_ino;
+}
 }
 
 struct CSshSession::Impl
@@ -75,6 +72,14 @@ struct CSshSession::Impl
     QString strFailure;
     QStringList notes;  // what went wrong on the way that the final message should name
 
+    // Two descriptors of the one connection: libssh gets a duplicate, since it closes
+    // its descriptor itself after a socket error but leaves it open after an orderly
+    // end; the owner's Cancel() shuts the connection down through ours, which stays
+    // valid (never a number the system may have handed out again) until the end.
+    int fdOwn = -1;
+    int fdLibssh = -1;
+    bool bLibsshHasSocket = false;  // ssh_connect was called with fdLibssh
+
     ~Impl()
     {
         if (channel) {
@@ -82,14 +87,18 @@ struct CSshSession::Impl
             ssh_channel_free(channel);
         }
         if (session) {
-            {
-                // The socket is libssh's now and closed with the session; Cancel() must
-                // not shut down a descriptor that may already be reused.
-                std::lock_guard lock(self.m_mutex);
-                self.m_fdSocket = -1;
-            }
             ssh_disconnect(session);
             ssh_free(session);
+        }
+        // Whether libssh closed its descriptor is not told: it still is ours when it
+        // is open and is the same connection as fdOwn (which holds that connection's
+        // socket, so no other socket can have its identity meanwhile).
+        if (fdLibssh >= 0 && (!bLibsshHasSocket || IsSameSocket(fdLibssh, fdOwn)))
+            close(fdLibssh);
+        if (fdOwn >= 0) {
+            std::lock_guard lock(self.m_mutex);
+            self.m_fdSocket = -1;
+            close(fdOwn);
         }
     }
 
@@ -352,7 +361,12 @@ bool CSshSession::Impl::CheckHostKey()
             login.strHost, login.nPort, strKeyType, CHostKeyQuestion::Fingerprint(keyBlob), strKnownHosts));
     if (!self.Wait([this] { return self.m_nAnswer >= 0; }))
         return false;
-    if (self.m_nAnswer != 1) {
+    bool bTrusted;
+    {
+        std::lock_guard lock(self.m_mutex);
+        bTrusted = self.m_nAnswer == 1;
+    }
+    if (!bTrusted) {
         strFailure = tr("the host key was not accepted.");
         return false;
     }
@@ -597,20 +611,20 @@ void CSshSession::Run()
         finish(End::Failed, QString::fromLocal8Bit(strerror(errno)));
         return;
     }
-    const int fd = impl.OpenSocket();
-    if (fd < 0) {
+    impl.fdOwn = impl.OpenSocket();
+    if (impl.fdOwn < 0) {
         finish(End::Failed, impl.strFailure);
-        return;
-    }
-    impl.session = ssh_new();
-    if (!impl.session) {
-        close(fd);
-        finish(End::Failed, tr("out of memory."));
         return;
     }
     {
         std::lock_guard lock(m_mutex);
-        m_fdSocket = fd;
+        m_fdSocket = impl.fdOwn;
+    }
+    impl.fdLibssh = fcntl(impl.fdOwn, F_DUPFD_CLOEXEC, 0);
+    impl.session = impl.fdLibssh >= 0 ? ssh_new() : nullptr;
+    if (!impl.session) {
+        finish(End::Failed, QString::fromLocal8Bit(strerror(impl.fdLibssh < 0 ? errno : ENOMEM)));
+        return;
     }
     if (m_bCancel.load()) {
         finish(End::Cancelled, {});
@@ -622,7 +636,7 @@ void CSshSession::Run()
     const QByteArray knownHosts = sshDir + "/known_hosts";
     const unsigned int nPort = unsigned(m_login.nPort);
     long nTimeout = m_login.nTimeoutSeconds;
-    socket_t fdSession = fd;
+    socket_t fdSession = impl.fdLibssh;
     ssh_options_set(impl.session, SSH_OPTIONS_HOST, host.constData());
     ssh_options_set(impl.session, SSH_OPTIONS_PORT, &nPort);
     if (!user.isEmpty())
@@ -634,6 +648,7 @@ void CSshSession::Run()
     ssh_options_set(impl.session, SSH_OPTIONS_TIMEOUT, &nTimeout);
     ssh_options_set(impl.session, SSH_OPTIONS_FD, &fdSession);
 
+    impl.bLibsshHasSocket = true;
     if (ssh_connect(impl.session) != SSH_OK) {
         const QString error = impl.Error();
         // Most often not an SSH server at all, or one that turned the client away.

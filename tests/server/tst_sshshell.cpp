@@ -123,6 +123,8 @@ private slots:
     void silentServer();
     void notAnSshServer();
     void cancelWhileAsking();
+    void noDescriptorLeft_data();
+    void noDescriptorLeft();
 
     void windowLoginDirectoryAndCommand();
     void windowRunOnServer();
@@ -601,6 +603,57 @@ void TestSshShell::windowHostKeyQuestion()
     if (!trusted)
         QCOMPARE(dlg->OutputPane()->Text().trimmed(), QStringLiteral("Could not connect to 127.0.0.1 port %1: the host key was not accepted.")
                                                  .arg(m_server.Port()));
+}
+
+static int OpenDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+
+void TestSshShell::noDescriptorLeft_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("closed by the user") << QStringLiteral("closed");
+    QTest::newRow("login refused") << QStringLiteral("refused login");
+    QTest::newRow("connection refused") << QStringLiteral("refused connection");
+    QTest::newRow("let go at once") << QStringLiteral("let go");
+    QTest::newRow("server went away") << QStringLiteral("exit");
+}
+
+void TestSshShell::noDescriptorLeft()
+{
+    // Sessions that end in every way give their sockets and pipes back.
+    QFETCH(QString, ending);
+    auto session = [&] {
+        const bool bWrong = ending == QLatin1String("refused login");
+        CShellProbe probe(Login(bWrong ? QStringLiteral("wrong") : m_server.Password()));
+        const int nPort = ending == QLatin1String("refused connection") ? CFixtureServer::FreePort() : m_server.Port();
+        probe.shell.Connect(QStringLiteral("127.0.0.1"), nPort);
+        if (ending == QLatin1String("let go"))
+            return true;
+        if (ending == QLatin1String("closed")) {
+            if (!probe.WaitConnected())
+                return false;
+            probe.shell.Close();
+            return true;
+        }
+        if (ending == QLatin1String("exit")) {
+            if (!probe.WaitConnected())
+                return false;
+            probe.shell.SendLine(QStringLiteral("exit"));
+            return QTest::qWaitFor([&] { return probe.Ended(); }, kWaitMs) && probe.nClosed == 1;
+        }
+        return probe.WaitFailed();
+    };
+    QVERIFY(session());  // whatever a library opens once and keeps
+    const int nBefore = OpenDescriptors();
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(session());
+    if (OpenDescriptors() != nBefore) {
+        for (const QFileInfo &fi : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::Files | QDir::System))
+            qInfo("%s -> %s", qPrintable(fi.fileName()), qPrintable(fi.symLinkTarget()));
+    }
+    QCOMPARE(OpenDescriptors(), nBefore);
 }
 
 QTEST_MAIN(TestSshShell)
