@@ -118,6 +118,9 @@ QString CFtpReply::ProtocolOfGreeting(const QByteArray &line)
     // RFC 4253: the identification string every SSH server sends first.
     if (line.startsWith("SSH-"))
         return QStringLiteral("SSH");
+    // RFC 959: an FTP server greets with a reply ("220 ready").
+    if (Code(line))
+        return QStringLiteral("FTP");
     return QString();
 }
 

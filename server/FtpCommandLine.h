@@ -30,7 +30,7 @@ public:
     // The folder in a 257 reply: "257 "/a ""b""" is created" gives /a "b.
     static bool ParsePwd(const QByteArray &reply, QString &strDir);
     // The protocol that a first line which is no FTP reply shows the server to speak:
-    // "SSH" for an SSH banner, empty when the line does not tell.
+    // "SSH" for an SSH banner, "FTP" for an FTP reply, empty when the line does not tell.
     static QString ProtocolOfGreeting(const QByteArray &line);
     // A line from a server made fit to show: line end taken off, invalid UTF-8 and
     // control characters replaced, at most nMaxChars characters (then "...").

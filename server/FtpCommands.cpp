@@ -13,6 +13,7 @@
 #include "server/FtpTransfer.h"
 #include "server/FtpWorker.h"
 #include "server/ServerLoginDlg.h"
+#include "server/TransferQuestionBox.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -85,6 +86,7 @@ CFtpConnectionParams CFtpCommands::ParamsFromSettings()
     params.m_strPassword = g_settings.FTP_USER_PASS;
     if (!s_strActiveAddress.isEmpty())
         params.m_strActiveAddress = s_strActiveAddress;
+    params.m_pQuestions = &CTransferQuestionBox::Instance();
     // The wait in Connect() gives up after its last pass; libcurl's own limit only
     // stands behind it.
     params.m_nConnectTimeoutSec = kConnectWaitPasses + 5;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/FtpListParser.h"
+#include "server/TransferHost.h"
 
 #include <QByteArray>
 #include <QList>
@@ -9,6 +10,7 @@
 
 #include <atomic>
 
+class CTransferQuestions;
 class QIODevice;
 typedef void CURL;
 
@@ -28,8 +30,9 @@ struct CFtpResult
 
 struct CFtpConnectionParams
 {
+    // FTP_HOST_NAME: the host, with the protocol as a scheme in front (see CTransferHost).
     QString m_strHost;
-    int m_nPort = 0; // 0: the standard FTP port
+    int m_nPort = 0; // 0: the protocol's standard port
     QString m_strUser;
     QString m_strPassword;
     // Where the server is to connect for data in active mode; "-" is the address of
@@ -38,12 +41,21 @@ struct CFtpConnectionParams
     int m_nConnectTimeoutSec = 29;
     // A transfer that moves nothing for this long has stalled.
     int m_nStallTimeoutSec = 60;
+    // Who answers the questions of the login (an unknown host key, a key's passphrase,
+    // a certificate that fails its checks). Without one, the answer is always no.
+    CTransferQuestions *m_pQuestions = nullptr;
 };
 
-// One FTP connection over one libcurl easy handle, kept for all the operations of a
-// command so that the control connection is reused and the login happens once.
-// Paths of data transfers are absolute, built from the folder we track, so that a
-// reconnection that libcurl makes by itself lands in the right folder.
+// One transfer connection over one libcurl easy handle, kept for all the operations of
+// a command so that the connection is reused and the login happens once. It speaks the
+// protocol the host names: FTP, FTP with explicit TLS (FTPS) or SFTP; the windows use
+// the same calls for all three. Paths of data transfers are absolute, built from the
+// folder we track, so that a reconnection that libcurl makes by itself lands in the
+// right folder. SFTP has no current folder on the server, so the tracked one is all
+// there is.
+//
+// Host keys (SFTP) are checked against ~/.ssh/known_hosts and certificates (FTPS)
+// against the system's trusted ones; what fails asks the params' questions.
 //
 // Every call blocks; one thread at a time may use the object. Cancel() and the
 // progress counters may be used from any thread.
@@ -97,15 +109,31 @@ public:
     // The reply lines of the last call, for diagnostics and tests.
     const QList<QByteArray> &Replies() const { return m_replies; }
 
+    CTransferHost::Protocol Protocol() const { return m_host.m_protocol; }
+    // Where host keys are looked up and recorded: ~/.ssh/known_hosts.
+    static QString KnownHostsPath();
+    // The port connected to: the one in the host name, the one given, or the
+    // protocol's own.
+    int Port() const;
+
 private:
     struct Request;
     CFtpResult Perform(const Request &request);
     CFtpResult PerformOnce(const Request &request);
     CFtpResult Quote(const QList<QByteArray> &commands, QString *pstrPwd = nullptr);
+    CFtpResult OpenSftp();
+    CFtpResult OpenFtps();
+    CFtpResult SftpQuote(const QByteArray &command, const QString &strPath, const QString &strPath2 = QString());
     QByteArray UrlOf(const QString &strPath, bool bDirectory) const;
-    // The port connected to: the one given, or FTP's own.
-    int Port() const { return m_params.m_nPort > 0 ? (m_params.m_nPort & 0xFFFF) : 21; }
+    QString HostName() const { return m_host.m_strHost.trimmed(); }
+    QString Where() const;
+    bool IsSftp() const { return m_host.m_protocol == CTransferHost::SFTP; }
     QString PathOf(const QString &strName) const;
+    // A folder path made absolute against the tracked folder, with "." and ".." taken
+    // out ("/" stays "/").
+    QString ResolvePath(const QString &strDir) const;
+    // What the first line of the server on our host and port says it speaks.
+    QString GreetingProtocol() const;
     QByteArray CwdBack() const;
     QByteArray Encode(const QString &text) const { return text.toUtf8(); }
     CFtpResult FailureOf(int code, const char *errorBuffer) const;
@@ -114,9 +142,30 @@ private:
     static size_t WriteCallback(char *data, size_t size, size_t count, void *user);
     static size_t ReadCallback(char *data, size_t size, size_t count, void *user);
     static int ProgressCallback(void *user, long long dltotal, long long dlnow, long long ultotal, long long ulnow);
+    static int HostKeyCallback(CURL *easy, const struct curl_khkey *knownkey, const struct curl_khkey *foundkey,
+                               int match, void *user);
+    static int DebugCallback(CURL *easy, int type, char *data, size_t size, void *user);
 
     CFtpConnectionParams m_params;
+    CTransferHost m_host;
     CURL *m_pCurl = nullptr;
+    int m_nLastCode = 0;
+
+    // SFTP: the login that worked (or is being tried), and why a host key was refused.
+    QString m_strKeyFile;
+    QByteArray m_baPassphrase;
+    long m_nAuthTypes = 0;
+    QString m_strHostKeyRefusal;
+    bool m_bHostKeyQuestionAsked = false;
+    // The authentication methods the server offered, as libcurl reported them.
+    QByteArray m_baAuthMethods;
+    // SFTP: the listing read to check a new current folder, handed to the List() that
+    // follows.
+    QByteArray m_baFolderListing;
+    QString m_strListedFolder;
+    // FTPS: the public key of a certificate the user trusts, pinned instead of the
+    // usual checks.
+    QByteArray m_baPin;
     bool m_bOpen = false;
     bool m_bPassive = false;
     QString m_strCurrentDir;
@@ -136,6 +185,8 @@ private:
     QByteArray m_baUploadBuffer;
     bool m_bSinkFailed = false;
     bool m_bActiveFailed = false;
+    // Whether the running call moves data (a transfer or a listing).
+    bool m_bDataRequest = false;
 
     std::atomic<bool> m_bCancel{false};
     std::atomic<qint64> m_nBytesDone{0};

@@ -51,7 +51,9 @@ CFtpResult CFtpWorker::Run(const Job &job, int nTickMs, const std::function<void
     qint64 nextTick = nTickMs;
     return Wait(job, [&] {
         if (onTick && nTickMs > 0 && clock.elapsed() >= nextTick) {
-            nextTick += nTickMs;
+            // From now, not from the missed tick: a question the job asked the user
+            // held the loop, and that time is not the job's waiting.
+            nextTick = clock.elapsed() + nTickMs;
             onTick();
         }
         return QEventLoop::ProcessEventsFlags(QEventLoop::ExcludeUserInputEvents);

@@ -17,6 +17,7 @@
 #include <Qsci/qscilexer.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -72,6 +73,8 @@ private slots:
     void clientCheck();
     void serverTypeRoundTrip_data();
     void serverTypeRoundTrip();
+    void ftpProtocolChoice_data();
+    void ftpProtocolChoice();
     void javaCheckBoxesNeverSaved();
     void editorRadiosAndSizes_data();
     void editorRadiosAndSizes();
@@ -794,6 +797,61 @@ void TestOptions::unwritableSettingsFileKeepsSettings()
     QVERIFY(g_settings == expected);
 }
 
+// The protocol of the transfers is chosen beside the host and stored as the host's
+// scheme; the port follows when it held the other protocol's standard port.
+void TestOptions::ftpProtocolChoice_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("storedPort");
+    QTest::addColumn<int>("choose"); // -1: leave the box
+    QTest::addColumn<QString>("typed"); // empty: leave the host
+    QTest::addColumn<QString>("shownHost");
+    QTest::addColumn<QString>("shownPort");
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<int>("savedPort");
+    QTest::newRow("a bare host stays bare FTP") << "ftp.example.org" << 21 << -1 << "" << "ftp.example.org" << "21"
+                                                << "ftp.example.org" << 21;
+    QTest::newRow("SFTP chosen: 21 becomes 22") << "ftp.example.org" << 21 << 2 << "" << "ftp.example.org" << "22"
+                                                << "sftp://ftp.example.org" << 22;
+    QTest::newRow("FTP chosen again: 22 becomes 21") << "sftp://h.example" << 22 << 0 << "" << "h.example" << "21"
+                                                     << "ftp://h.example" << 21;
+    QTest::newRow("FTPS keeps 21") << "h.example" << 21 << 1 << "" << "h.example" << "21" << "ftps://h.example" << 21;
+    QTest::newRow("a port of the user's own is kept") << "h.example" << 2121 << 2 << "" << "h.example" << "2121"
+                                                      << "sftp://h.example" << 2121;
+    QTest::newRow("a scheme typed into the host wins") << "h.example" << 21 << -1 << "ftps://other.example"
+                                                       << "h.example" << "21" << "ftps://other.example" << 21;
+}
+
+void TestOptions::ftpProtocolChoice()
+{
+    QFETCH(QString, stored);
+    QFETCH(int, storedPort);
+    QFETCH(int, choose);
+    QFETCH(QString, typed);
+    QFETCH(QString, shownHost);
+    QFETCH(QString, shownPort);
+    QFETCH(QString, saved);
+    QFETCH(int, savedPort);
+    g_settings.FTP_HOST_NAME = stored;
+    g_settings.FTP_PORT_NUMBER = storedPort;
+    RunOptions([&](COptionsPropertySheet *sheet) {
+        ShowPage(sheet, FtpPage);
+        QWidget *page = sheet->FtpPage();
+        auto *protocol = page->findChild<QComboBox *>(QStringLiteral("combo_1041"));
+        QVERIFY(protocol);
+        if (choose >= 0)
+            protocol->setCurrentIndex(choose);
+        QCOMPARE(page->findChild<QLineEdit *>(Edit(1002))->text(), shownHost);
+        QCOMPARE(page->findChild<QLineEdit *>(Edit(1003))->text(), shownPort);
+        if (!typed.isEmpty())
+            Type(page, Edit(1002), typed);
+        QTest::mouseClick(ButtonOf(sheet, "IDOK"), Qt::LeftButton);
+    });
+    QCOMPARE(g_settings.FTP_HOST_NAME, saved);
+    QCOMPARE(g_settings.FTP_PORT_NUMBER, savedPort);
+    QCOMPARE(ReadConfig().count('\n'), 30);
+}
+
 int main(int argc, char **argv)
 {
     CKestrelApp app(argc, argv);
@@ -819,3 +877,4 @@ void TestOptions::keysGoToThePagesFirstField()
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("6"));
     QCOMPARE(tabSize->text(), QStringLiteral("6"));
 }
+

@@ -20,8 +20,9 @@ public:
     static constexpr const char *kUser = "kestrel";
     static constexpr const char *kPassword = "s3cret pass";
 
-    // throttle: bytes per second of the data connections, 0 for no limit.
-    bool Start(int nThrottle = 0)
+    // throttle: bytes per second of the data connections, 0 for no limit. With a
+    // certificate and its key, an FTPS server (explicit TLS, required).
+    bool Start(int nThrottle = 0, const QString &strCertFile = QString(), const QString &strKeyFile = QString())
     {
         if (!m_root.isValid())
             return false;
@@ -29,6 +30,8 @@ public:
                             QString::fromLatin1(kUser), QString::fromLatin1(kPassword)};
         if (nThrottle > 0)
             args << QStringLiteral("--throttle") << QString::number(nThrottle);
+        if (!strCertFile.isEmpty())
+            args << QStringLiteral("--tls") << strCertFile << strKeyFile;
         // Debian's own interpreter: it has the pyftpdlib package.
         m_process.setProgram(QStringLiteral("/usr/bin/python3"));
         m_process.setArguments(args);

@@ -316,7 +316,8 @@ private slots:
         Check(driver);
         QCOMPARE(driver.Messages().value(0),
                  QStringLiteral("Could not connect to host 127.0.0.1:\n127.0.0.1 port %1 speaks SSH, not FTP. Its "
-                                "greeting was:\nSSH-2.0-OpenSSH_9.2p1 Debian-2\nCheck the FTP host name and port number.")
+                                "greeting was:\nSSH-2.0-OpenSSH_9.2p1 Debian-2\nFor SFTP, choose the protocol SFTP (a host name of "
+                                "the form sftp://host).")
                      .arg(ssh.Port()));
         QCOMPARE(status.last().value(0).toString(), QStringLiteral("Could not connect."));
         QVERIFY2(elapsed < 10000, qPrintable(QString::number(elapsed)));

@@ -499,7 +499,7 @@ private slots:
         QTest::addColumn<QString>("reason"); // %1: host and port
         QTest::newRow("SSH server") << QByteArray("SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n")
                                     << "%1 speaks SSH, not FTP. Its greeting was:\nSSH-2.0-OpenSSH_9.2p1 Debian-2\n"
-                                       "Check the FTP host name and port number.";
+                                       "For SFTP, choose the protocol SFTP (a host name of the form sftp://host).";
         QTest::newRow("server of an unknown protocol")
             << QByteArray("* OK IMAP4rev1 Service Ready\r\n")
             << "%1 does not speak FTP. Its greeting was:\n* OK IMAP4rev1 Service Ready\n"
