@@ -1576,9 +1576,11 @@ void TestEndToEnd::floodWhileTyping()
     QCOMPARE(ReadFile(script), QByteArray(kFloodScript));
 }
 
-// Over SSH: the server type SSH in Kestrel.cfg (as Options writes it), Server Access
-// opens an SSH session to a real sshd (its host key recorded in the user's known_hosts),
-// lands in the remote folder, takes a command, and Run on Server runs the script there.
+// Over SSH against a real sshd (its host key recorded in the user's known_hosts, as
+// OpenSSH would have it): with FTP_HOST_NAME sftp://127.0.0.1 and the server type SSH in
+// Kestrel.cfg (as Options writes them), Load from server over SFTP, an edit, Put Back;
+// then Server Access over SSH lands in the remote folder, takes a command, and Run on
+// Server runs the edited script there.
 void TestEndToEnd::sshJourney()
 {
     if (::geteuid() != 0)
@@ -1589,9 +1591,12 @@ void TestEndToEnd::sshJourney()
     QVERIFY(QDir().mkpath(home + QStringLiteral("/.ssh")));
     QVERIFY(WriteFile(home + QStringLiteral("/.ssh/known_hosts"), server.KnownHostsLine()));
     const QByteArray script = "my $n = 6 * 7;\nprint \"hello over ssh $n\\n\";\n";
+    const QString onServer = server.PathOf(QStringLiteral("journey.pl"));
+    QVERIFY(WriteFile(onServer, script));
+    // Written here as root; the login user puts it back.
+    QFile::setPermissions(onServer, QFile::permissions(onServer) | QFile::WriteOther);
     const QString local = QDir(m_strWorkDir).filePath(QStringLiteral("journey.pl"));
-    QVERIFY(WriteFile(local, script));
-    QVERIFY(WriteFile(server.PathOf(QStringLiteral("journey.pl")), script));
+    QFile::remove(local);
 
     if (m_kestrel->IsRunning())
         m_kestrel->Kill();
@@ -1607,16 +1612,53 @@ void TestEndToEnd::sshJourney()
         const qsizetype end = cfg.indexOf('\n', at);
         cfg.replace(at, end - at, key + "=" + value);
     };
+    set("FTP_HOST_NAME", "sftp://127.0.0.1");
+    set("FTP_PORT_NUMBER", QByteArray::number(server.Port()));
+    set("FTP_USER_NAME", server.User().toUtf8());
+    set("FTP_USER_PASS", server.Password().toUtf8());
     set("SERVER_TYPE", "ssh");
     set("SERVER_PORT_NUMBER", QByteArray::number(server.Port()));
     set("SERVER_USER", server.User().toUtf8());
     set("SERVER_PASS", server.Password().toUtf8());
     set("REMOTE_DIRECTORY", server.Files().toUtf8());
     QVERIFY(WriteFile(SettingsPath(), cfg));
-    QString error = StartKestrel({local});
+    QString error = StartKestrel();
     QVERIFY2(error.isEmpty(), qPrintable(error));
-    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^journey.pl - Kestrel$")));
 
+    // Load from server over SFTP.
+    Menu(QStringLiteral("f"), QStringLiteral("l"));
+    const QString login = m_desktop->WaitForWindow(QStringLiteral("^Server Login"));
+    QVERIFY(!login.isEmpty());
+    m_desktop->Focus(login);
+    m_desktop->Key(QStringLiteral("Return"));
+    const QString browser = m_desktop->WaitForWindow(QStringLiteral("^Load from [Ss]erver"));
+    QVERIFY(!browser.isEmpty());
+    m_desktop->Focus(browser);
+    const QRect b = m_desktop->Geometry(browser);
+    m_desktop->Click(b.topLeft() + QPoint(b.width() / 3, b.height() * 2 / 3));
+    m_desktop->Type(QStringLiteral("journey.pl"));
+    m_desktop->Shot(QStringLiteral("ssh-1-sftp-load"));
+    m_desktop->Key(QStringLiteral("alt+l"));
+    const QString box = WaitForMessageBox();
+    QVERIFY(!box.isEmpty());
+    m_desktop->Focus(box);
+    m_desktop->Key(QStringLiteral("Return"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Load from [Ss]erver")));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^journey\\.pl")));
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+a ctrl+c"));
+    QCOMPARE(Clipboard().toUtf8(), script);
+
+    // Edit, save, Put Back over SFTP.
+    m_desktop->Key(QStringLiteral("ctrl+End"));
+    m_desktop->Type(QStringLiteral("print \"edited\\n\";"));
+    m_desktop->Key(QStringLiteral("ctrl+s"));
+    const QByteArray changed = script + "print \"edited\\n\";";
+    QTRY_COMPARE(ReadFile(local), changed);
+    Menu(QStringLiteral("f"), QStringLiteral("b"));
+    QTRY_COMPARE_WITH_TIMEOUT(ReadFile(onServer), changed, 20000);
+
+    // Server Access over SSH, a command, Run on Server.
     Menu(QStringLiteral("t"), QStringLiteral("s"));
     const QString shell = m_desktop->WaitForWindow(QStringLiteral("^Run on Server"));
     QVERIFY(!shell.isEmpty());
@@ -1627,8 +1669,8 @@ void TestEndToEnd::sshJourney()
 
     m_kestrel->FocusMain();
     Menu(QStringLiteral("s"), QStringLiteral("s"));
-    QVERIFY2(WaitForShellText(shell, QStringLiteral("hello over ssh 42")), qPrintable(ShellText(shell)));
-    m_desktop->Shot(QStringLiteral("ssh-run-on-server"));
+    QVERIFY2(WaitForShellText(shell, QStringLiteral("hello over ssh 42\nedited")), qPrintable(ShellText(shell)));
+    m_desktop->Shot(QStringLiteral("ssh-2-run-on-server"));
 
     ServerMenu(shell, QStringLiteral("d"));
     QVERIFY2(WaitForShellText(shell, QStringLiteral("Server closed the connection.")), qPrintable(ShellText(shell)));
