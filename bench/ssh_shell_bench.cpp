@@ -37,8 +37,8 @@ double Ours(const CSshLogin &login)
     shell.SetLogin(login);
     QByteArray text;
     bool bFailed = false;
-    QObject::connect(&shell, &CShellConnection::TextReceived, [&](const QString &s) { text += s.toUtf8(); });
-    QObject::connect(&shell, &CShellConnection::ConnectionFailed, [&](const QString &reason) {
+    QObject::connect(&shell, &CShellConnection::TextReceived, &shell, [&](const QString &s) { text += s.toUtf8(); });
+    QObject::connect(&shell, &CShellConnection::ConnectionFailed, &shell, [&](const QString &reason) {
         std::fprintf(stderr, "failed: %s\n", qPrintable(reason));
         bFailed = true;
     });

@@ -40,7 +40,8 @@ public:
 
     // Sends the line with a single line feed. False when there is no connection.
     virtual bool SendLine(const QString &strLine) = 0;
-    // Logs in as the user. False when there is no connection.
+    // Logs in as the user (a connection that logs in as it connects sends nothing).
+    // False when there is no connection.
     virtual bool SendLogin(const QString &strUser, const QString &strPassword) = 0;
     // True while a login is under way and later lines wait for it.
     virtual bool IsLoggingIn() const = 0;
@@ -49,6 +50,10 @@ public:
     // The size of the output area in characters, for servers that lay out their text
     // for a terminal of that size.
     virtual void SetTerminalSize(int nColumns, int nRows) { Q_UNUSED(nColumns) Q_UNUSED(nRows) }
+    // Answers HostKeyQuestion: true trusts the key and goes on, false stops.
+    virtual void AnswerHostKey(bool bTrust) { Q_UNUSED(bTrust) }
+    // Answers SecretQuestion; `bGiven` false when the user cancelled.
+    virtual void AnswerSecret(bool bGiven, const QString &strSecret) { Q_UNUSED(bGiven) Q_UNUSED(strSecret) }
 
 signals:
     // Text received, with protocol and terminal controls removed.
@@ -65,10 +70,4 @@ signals:
     void HostKeyQuestion(const QString &strQuestion);
     // A secret is needed (a password, a key's passphrase). Answer with AnswerSecret().
     void SecretQuestion(const QString &strPrompt);
-
-public:
-    // Answers HostKeyQuestion: true trusts the key and goes on, false stops.
-    virtual void AnswerHostKey(bool bTrust) { Q_UNUSED(bTrust) }
-    // Answers SecretQuestion; `bGiven` false when the user cancelled.
-    virtual void AnswerSecret(bool bGiven, const QString &strSecret) { Q_UNUSED(bGiven) Q_UNUSED(strSecret) }
 };

@@ -171,7 +171,7 @@ void CSshSession::Write(const QByteArray &bytes)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_outgoing += bytes;
+        m_baOutgoing += bytes;
     }
     Wake();
 }
@@ -216,7 +216,7 @@ void CSshSession::AnswerSecret(bool bGiven, const QByteArray &secret)
         std::lock_guard lock(m_mutex);
         m_bSecretAnswered = true;
         m_bSecretGiven = bGiven;
-        m_secret = secret;
+        m_baSecret = secret;
     }
     Wake();
 }
@@ -382,7 +382,7 @@ bool CSshSession::Impl::AskSecret(const QString &strPrompt, QByteArray &secret)
     {
         std::lock_guard lock(self.m_mutex);
         self.m_bSecretAnswered = false;
-        self.m_secret.clear();
+        self.m_baSecret.clear();
     }
     if (!self.m_events.onSecretQuestion)
         return false;
@@ -390,9 +390,9 @@ bool CSshSession::Impl::AskSecret(const QString &strPrompt, QByteArray &secret)
     if (!self.Wait([this] { return self.m_bSecretAnswered; }))
         return false;
     std::lock_guard lock(self.m_mutex);
-    secret = self.m_secret;
-    self.m_secret.fill('\0');
-    self.m_secret.clear();
+    secret = self.m_baSecret;
+    self.m_baSecret.fill('\0');
+    self.m_baSecret.clear();
     return self.m_bSecretGiven;
 }
 
@@ -546,7 +546,7 @@ CSshSession::End CSshSession::Impl::Pump(QString &strReason)
         int nColumns = 0, nRows = 0;
         {
             std::lock_guard lock(self.m_mutex);
-            outgoing.swap(self.m_outgoing);
+            outgoing.swap(self.m_baOutgoing);
             bResize = std::exchange(self.m_bResize, false);
             nColumns = self.m_nColumns;
             nRows = self.m_nRows;
@@ -668,7 +668,7 @@ void CSshSession::Run()
     }
     if (!m_login.startLine.isEmpty()) {
         std::lock_guard lock(m_mutex);
-        m_outgoing.prepend(m_login.startLine);
+        m_baOutgoing.prepend(m_login.startLine);
     }
     if (m_events.onShellOpen)
         m_events.onShellOpen();

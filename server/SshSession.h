@@ -72,13 +72,13 @@ private:
     Events m_events;
     std::mutex m_mutex;
     std::condition_variable m_cv;
-    QByteArray m_outgoing;          // guarded by m_mutex
+    QByteArray m_baOutgoing;          // guarded by m_mutex
     int m_nColumns, m_nRows;        // guarded by m_mutex
     bool m_bResize = false;         // guarded by m_mutex
     int m_nAnswer = -1;             // host key answer, guarded by m_mutex; -1: none yet
     bool m_bSecretAnswered = false; // guarded by m_mutex
     bool m_bSecretGiven = false;
-    QByteArray m_secret;
+    QByteArray m_baSecret;
     int m_fdSocket = -1;            // guarded by m_mutex while the worker owns it
     int m_fdWake[2] = {-1, -1};
     std::atomic<bool> m_bCancel{false};
