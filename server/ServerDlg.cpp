@@ -168,10 +168,13 @@ void CServerDlg::OnHostKeyQuestion(const QString &strQuestion)
 
 void CServerDlg::OnSecretQuestion(const QString &strPrompt)
 {
-    bool bOk = false;
-    const QString secret = QInputDialog::getText(this, QStringLiteral("Kestrel"), strPrompt, QLineEdit::Password,
-                                                 QString(), &bOk);
-    m_pSocket->AnswerSecret(bOk, secret);
+    QInputDialog dlg(this);
+    dlg.setObjectName(QStringLiteral("SecretQuestion"));
+    dlg.setWindowTitle(QStringLiteral("Kestrel"));
+    dlg.setLabelText(strPrompt);
+    dlg.setTextEchoMode(QLineEdit::Password);
+    const bool bGiven = dlg.exec() == QDialog::Accepted;
+    m_pSocket->AnswerSecret(bGiven, bGiven ? dlg.textValue() : QString());
 }
 
 void CServerDlg::UpdateTerminalSize()

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QInputDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -132,6 +133,8 @@ private slots:
     void windowFollowsServerType();
     void windowHostKeyQuestion_data();
     void windowHostKeyQuestion();
+    void windowAsksForPassword_data();
+    void windowAsksForPassword();
 
 private:
     CSshLogin Login(const QString &strPassword) const;
@@ -658,6 +661,43 @@ void TestSshShell::noDescriptorLeft()
     for (const QString &fd : before)
         added.removeAll(fd);
     QVERIFY2(added.isEmpty(), qPrintable(added.join(QLatin1Char('\n'))));
+}
+
+void TestSshShell::windowAsksForPassword_data()
+{
+    QTest::addColumn<bool>("given");
+    QTest::newRow("password typed") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+void TestSshShell::windowAsksForPassword()
+{
+    // No password in the settings and no key: the window asks, hiding what is typed.
+    QFETCH(bool, given);
+    std::unique_ptr<CServerDlg> dlg(NewWindow(QString()));
+    CModalDriver driver;
+    QString prompt;
+    driver.Expect(QStringLiteral("SecretQuestion"), [&](QWidget *w) {
+        auto *input = static_cast<QInputDialog *>(w);
+        prompt = input->labelText();
+        QVERIFY(input->textEchoMode() == QLineEdit::Password);
+        if (given) {
+            input->setTextValue(m_server.Password());
+            input->accept();
+        } else {
+            input->reject();
+        }
+    });
+    dlg->OnConnect();
+    QTRY_VERIFY_WITH_TIMEOUT(driver.Done(), kWaitMs);
+    QVERIFY(driver.Failures().isEmpty());
+    QCOMPARE(prompt, QStringLiteral("Password for %1@127.0.0.1:").arg(m_server.User()));
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->Socket()->IsConnected() || !dlg->Socket()->IsOpen(), kWaitMs);
+    QCOMPARE(dlg->Socket()->IsConnected(), given);
+    if (!given)
+        QVERIFY2(dlg->OutputPane()->Text().contains(QStringLiteral(": Permission denied (publickey,password,keyboard-interactive) "
+                                                                   "for the user %1: no password was given.").arg(m_server.User())),
+                 qPrintable(dlg->OutputPane()->Text()));
 }
 
 QTEST_MAIN(TestSshShell)
