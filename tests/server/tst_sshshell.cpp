@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QProcess>
 #include <QPushButton>
@@ -116,6 +117,7 @@ private slots:
     void wrongLogin_data();
     void wrongLogin();
     void loginWithAgent();
+    void keyboardInteractiveOnly();
     void interruptSleep();
     void hostKeyUnknown_data();
     void hostKeyUnknown();
@@ -339,6 +341,45 @@ void TestSshShell::loginWithAgent()
     agent.waitForFinished();
     QVERIFY2(bConnected, qPrintable(probe.failed.join('\n')));
     QVERIFY(probe.secretPrompts.isEmpty());
+}
+
+void TestSshShell::keyboardInteractiveOnly()
+{
+    // A second sshd on the test server's configuration that takes no password method:
+    // the password goes through keyboard-interactive (PAM's "Password:" prompt).
+    const QString config = QFileInfo(m_server.HostKeyFile()).dir().filePath(QStringLiteral("sshd_config"));
+    const quint16 nPort = CFixtureServer::FreePort();
+    QProcess sshd;
+    sshd.setProcessChannelMode(QProcess::MergedChannels);
+    // The configuration's own ListenAddress is taken by the first server; this one
+    // listens on its own port as well.
+    sshd.start(QStringLiteral("/usr/sbin/sshd"),
+               {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), config, QStringLiteral("-o"),
+                QStringLiteral("ListenAddress=127.0.0.1:%1").arg(nPort), QStringLiteral("-o"),
+                QStringLiteral("PasswordAuthentication=no"), QStringLiteral("-o"),
+                QStringLiteral("PidFile=") + config + QStringLiteral(".kbd.pid")});
+    QVERIFY(sshd.waitForStarted());
+    QByteArray log;
+    QVERIFY(QTest::qWaitFor([&] {
+        sshd.waitForReadyRead(50);
+        log += sshd.readAll();
+        return log.contains(QByteArray("port ") + QByteArray::number(nPort));
+    }, kWaitMs));
+    QDir().mkpath(SshDir());
+    QFile known(SshDir() + QStringLiteral("/known_hosts"));
+    QVERIFY(known.open(QIODevice::Append));
+    known.write(QStringLiteral("[127.0.0.1]:%1 %2\n").arg(nPort).arg(m_server.HostKey()).toUtf8());
+    known.close();
+
+    CShellProbe probe(Login(m_server.Password()));
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), nPort);
+    const bool bConnected = probe.WaitConnected();
+    sshd.waitForReadyRead(200);
+    log += sshd.readAll();
+    sshd.kill();
+    sshd.waitForFinished();
+    QVERIFY2(bConnected, qPrintable(probe.failed.join('\n')));
+    QVERIFY2(log.contains("Accepted keyboard-interactive"), log.constData());
 }
 
 void TestSshShell::interruptSleep()
