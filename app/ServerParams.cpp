@@ -24,6 +24,8 @@ const ServerType kServerTypes[] = {
     {1042, "Telnet", "telnet"},
     {1040, "wrenShell", "wrenshell"},
     {1041, "Other", "other"},
+    // The remote shell over SSH; a control id the original page did not use.
+    {1064, "SSH", "ssh"},
 };
 
 } // namespace
@@ -54,6 +56,7 @@ void CServerParams::CreateControls()
         const QString value = QLatin1String(type.pszValue);
         connect(radio, &QRadioButton::clicked, this, [this, value] {
             m_strServerType = value;
+            FollowStandardPort(value);
             SetModified(true);
         });
     }
@@ -75,6 +78,20 @@ void CServerParams::CreateControls()
     layout->addWidget(connectionGroup);
     layout->addWidget(clientGroup);
     layout->addStretch(1);
+}
+
+void CServerParams::FollowStandardPort(const QString &strType)
+{
+    // A port left at the other protocol's standard (or never set) follows the type:
+    // 22 for SSH, 23 for telnet. A port the user chose stays.
+    auto *edit = findChild<QLineEdit *>(ControlName("edit", 1062));
+    if (!edit)
+        return;
+    const QString port = edit->text().trimmed();
+    if (strType == QLatin1String("ssh") && (port.isEmpty() || port == QLatin1String("0") || port == QLatin1String("23")))
+        edit->setText(QStringLiteral("22"));
+    else if (strType == QLatin1String("telnet") && (port.isEmpty() || port == QLatin1String("0") || port == QLatin1String("22")))
+        edit->setText(QStringLiteral("23"));
 }
 
 void CServerParams::DoDataExchange(CDataExchange *pDX)

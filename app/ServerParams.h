@@ -12,7 +12,8 @@ public:
     explicit CServerParams(QWidget *parent = nullptr);
     ~CServerParams() override;
 
-    // "telnet", "wrenshell" or "other"; any other text is kept until a button is clicked.
+    // "telnet", "wrenshell", "other" or "ssh"; any other text is kept until a button is
+    // clicked.
     QString m_strServerType;
     QString m_strPassword;
     QString m_strUser;
@@ -27,4 +28,7 @@ protected:
     void CreateControls() override;
     void DoDataExchange(CDataExchange *pDX) override;
     bool OnInitDialog() override;
+
+private:
+    void FollowStandardPort(const QString &strType);
 };

@@ -9,4 +9,5 @@ class QWidget;
 // message of the programs is. Returns the button pressed.
 QMessageBox::StandardButton AfxMessageBox(QWidget *parent, const QString &text,
                                           QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                          QMessageBox::Icon icon = QMessageBox::Warning);
+                                          QMessageBox::Icon icon = QMessageBox::Warning,
+                                          QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);

@@ -5,15 +5,18 @@
 #include "framework/CommandTable.h"
 #include "framework/DataExchange.h"
 #include "framework/DialogUnits.h"
+#include "framework/MessageBox.h"
 #include "framework/Trace.h"
-#include "server/ServerSocket.h"
+#include "server/ShellConnection.h"
 #include "server/ShellOutputPane.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -37,7 +40,6 @@ CServerDlg::CServerDlg(int nPort, const QString &strHost, QWidget *parent)
     : QDialog(parent)
     , m_nPort(nPort)
     , m_strHost(strHost)
-    , m_pSocket(new CServerSocket(this))
 {
     setObjectName(QStringLiteral("ServerDlg"));
     setWindowTitle(tr("Run on Server"));
@@ -130,17 +132,68 @@ CServerDlg::CServerDlg(int nPort, const QString &strHost, QWidget *parent)
     layout->addLayout(row);
     resize(du.Size(405, 186).expandedTo(sizeHint()));
 
-    connect(m_pSocket, &CServerSocket::TextReceived, m_editOutput, &CShellOutputPane::AppendText);
-    connect(m_pSocket, &CServerSocket::ConnectionFailed, this, [this](const QString &reason) {
-        m_editOutput->AppendLine(tr("Could not connect to %1 port %2: %3").arg(m_strHost).arg(m_nPort).arg(reason));
-    });
-    connect(m_pSocket, &CServerSocket::ConnectionLost, this, [this](const QString &reason) {
-        m_editOutput->AppendLine(tr("The connection to the server was lost: %1").arg(reason));
-    });
-    connect(m_pSocket, &CServerSocket::ConnectionClosed, this,
-            [this] { m_editOutput->AppendLine(tr("Server closed the connection.")); });
+    UseConnection(CShellConnection::Create(g_settings, this));
 
     UpdateData(false);
+}
+
+void CServerDlg::UseConnection(CShellConnection *pConnection)
+{
+    delete m_pSocket;
+    m_pSocket = pConnection;
+    connect(m_pSocket, &CShellConnection::TextReceived, m_editOutput, &CShellOutputPane::AppendText);
+    connect(m_pSocket, &CShellConnection::ConnectionFailed, this, [this](const QString &reason) {
+        m_editOutput->AppendLine(tr("Could not connect to %1 port %2: %3").arg(m_strHost).arg(m_nPort).arg(reason));
+    });
+    connect(m_pSocket, &CShellConnection::ConnectionLost, this, [this](const QString &reason) {
+        m_editOutput->AppendLine(
+            tr("The connection to the server was lost (%1 port %2): %3").arg(m_strHost).arg(m_nPort).arg(reason));
+    });
+    connect(m_pSocket, &CShellConnection::ConnectionClosed, this,
+            [this] { m_editOutput->AppendLine(tr("Server closed the connection.")); });
+    connect(m_pSocket, &CShellConnection::HostKeyQuestion, this, &CServerDlg::OnHostKeyQuestion);
+    connect(m_pSocket, &CShellConnection::SecretQuestion, this, &CServerDlg::OnSecretQuestion);
+    UpdateTerminalSize();
+}
+
+void CServerDlg::OnHostKeyQuestion(const QString &strQuestion)
+{
+    // The connection waits for the answer on its own thread; the window stays live.
+    // No is the default: trusting a key takes a deliberate choice, never a stray Return.
+    const bool bTrust = AfxMessageBox(this, strQuestion, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question,
+                                      QMessageBox::No)
+                        == QMessageBox::Yes;
+    m_pSocket->AnswerHostKey(bTrust);
+}
+
+void CServerDlg::OnSecretQuestion(const QString &strPrompt)
+{
+    QInputDialog dlg(this);
+    dlg.setObjectName(QStringLiteral("SecretQuestion"));
+    dlg.setWindowTitle(QStringLiteral("Kestrel"));
+    dlg.setLabelText(strPrompt);
+    dlg.setTextEchoMode(QLineEdit::Password);
+    const bool bGiven = dlg.exec() == QDialog::Accepted;
+    m_pSocket->AnswerSecret(bGiven, bGiven ? dlg.textValue() : QString());
+}
+
+void CServerDlg::UpdateTerminalSize()
+{
+    if (!m_pSocket || !m_editOutput)
+        return;
+    // The server's programs lay out their text for the terminal's size: tell it how
+    // many characters the output area shows.
+    const QFontMetrics metrics(m_editOutput->font());
+    const int nCharWidth = qMax(1, metrics.horizontalAdvance(QLatin1Char('M')));
+    const int nLineHeight = qMax(1, metrics.lineSpacing());
+    const QSize area = m_editOutput->viewport()->size();
+    m_pSocket->SetTerminalSize(area.width() / nCharWidth, area.height() / nLineHeight);
+}
+
+void CServerDlg::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    UpdateTerminalSize();
 }
 
 CServerDlg::~CServerDlg()
@@ -179,6 +232,13 @@ void CServerDlg::OnConnect()
     // Options may have changed the server since the window was made.
     m_strHost = g_settings.SERVER_HOST;
     m_nPort = g_settings.SERVER_PORT_NUMBER;
+    // ... and its type: the connection of the kind it names.
+    if (!CShellConnection::Fits(m_pSocket, g_settings))
+        UseConnection(CShellConnection::Create(g_settings, this));
+    if (m_nPort == 0 && g_settings.SERVER_TYPE == QLatin1String("ssh"))
+        m_nPort = 22;
+    m_pSocket->Configure(g_settings);
+    UpdateTerminalSize();
     m_pSocket->Connect(m_strHost, m_nPort);
     UpdateData(false);
 }

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QString>
 
-class CServerSocket;
+class CShellConnection;
 class CShellOutputPane;
 class QComboBox;
 class QPushButton;
@@ -36,7 +36,8 @@ public:
     void OnRunJavac();
     void OnRunJava();
 
-    CServerSocket *Socket() const { return m_pSocket; }
+    // The connection under the window: telnet, or SSH when the server type says so.
+    CShellConnection *Socket() const { return m_pSocket; }
     CShellOutputPane *OutputPane() const { return m_editOutput; }
 
     int m_nPort;
@@ -51,14 +52,20 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     bool UpdateData(bool bSaveAndValidate);
     void AddCommandToList(const QString &strCommand);
     void SendLineOrSay(const QString &strLine);
+    // Makes the connection the server type in the settings asks for.
+    void UseConnection(CShellConnection *pConnection);
+    void OnHostKeyQuestion(const QString &strQuestion);
+    void OnSecretQuestion(const QString &strPrompt);
+    void UpdateTerminalSize();
 
     QPushButton *m_btnSend = nullptr;
     CShellOutputPane *m_editOutput = nullptr;
     QComboBox *m_comboCommand = nullptr;
-    CServerSocket *m_pSocket = nullptr;
+    CShellConnection *m_pSocket = nullptr;
 };

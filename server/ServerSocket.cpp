@@ -13,7 +13,7 @@ constexpr qint64 kReadBlockBytes = 256 * 1024;
 }
 
 CServerSocket::CServerSocket(QObject *parent)
-    : QObject(parent)
+    : CShellConnection(parent)
     , m_pLoginTimer(new QTimer(this))
 {
     m_pLoginTimer->setSingleShot(true);

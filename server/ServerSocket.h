@@ -1,22 +1,22 @@
 #pragma once
 
 #include "server/LoginSequence.h"
+#include "server/ShellConnection.h"
 #include "server/TelnetFilter.h"
 #include "server/TerminalText.h"
 #include "server/TextDecoder.h"
 
 #include <QAbstractSocket>
-#include <QObject>
 #include <QPointer>
 #include <QString>
 
 class QTcpSocket;
 class QTimer;
 
-// The connection of the remote shell window: a TCP connection to a telnet (or
-// wrenshell) server that answers the option negotiation and reports the text to show.
-// Everything happens on the thread that owns it (the GUI thread); nothing blocks.
-class CServerSocket : public QObject
+// The remote shell's connection to a telnet (or wrenshell) server: a TCP connection
+// that answers the option negotiation and reports the text to show. Everything happens
+// on the thread that owns it (the GUI thread); nothing blocks.
+class CServerSocket : public CShellConnection
 {
     Q_OBJECT
 
@@ -24,34 +24,17 @@ public:
     explicit CServerSocket(QObject *parent = nullptr);
     ~CServerSocket() override;
 
-    // Opens a new connection; one still open is closed first.
-    void Connect(const QString &strHost, int nPort);
-    // Closes the connection, if any. Nothing is reported.
-    void Close();
-    // True from Connect until the connection fails or closes; lines sent meanwhile are
-    // queued until the connection is made.
-    bool IsOpen() const;
-    bool IsConnected() const;
-
-    // Sends the line with a single line feed. False when there is no connection.
-    bool SendLine(const QString &strLine);
+    void Connect(const QString &strHost, int nPort) override;
+    void Close() override;
+    bool IsOpen() const override;
+    bool IsConnected() const override;
+    bool SendLine(const QString &strLine) override;
     // Sends the user name at once and the password when the server asks for it. Lines
     // sent before the server has answered the password follow it in order.
-    bool SendLogin(const QString &strUser, const QString &strPassword);
-    bool IsLoggingIn() const { return m_login.IsActive(); }
+    bool SendLogin(const QString &strUser, const QString &strPassword) override;
+    bool IsLoggingIn() const override { return m_login.IsActive(); }
     // Asks the server to interrupt the process it runs (IAC IP).
-    bool SendInterrupt();
-
-signals:
-    // Text received, with the telnet sequences and terminal controls removed.
-    void TextReceived(const QString &strText);
-    void Connected();
-    // The connection could not be made; the reason is the system's.
-    void ConnectionFailed(const QString &strReason);
-    // An established connection broke other than by the server closing it.
-    void ConnectionLost(const QString &strReason);
-    // The server closed the connection.
-    void ConnectionClosed();
+    bool SendInterrupt() override;
 
 private:
     void OnReadyRead();

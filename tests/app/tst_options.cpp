@@ -75,6 +75,8 @@ private slots:
     void serverTypeRoundTrip();
     void ftpProtocolChoice_data();
     void ftpProtocolChoice();
+    void serverPortFollowsType_data();
+    void serverPortFollowsType();
     void javaCheckBoxesNeverSaved();
     void editorRadiosAndSizes_data();
     void editorRadiosAndSizes();
@@ -543,9 +545,13 @@ void TestOptions::serverTypeRoundTrip_data()
     QTest::newRow("wrenshell") << "wrenshell" << QString() << "radio_1040" << "wrenshell";
     QTest::newRow("other") << "other" << QString() << "radio_1041" << "other";
     QTest::newRow("empty shows Other, stays empty") << "" << QString() << "radio_1041" << "";
-    QTest::newRow("unknown kept") << "ssh" << QString() << "radio_1041" << "ssh";
+    QTest::newRow("ssh") << "ssh" << QString() << "radio_1064" << "ssh";
+    QTest::newRow("unknown kept") << "rlogin" << QString() << "radio_1041" << "rlogin";
     QTest::newRow("wrong case kept") << "Telnet" << QString() << "radio_1041" << "Telnet";
-    QTest::newRow("unknown, Other clicked") << "ssh" << "radio_1041" << "radio_1041" << "other";
+    QTest::newRow("SSH in capitals kept") << "SSH" << QString() << "radio_1041" << "SSH";
+    QTest::newRow("unknown, Other clicked") << "rlogin" << "radio_1041" << "radio_1041" << "other";
+    QTest::newRow("telnet, SSH clicked") << "telnet" << "radio_1064" << "radio_1042" << "ssh";
+    QTest::newRow("ssh, Telnet clicked") << "ssh" << "radio_1042" << "radio_1064" << "telnet";
     QTest::newRow("telnet, wrenShell clicked") << "telnet" << "radio_1040" << "radio_1042" << "wrenshell";
     QTest::newRow("wrenshell, Telnet clicked") << "wrenshell" << "radio_1042" << "radio_1040" << "telnet";
 }
@@ -566,6 +572,36 @@ void TestOptions::serverTypeRoundTrip()
     });
     QVERIFY(ReadConfig().contains("\nSERVER_TYPE=" + saved.toUtf8() + "\n"));
     QCOMPARE(g_settings.SERVER_TYPE, saved);
+}
+
+void TestOptions::serverPortFollowsType_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("click");
+    QTest::addColumn<QByteArray>("saved");
+    QTest::newRow("telnet's port to SSH") << "telnet" << 23 << "radio_1064" << QByteArray("00022");
+    QTest::newRow("no port to SSH") << "other" << 0 << "radio_1064" << QByteArray("00022");
+    QTest::newRow("own port stays for SSH") << "telnet" << 2222 << "radio_1064" << QByteArray("02222");
+    QTest::newRow("SSH's port to telnet") << "ssh" << 22 << "radio_1042" << QByteArray("00023");
+    QTest::newRow("own port stays for telnet") << "ssh" << 2323 << "radio_1042" << QByteArray("02323");
+    QTest::newRow("wrenShell keeps any port") << "ssh" << 22 << "radio_1040" << QByteArray("00022");
+}
+
+void TestOptions::serverPortFollowsType()
+{
+    QFETCH(QString, stored);
+    QFETCH(int, port);
+    QFETCH(QString, click);
+    QFETCH(QByteArray, saved);
+    g_settings.SERVER_TYPE = stored;
+    g_settings.SERVER_PORT_NUMBER = port;
+    RunOptions([&](COptionsPropertySheet *sheet) {
+        ShowPage(sheet, ServerPage);
+        Click(sheet->ServerPage(), click);
+        QTest::mouseClick(ButtonOf(sheet, "IDOK"), Qt::LeftButton);
+    });
+    QVERIFY2(ReadConfig().contains("\nSERVER_PORT_NUMBER=" + saved + "\n"), ReadConfig().constData());
 }
 
 void TestOptions::javaCheckBoxesNeverSaved()

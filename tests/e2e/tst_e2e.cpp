@@ -2,6 +2,7 @@
 #include "FixtureServer.h"
 #include "KestrelSession.h"
 #include "ScreenImage.h"
+#include "SshTestServer.h"
 #include "XDesktop.h"
 
 #include <QClipboard>
@@ -185,6 +186,7 @@ private slots:
     void ftpServerKilled();
     void telnetServerKilled();
     void floodWhileTyping();
+    void sshJourney();
 
 private:
     QString Path(const QString &name) const { return m_root.filePath(name); }
@@ -1574,6 +1576,111 @@ void TestEndToEnd::floodWhileTyping()
     QCOMPARE(ReadFile(script), QByteArray(kFloodScript));
 }
 
+// Over SSH against a real sshd (its host key recorded in the user's known_hosts, as
+// OpenSSH would have it): with FTP_HOST_NAME sftp://127.0.0.1 and the server type SSH in
+// Kestrel.cfg (as Options writes them), Load from server over SFTP, an edit, Put Back;
+// then Server Access over SSH lands in the remote folder, takes a command, and Run on
+// Server runs the edited script there.
+void TestEndToEnd::sshJourney()
+{
+    if (::geteuid() != 0)
+        QSKIP("sshd is started as root only");
+    CSshTestServer server;
+    QVERIFY(server.Start());
+    const QString home = Path(QStringLiteral("home"));
+    QVERIFY(QDir().mkpath(home + QStringLiteral("/.ssh")));
+    QVERIFY(WriteFile(home + QStringLiteral("/.ssh/known_hosts"), server.KnownHostsLine()));
+    const QByteArray script = "my $n = 6 * 7;\nprint \"hello over ssh $n\\n\";\n";
+    const QString onServer = server.PathOf(QStringLiteral("journey.pl"));
+    QVERIFY(WriteFile(onServer, script));
+    // Written here as root; the login user puts it back.
+    QFile::setPermissions(onServer, QFile::permissions(onServer) | QFile::WriteOther);
+    const QString local = QDir(m_strWorkDir).filePath(QStringLiteral("journey.pl"));
+    QFile::remove(local);
+
+    if (m_kestrel->IsRunning())
+        m_kestrel->Kill();
+    QVERIFY(EnsureSessionSettings());
+    QByteArray cfg;
+    {
+        QFile f(SettingsPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        cfg = f.readAll();
+    }
+    auto set = [&cfg](const QByteArray &key, const QByteArray &value) {
+        const qsizetype at = cfg.indexOf("\n" + key + "=") + 1;
+        const qsizetype end = cfg.indexOf('\n', at);
+        cfg.replace(at, end - at, key + "=" + value);
+    };
+    set("FTP_HOST_NAME", "sftp://127.0.0.1");
+    set("FTP_PORT_NUMBER", QByteArray::number(server.Port()));
+    set("FTP_USER_NAME", server.User().toUtf8());
+    set("FTP_USER_PASS", server.Password().toUtf8());
+    set("SERVER_TYPE", "ssh");
+    set("SERVER_PORT_NUMBER", QByteArray::number(server.Port()));
+    set("SERVER_USER", server.User().toUtf8());
+    set("SERVER_PASS", server.Password().toUtf8());
+    set("REMOTE_DIRECTORY", server.Files().toUtf8());
+    QVERIFY(WriteFile(SettingsPath(), cfg));
+    QString error = StartKestrel();
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    // Load from server over SFTP.
+    Menu(QStringLiteral("f"), QStringLiteral("l"));
+    const QString login = m_desktop->WaitForWindow(QStringLiteral("^Server Login"));
+    QVERIFY(!login.isEmpty());
+    m_desktop->Focus(login);
+    m_desktop->Key(QStringLiteral("Return"));
+    const QString browser = m_desktop->WaitForWindow(QStringLiteral("^Load from [Ss]erver"));
+    QVERIFY(!browser.isEmpty());
+    m_desktop->Focus(browser);
+    const QRect b = m_desktop->Geometry(browser);
+    m_desktop->Click(b.topLeft() + QPoint(b.width() / 3, b.height() * 2 / 3));
+    m_desktop->Type(QStringLiteral("journey.pl"));
+    m_desktop->Shot(QStringLiteral("ssh-1-sftp-load"));
+    m_desktop->Key(QStringLiteral("alt+l"));
+    const QString box = WaitForMessageBox();
+    QVERIFY(!box.isEmpty());
+    m_desktop->Focus(box);
+    m_desktop->Key(QStringLiteral("Return"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Load from [Ss]erver")));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^journey\\.pl")));
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+a ctrl+c"));
+    QCOMPARE(Clipboard().toUtf8(), script);
+
+    // Edit, save, Put Back over SFTP.
+    m_desktop->Key(QStringLiteral("ctrl+End"));
+    m_desktop->Type(QStringLiteral("print \"edited\\n\";"));
+    m_desktop->Key(QStringLiteral("ctrl+s"));
+    const QByteArray changed = script + "print \"edited\\n\";";
+    QTRY_COMPARE(ReadFile(local), changed);
+    Menu(QStringLiteral("f"), QStringLiteral("b"));
+    QTRY_COMPARE_WITH_TIMEOUT(ReadFile(onServer), changed, 20000);
+
+    // Server Access over SSH, a command, Run on Server.
+    Menu(QStringLiteral("t"), QStringLiteral("s"));
+    const QString shell = m_desktop->WaitForWindow(QStringLiteral("^Run on Server"));
+    QVERIFY(!shell.isEmpty());
+    ServerMenu(shell, QStringLiteral("n"));
+    QVERIFY2(WaitForShellText(shell, QStringLiteral("$ ")), qPrintable(ShellText(shell)));
+    ShellCommand(shell, QStringLiteral("echo in-$(pwd)"));
+    QVERIFY2(WaitForShellText(shell, QStringLiteral("in-") + server.Files()), qPrintable(ShellText(shell)));
+
+    m_kestrel->FocusMain();
+    Menu(QStringLiteral("s"), QStringLiteral("s"));
+    QVERIFY2(WaitForShellText(shell, QStringLiteral("hello over ssh 42\nedited")), qPrintable(ShellText(shell)));
+    m_desktop->Shot(QStringLiteral("ssh-2-run-on-server"));
+
+    ServerMenu(shell, QStringLiteral("d"));
+    QVERIFY2(WaitForShellText(shell, QStringLiteral("Server closed the connection.")), qPrintable(ShellText(shell)));
+    m_desktop->Focus(shell);
+    m_desktop->Key(QStringLiteral("Escape"));
+    QVERIFY(m_desktop->WaitForNoWindow(QStringLiteral("^Run on Server")));
+    // The later steps start Kestrel again with their own settings.
+    m_kestrel->Kill();
+}
+
 int main(int argc, char *argv[])
 {
     // Run again by the test itself to read the X clipboard on the test's display.
@@ -1588,3 +1695,4 @@ int main(int argc, char *argv[])
     return QTest::qExec(&test, argc, argv);
 }
 #include "tst_e2e.moc"
+
