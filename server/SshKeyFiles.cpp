@@ -23,10 +23,10 @@ bool Import(const QString &strKeyFile, const char *passphrase)
 
 } // namespace
 
-QStringList CSshKeyFiles::UserKeys()
+QStringList CSshKeyFiles::UserKeys(const QString &strSshDir)
 {
     QStringList keys;
-    const QDir ssh(QDir::homePath() + QStringLiteral("/.ssh"));
+    const QDir ssh(strSshDir.isEmpty() ? QDir::homePath() + QStringLiteral("/.ssh") : strSshDir);
     for (const char *name : {"id_rsa", "id_ecdsa", "id_ed25519", "id_dsa"}) {
         const QFileInfo file(ssh.filePath(QString::fromLatin1(name)));
         if (file.isFile() && file.isReadable())

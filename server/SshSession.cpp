@@ -1,6 +1,7 @@
 #include "server/SshSession.h"
 
 #include "server/HostKeyQuestion.h"
+#include "server/SshKeyFiles.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -29,9 +30,6 @@ QString tr(const char *text)
 {
     return QCoreApplication::translate("CSshSession", text);
 }
-
-// The keys OpenSSH looks for in ~/.ssh, in its order.
-const char *const kIdentityFiles[] = {"id_rsa", "id_ecdsa", "id_ecdsa_sk", "id_ed25519", "id_ed25519_sk", "id_dsa"};
 
 // Refuses the passphrase question libssh would otherwise leave to the crypto library
 // (which asks on the process's terminal): the first try of a key is without one.
@@ -432,11 +430,10 @@ bool CSshSession::Impl::TryKey(const QString &strPath)
 
 bool CSshSession::Impl::TryKeys()
 {
-    for (const char *name : kIdentityFiles) {
+    for (const QString &path : CSshKeyFiles::UserKeys(self.m_login.strSshDir)) {
         if (Cancelled() || !ssh_is_connected(session))
             return false;
-        const QString path = self.m_login.strSshDir + QLatin1Char('/') + QLatin1String(name);
-        if (QFile::exists(path) && TryKey(path))
+        if (TryKey(path))
             return true;
     }
     return false;
