@@ -144,9 +144,9 @@ const QVector<CCommandInfo> kCommands = {
     {ID_EDIT_TIDY, "T&idy", "Tidy the selection, or the whole script, with perltidy", "Tidy", ""},
     {ID_VIEW_SUBS, "S&ubs", "List the packages and subs of the script", "Subs", ""},
     // The debugger's breakpoints in the editor.
-    {ID_DEBUG_TOGGLE_BREAKPOINT, "Toggle &Breakpoint", "Set or remove a breakpoint on the caret's line",
+    {ID_DEBUG_TOGGLE_BREAKPOINT, "Toggle Brea&kpoint", "Set or remove a breakpoint on the caret's line",
      "Toggle Breakpoint", ""},
-    {ID_DEBUG_CONDITIONAL_BREAKPOINT, "Conditional Brea&kpoint...",
+    {ID_DEBUG_CONDITIONAL_BREAKPOINT, "C&onditional Breakpoint...",
      "Set a breakpoint on the caret's line that stops only when a Perl expression is true", "", ""},
     {ID_DEBUG_BREAKPOINTS, "Breakpoint &List...", "List all breakpoints, to look at them and remove them",
      "Breakpoints", ""},

@@ -51,6 +51,7 @@ CDebugPanel::CDebugPanel(CDebugEngine *pEngine, CBreakpointHost *pHost, QWidget 
     setObjectName(QStringLiteral("DebugPanel"));
     if (m_pHost)
         m_breakpoints.Assign(m_pHost->Breakpoints());
+    m_bStopsAtStart = m_breakpoints.IsEmpty();
 
     m_pToolBar = new QToolBar(this);
     m_pToolBar->setObjectName(QStringLiteral("DebugToolBar"));
@@ -78,7 +79,7 @@ CDebugPanel::CDebugPanel(CDebugEngine *pEngine, CBreakpointHost *pHost, QWidget 
     m_pState->setContentsMargins(12, 0, 8, 0);
 
     auto *top = new QHBoxLayout;
-    top->setContentsMargins(4, 2, 4, 2);
+    top->setContentsMargins(0, 2, 0, 0);
     top->addWidget(m_pToolBar);
     top->addStretch(1);
     top->addWidget(m_pState);
@@ -153,7 +154,7 @@ CDebugPanel::CDebugPanel(CDebugEngine *pEngine, CBreakpointHost *pHost, QWidget 
                                           "in the error pane."));
     connect(m_pCommand, &QLineEdit::returnPressed, this, &CDebugPanel::OnCommandEntered);
     auto *commandRow = new QHBoxLayout;
-    commandRow->setContentsMargins(4, 2, 4, 4);
+    commandRow->setContentsMargins(0, 2, 0, 4);
     auto *commandLabel = new QLabel(QStringLiteral("Debugger &command:"));
     commandLabel->setBuddy(m_pCommand);
     commandRow->addWidget(commandLabel);
@@ -186,8 +187,8 @@ CDebugPanel::CDebugPanel(CDebugEngine *pEngine, CBreakpointHost *pHost, QWidget 
     m_pMainSplit->setStretchFactor(1, 2);
 
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    layout->setContentsMargins(4, 0, 4, 0);
+    layout->setSpacing(2);
     layout->addLayout(top);
     layout->addWidget(m_pMainSplit, 1);
     layout->addLayout(commandRow);
@@ -328,7 +329,13 @@ void CDebugPanel::OnCommandEntered()
 
 bool CDebugPanel::TakeTypedLine(const QString &strLine)
 {
-    if (!m_pEngine || m_bEnded || !m_pEngine->IsStopped())
+    if (!m_pEngine || m_bEnded)
+        return false;
+    if (!m_bEverStopped && m_bStopsAtStart) {
+        m_pendingCommands << strLine;
+        return true;
+    }
+    if (!m_pEngine->IsStopped())
         return false;
     m_pEngine->SendCommand(strLine);
     return true;
@@ -461,7 +468,10 @@ void CDebugPanel::OnStopped(const QString &strFile, int nLine)
     m_nStopLine = nLine;
     ShowSource(strFile, nLine, true);
     m_pState->setText(QStringLiteral("Stopped at %1 line %2").arg(QFileInfo(strFile).fileName()).arg(nLine));
+    m_bEverStopped = true;
     UpdateActions();
+    if (!m_pendingCommands.isEmpty() && m_pEngine && m_pEngine->IsStopped())
+        m_pEngine->SendCommand(m_pendingCommands.takeFirst());
 }
 
 void CDebugPanel::OnRunning()

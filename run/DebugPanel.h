@@ -95,6 +95,11 @@ private:
     QString m_strStopFile;
     int m_nStopLine = 0;
     bool m_bEnded = false;
+    // Without breakpoints the session stops at the first statement, so a line typed
+    // before that stop is meant for the debugger: it is held until then.
+    bool m_bStopsAtStart = false;
+    bool m_bEverStopped = false;
+    QStringList m_pendingCommands;
 
     QToolBar *m_pToolBar;
     QList<QAction *> m_stepActions;
