@@ -9,6 +9,9 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTreeWidgetItemIterator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,9 +32,34 @@ namespace {
 
 constexpr int kSymbolMargin = 1;
 
+// Ctrl+C in a list copies its selected rows, a tab between the columns, so that values
+// can be taken elsewhere.
+void AddCopy(QTreeWidget *tree)
+{
+    tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    auto *copy = new QAction(QStringLiteral("&Copy"), tree);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    tree->addAction(copy);
+    tree->setContextMenuPolicy(Qt::ActionsContextMenu);
+    QObject::connect(copy, &QAction::triggered, tree, [tree] {
+        QStringList lines;
+        for (QTreeWidgetItemIterator it(tree, QTreeWidgetItemIterator::Selected); *it; ++it) {
+            QStringList cells;
+            for (int c = 0; c < tree->columnCount(); ++c)
+                cells << (*it)->text(c);
+            while (!cells.isEmpty() && cells.last().isEmpty())
+                cells.removeLast();
+            lines << cells.join(QLatin1Char('\t'));
+        }
+        QGuiApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    });
+}
+
 QTreeWidget *ValueTree(const QString &strName, const QString &strFirst, const QString &strSecond)
 {
     auto *tree = new QTreeWidget;
+    AddCopy(tree);
     tree->setObjectName(strName);
     tree->setHeaderLabels({strFirst, strSecond});
     tree->setUniformRowHeights(true);
@@ -65,7 +93,8 @@ CDebugPanel::CDebugPanel(CDebugEngine *pEngine, CBreakpointHost *pHost, QWidget 
     m_stepActions << AddAction(Cmd::ID_DEBUG_STEP_OUT, QStringLiteral("Step Out"),
                                QKeySequence(Qt::SHIFT | Qt::Key_F11),
                                QStringLiteral("Run to the end of this sub, back in its caller"), &CDebugPanel::OnStepOut);
-    m_stepActions << AddAction(Cmd::ID_DEBUG_RUN_TO_CURSOR, QStringLiteral("Run to Cursor"), QKeySequence(),
+    m_stepActions << AddAction(Cmd::ID_DEBUG_RUN_TO_CURSOR, QStringLiteral("Run to Cursor"),
+                               QKeySequence(Qt::CTRL | Qt::Key_F10),
                                QStringLiteral("Run to the line of the caret in the source pane"),
                                &CDebugPanel::OnRunToCursor);
     m_pToolBar->addSeparator();
@@ -126,6 +155,11 @@ CDebugPanel::CDebugPanel(CDebugEngine *pEngine, CBreakpointHost *pHost, QWidget 
     removeWatch->setObjectName(QStringLiteral("button_RemoveWatch"));
     removeWatch->setAutoDefault(false);
     connect(removeWatch, &QPushButton::clicked, this, &CDebugPanel::OnRemoveWatch);
+    auto *deleteWatch = new QAction(QStringLiteral("&Remove Watch"), m_pWatches);
+    deleteWatch->setShortcut(QKeySequence::Delete);
+    deleteWatch->setShortcutContext(Qt::WidgetShortcut);
+    m_pWatches->addAction(deleteWatch);
+    connect(deleteWatch, &QAction::triggered, this, &CDebugPanel::OnRemoveWatch);
     auto *watchRow = new QWidget;
     auto *watchLayout = new QHBoxLayout(watchRow);
     watchLayout->setContentsMargins(0, 0, 0, 0);
@@ -135,6 +169,8 @@ CDebugPanel::CDebugPanel(CDebugEngine *pEngine, CBreakpointHost *pHost, QWidget 
     m_pStack = new QTreeWidget;
     m_pStack->setObjectName(QStringLiteral("tree_CallStack"));
     m_pStack->setHeaderLabels({QStringLiteral("Sub"), QStringLiteral("File"), QStringLiteral("Line")});
+    AddCopy(m_pStack);
+    m_pStack->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pStack->setRootIsDecorated(false);
     m_pStack->setUniformRowHeights(true);
     m_pStack->header()->setStretchLastSection(false);
@@ -320,7 +356,7 @@ void CDebugPanel::OnCommandEntered()
     if (text.isEmpty() || !m_pEngine)
         return;
     if (!m_pEngine->IsStopped()) {
-        m_pState->setText(QStringLiteral("The program is running: a command waits for it to stop."));
+        m_pState->setText(QStringLiteral("The program is running: send the command when it stops."));
         return;
     }
     m_pEngine->SendCommand(text);

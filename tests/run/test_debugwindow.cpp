@@ -127,6 +127,8 @@ private slots:
     void typedLinesGoToTheProgramOrTheDebugger();
     void stopEndsTheProgram();
     void firstStatementWithoutBreakpoints();
+    void typedLineBeforeTheFirstStop_data();
+    void typedLineBeforeTheFirstStop();
 
 private:
     QString Script(const QString &name, const QByteArray &text);
@@ -330,6 +332,34 @@ void TestDebugWindow::firstStatementWithoutBreakpoints()
     // The host (the editor) got the breakpoint set in the window.
     QCOMPARE(host.Breakpoints().size(), 1);
     QCOMPARE(host.Breakpoints()[0].nLine, 3);
+}
+
+void TestDebugWindow::typedLineBeforeTheFirstStop_data()
+{
+    QTest::addColumn<bool>("breakpoints");
+    QTest::addColumn<bool>("debuggers");
+    // Without breakpoints the session stops at the first statement before the program
+    // reads anything: the line is a command for that stop.
+    QTest::newRow("no breakpoints: held for the debugger") << false << true;
+    // With breakpoints the program runs from its start and may read its input first.
+    QTest::newRow("breakpoints: the program's input") << true << false;
+}
+
+void TestDebugWindow::typedLineBeforeTheFirstStop()
+{
+    QFETCH(bool, breakpoints);
+    QFETCH(bool, debuggers);
+    CListHost host;
+    if (breakpoints)
+        host.AddBreakpoint(At(m_dir.filePath(QStringLiteral("any.pl")), 2));
+    CDebugEngine engine;
+    CDebugPanel panel(&engine, &host);
+    QCOMPARE(panel.TakeTypedLine(QStringLiteral("n")), debuggers);
+    // Nothing is stopped, so the command box sends nothing and says why.
+    panel.CommandBox()->setText(QStringLiteral("p 1"));
+    panel.OnCommandEntered();
+    QCOMPARE(panel.CommandBox()->text(), QStringLiteral("p 1"));
+    QVERIFY(panel.StateLabel()->text().contains(QStringLiteral("running")));
 }
 
 QTEST_MAIN(TestDebugWindow)
