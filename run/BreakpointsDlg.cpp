@@ -80,6 +80,10 @@ void CBreakpointsDlg::Refill()
     }
     for (int c = 0; c < m_pList->columnCount() - 1; ++c)
         m_pList->resizeColumnToContents(c);
+    // A condition typed later still fits without the user widening the column.
+    const int chars = m_pList->fontMetrics().averageCharWidth();
+    m_pList->setColumnWidth(FileColumn, qMax(m_pList->columnWidth(FileColumn), chars * 16));
+    m_pList->setColumnWidth(ConditionColumn, qMax(m_pList->columnWidth(ConditionColumn), chars * 20));
     if (m_pList->topLevelItemCount() > 0)
         m_pList->setCurrentItem(m_pList->topLevelItem(0));
     UpdateButtons();
