@@ -27,6 +27,8 @@ struct CDebugFrame
     QString strSub;  // "main::foo", or "main" for the file's own code
     QString strFile; // absolute path (an eval's "(eval 3)[/path/x.pl:4]" stays as perl says)
     int nLine = 0;
+
+    bool operator==(const CDebugFrame &o) const { return strSub == o.strSub && strFile == o.strFile && nLine == o.nLine; }
 };
 
 // A variable or an expression with its value; arrays, hashes and references have children

@@ -1,11 +1,36 @@
 #include "run/DebugEngine.h"
 
+#include "run/DebugSupportCode.h"
+
+#include <QDir>
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 
+namespace {
+
+void AppendValue(QList<CDebugValue> &roots, int nDepth, const CDebugValue &value)
+{
+    QList<CDebugValue> *list = &roots;
+    for (int d = 0; d < nDepth && !list->isEmpty(); ++d)
+        list = &list->last().children;
+    list->append(value);
+}
+
+// A forked child's debugger that connected before the support code could keep it away:
+// it is told to stop debugging and run on, so that it neither hangs nor takes the session.
+const char *const kDetachCommand
+    = "package DB; $DB::single = 0; $DB::trace = 0; $DB::signal = 0; $DB::inhibit_exit = 0; "
+      "$DB::fall_off_end = 1; $DB::kestrel_keep = \\&DB::DB; *DB::DB = sub { };\n";
+
+} // namespace
+
 CDebugEngine::CDebugEngine(QObject *parent) : QObject(parent)
 {
+    qRegisterMetaType<CDebugBreakpoint>();
+    qRegisterMetaType<CDebugFrame>();
+    qRegisterMetaType<CDebugValue>();
 }
 
 CDebugEngine::~CDebugEngine() = default;
@@ -20,7 +45,7 @@ bool CDebugEngine::Listen(QString *pError)
         return true;
     if (!m_pServer->listen(QHostAddress::LocalHost, 0)) {
         if (pError)
-            *pError = m_pServer->errorString();
+            *pError = QStringLiteral("Cannot listen on 127.0.0.1 for perl's debugger: %1.").arg(m_pServer->errorString());
         return false;
     }
     return true;
@@ -33,25 +58,536 @@ int CDebugEngine::Port() const
 
 QString CDebugEngine::DebuggerOptions() const
 {
+    // inhibit_exit=0: the program ends with its own exit code instead of waiting at the
+    // debugger's "terminated" prompt.
     return QStringLiteral("RemotePort=127.0.0.1:%1 ornaments= inhibit_exit=0").arg(Port());
 }
 
-void CDebugEngine::SetDirectory(const QString &strDirectory) { m_strDirectory = strDirectory; }
-void CDebugEngine::SetBreakpoints(const QList<CDebugBreakpoint> &list) { m_breakpoints = list; }
-void CDebugEngine::AddBreakpoint(const CDebugBreakpoint &bp) { m_breakpoints.append(bp); }
-void CDebugEngine::RemoveBreakpoint(const QString &, int) {}
-void CDebugEngine::SetWatches(const QStringList &expressions) { m_watches = expressions; }
-bool CDebugEngine::IsConnected() const { return m_pSocket != nullptr; }
-bool CDebugEngine::IsStopped() const { return m_bStopped; }
-void CDebugEngine::Continue() {}
-void CDebugEngine::StepOver() {}
-void CDebugEngine::StepInto() {}
-void CDebugEngine::StepOut() {}
-void CDebugEngine::RunToLine(const QString &, int) {}
-void CDebugEngine::Restart() {}
-void CDebugEngine::Stop() {}
-void CDebugEngine::SendCommand(const QString &) {}
-void CDebugEngine::SelectFrame(int) {}
-void CDebugEngine::OnNewConnection() {}
-void CDebugEngine::OnReadyRead() {}
-void CDebugEngine::OnDisconnected() {}
+void CDebugEngine::SetDirectory(const QString &strDirectory)
+{
+    m_strDirectory = strDirectory;
+}
+
+bool CDebugEngine::IsConnected() const
+{
+    return m_pSocket && m_pSocket->state() == QAbstractSocket::ConnectedState;
+}
+
+bool CDebugEngine::IsStopped() const
+{
+    return m_bStopped;
+}
+
+bool CDebugEngine::AtPrompt() const
+{
+    return IsConnected() && !m_bRunning && !m_bEnded && !m_bFirstPrompt && !m_bStartPending && !m_bRestarting;
+}
+
+QString CDebugEngine::AbsoluteFile(const QString &strFile) const
+{
+    if (strFile.isEmpty() || strFile.startsWith(QLatin1Char('(')) || strFile == QLatin1String("-e"))
+        return strFile;
+    const QDir base(m_strDirectory.isEmpty() ? QDir::currentPath() : m_strDirectory);
+    return QDir::cleanPath(base.absoluteFilePath(strFile));
+}
+
+int CDebugEngine::IndexOfId(int nId) const
+{
+    return m_breakpointIds.indexOf(nId);
+}
+
+void CDebugEngine::SetBreakpoints(const QList<CDebugBreakpoint> &list)
+{
+    const QList<CDebugBreakpoint> old = m_breakpoints;
+    for (const CDebugBreakpoint &bp : old)
+        if (!bp.bOneShot)
+            RemoveBreakpoint(bp.strFile, bp.nLine);
+    for (const CDebugBreakpoint &bp : list)
+        AddBreakpoint(bp);
+}
+
+void CDebugEngine::AddBreakpoint(const CDebugBreakpoint &bpIn)
+{
+    CDebugBreakpoint bp = bpIn;
+    bp.strFile = AbsoluteFile(bp.strFile);
+    bp.state = CDebugBreakpoint::State::Pending;
+    bp.nActualLine = 0;
+    bp.strReason.clear();
+    for (int i = 0; i < m_breakpoints.size(); ++i) {
+        if (m_breakpoints[i].SameLocation(bp.strFile, bp.nLine) && m_breakpoints[i].bOneShot == bp.bOneShot) {
+            // The same place again: a new condition replaces the old one.
+            m_breakpoints[i].strCondition = bp.strCondition;
+            if (IsConnected())
+                PlaceBreakpoint(m_breakpoints[i]);
+            return;
+        }
+    }
+    m_breakpoints.append(bp);
+    m_breakpointIds.append(m_nNextId++);
+    if (IsConnected() && !m_bFirstPrompt)
+        PlaceBreakpoint(m_breakpoints.last());
+}
+
+void CDebugEngine::PlaceBreakpoint(const CDebugBreakpoint &bp)
+{
+    int nId = 0;
+    for (int k = 0; k < m_breakpoints.size(); ++k)
+        if (m_breakpoints[k].SameLocation(bp.strFile, bp.nLine) && m_breakpoints[k].bOneShot == bp.bOneShot)
+            nId = m_breakpointIds[k];
+    if (!nId)
+        return;
+    if (m_bRunning && !bp.bOneShot) {
+        CDebugBreakpoint pending = bp;
+        pending.state = CDebugBreakpoint::State::Pending;
+        pending.strReason = QStringLiteral("Set when the program next stops.");
+        emit breakpointChanged(pending);
+    }
+    Enqueue(CDebugSupportCode::SetBreakpoint(nId, bp.strFile, bp.nLine, bp.strCondition), Purpose::Breakpoint);
+}
+
+void CDebugEngine::RemoveBreakpoint(const QString &strFileIn, int nLine)
+{
+    const QString strFile = AbsoluteFile(strFileIn);
+    for (int i = 0; i < m_breakpoints.size(); ++i) {
+        const CDebugBreakpoint bp = m_breakpoints[i];
+        if (!bp.SameLocation(strFile, nLine) || bp.bOneShot)
+            continue;
+        const int nId = m_breakpointIds[i];
+        m_breakpoints.removeAt(i);
+        m_breakpointIds.removeAt(i);
+        if (IsConnected()) {
+            // Another breakpoint moved to the same line keeps perl's breakpoint there.
+            int nActual = bp.nActualLine;
+            for (const CDebugBreakpoint &other : std::as_const(m_breakpoints))
+                if (other.strFile == bp.strFile && other.nActualLine == nActual)
+                    nActual = 0;
+            Enqueue(CDebugSupportCode::ClearBreakpoint(nId, bp.strFile, nActual), Purpose::Breakpoint);
+        }
+        return;
+    }
+}
+
+void CDebugEngine::SetWatches(const QStringList &expressions)
+{
+    m_watches = expressions;
+    if (!IsConnected() || m_bFirstPrompt)
+        return;
+    const bool bStopped = m_bStopped;
+    Enqueue(CDebugSupportCode::SetWatches(m_watches), Purpose::Setup);
+    if (bStopped)
+        Enqueue(CDebugSupportCode::Snapshot(m_nSelectedFrame), Purpose::Watches);
+}
+
+void CDebugEngine::Resume(const QByteArray &baCommand)
+{
+    if (!AtPrompt())
+        return;
+    Enqueue(baCommand, Purpose::Resume);
+}
+
+void CDebugEngine::Continue() { Resume("c"); }
+void CDebugEngine::StepOver() { Resume("n"); }
+void CDebugEngine::StepInto() { Resume("s"); }
+void CDebugEngine::StepOut() { Resume("r"); }
+
+void CDebugEngine::RunToLine(const QString &strFileIn, int nLine)
+{
+    if (!AtPrompt())
+        return;
+    const QString strFile = AbsoluteFile(strFileIn);
+    bool bHasUserBreakpoint = false;
+    for (const CDebugBreakpoint &bp : std::as_const(m_breakpoints))
+        if (bp.SameLocation(strFile, nLine) && !bp.bOneShot)
+            bHasUserBreakpoint = true;
+    if (!bHasUserBreakpoint) {
+        CDebugBreakpoint bp;
+        bp.strFile = strFile;
+        bp.nLine = nLine;
+        bp.bOneShot = true;
+        AddBreakpoint(bp);
+    }
+    Resume("c");
+}
+
+void CDebugEngine::Restart()
+{
+    if (!IsConnected() || m_bEnded)
+        return;
+    m_bRestarting = true;
+    m_bStopped = false;
+    m_queue.clear();
+    for (int i = m_breakpoints.size() - 1; i >= 0; --i) {
+        if (m_breakpoints[i].bOneShot) {
+            m_breakpoints.removeAt(i);
+            m_breakpointIds.removeAt(i);
+        }
+    }
+    // R makes perl start the program again in the same process (an exec), whose debugger
+    // connects anew; it keeps the breakpoints, and the engine sets them again anyway.
+    m_pSocket->write("R\n");
+    m_bInFlight = true;
+    m_inFlight = Purpose::Quit;
+    m_bRunning = true;
+    emit running();
+}
+
+void CDebugEngine::Stop()
+{
+    if (m_bEnded)
+        return;
+    if (m_pServer)
+        m_pServer->close();
+    m_bRestarting = false;
+    if (IsConnected() && !m_bRunning) {
+        // At the prompt: perl quits, and its END blocks and exit code are the program's.
+        m_queue.clear();
+        m_pSocket->write("q\n");
+        m_pSocket->flush();
+        m_bStopped = false;
+        m_bInFlight = true;
+        m_inFlight = Purpose::Quit;
+        return;
+    }
+    if (m_pSocket)
+        m_pSocket->abort();
+    EndSession();
+}
+
+void CDebugEngine::SendCommand(const QString &strTyped)
+{
+    if (!IsConnected() || m_bRunning || m_bEnded)
+        return;
+    QString text = strTyped;
+    text.remove(QLatin1Char('\r'));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString verb = text.trimmed().section(QLatin1Char(' '), 0, 0);
+    if (verb == QLatin1String("R")) {
+        Restart();
+        return;
+    }
+    if (verb == QLatin1String("q")) {
+        Stop();
+        return;
+    }
+    static const QRegularExpression resumes(QStringLiteral("^(?:c|n|s|r)$"));
+    // An empty line repeats the last step, as at perl's own prompt.
+    const bool bResumes = resumes.match(verb).hasMatch() || text.trimmed().isEmpty();
+    Enqueue(text.toUtf8(), bResumes ? Purpose::Resume : Purpose::User);
+}
+
+void CDebugEngine::SelectFrame(int nIndex)
+{
+    if (!AtPrompt() || nIndex < 0)
+        return;
+    m_nSelectedFrame = nIndex;
+    Enqueue(CDebugSupportCode::Snapshot(nIndex), Purpose::Frame);
+}
+
+void CDebugEngine::Enqueue(const QByteArray &baText, Purpose purpose)
+{
+    m_queue.append({baText, purpose});
+    SendNext();
+}
+
+void CDebugEngine::SendNext()
+{
+    if (!IsConnected() || m_bInFlight || m_bRunning || m_queue.isEmpty())
+        return;
+    const Command cmd = m_queue.takeFirst();
+    m_bInFlight = true;
+    m_inFlight = cmd.purpose;
+    m_baReplyText.clear();
+    m_bStopped = false;
+    if (cmd.purpose == Purpose::Resume) {
+        m_bRunning = true;
+        m_nSelectedFrame = 0;
+        m_strLastStopLine.clear();
+        emit running();
+    }
+    m_pSocket->write(cmd.baText + '\n');
+}
+
+void CDebugEngine::OnNewConnection()
+{
+    while (QTcpSocket *socket = m_pServer->nextPendingConnection()) {
+        if (!socket->peerAddress().isLoopback() || m_bEnded) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        if (IsConnected() && !m_bRestarting) {
+            m_detached.append(socket);
+            socket->setProperty("kestrelPrompts", 0);
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { OnDetachedReadyRead(socket); });
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                m_detached.removeAll(socket);
+                socket->deleteLater();
+            });
+            continue;
+        }
+        if (m_pSocket) {
+            m_pSocket->disconnect(this);
+            m_pSocket->deleteLater();
+        }
+        m_pSocket = socket;
+        m_parser = CDebugReplyParser();
+        m_queue.clear();
+        m_bInFlight = false;
+        m_bRunning = true; // until the first prompt
+        m_bStopped = false;
+        m_bFirstPrompt = true;
+        m_bRestarting = false;
+        m_baReplyText.clear();
+        for (CDebugBreakpoint &bp : m_breakpoints) {
+            bp.state = CDebugBreakpoint::State::Pending;
+            bp.nActualLine = 0;
+            bp.strReason.clear();
+        }
+        connect(socket, &QTcpSocket::readyRead, this, &CDebugEngine::OnReadyRead);
+        connect(socket, &QTcpSocket::disconnected, this, &CDebugEngine::OnDisconnected);
+        emit connected();
+        if (socket->bytesAvailable())
+            OnReadyRead();
+    }
+}
+
+void CDebugEngine::OnDetachedReadyRead(QTcpSocket *pSocket)
+{
+    const QByteArray data = pSocket->readAll();
+    // Only the prompts matter: the first is answered with the release, the second with c.
+    CDebugReplyParser parser;
+    const QList<CDebugReplyParser::Event> events = parser.Feed(data);
+    for (const CDebugReplyParser::Event &e : events) {
+        if (e.kind != CDebugReplyParser::Event::Kind::Prompt)
+            continue;
+        const int n = pSocket->property("kestrelPrompts").toInt();
+        pSocket->setProperty("kestrelPrompts", n + 1);
+        pSocket->write(n == 0 ? QByteArray(kDetachCommand) : QByteArray("c\n"));
+    }
+}
+
+void CDebugEngine::OnReadyRead()
+{
+    if (!m_pSocket)
+        return;
+    const QList<CDebugReplyParser::Event> events = m_parser.Feed(m_pSocket->readAll());
+    for (const CDebugReplyParser::Event &e : events) {
+        switch (e.kind) {
+        case CDebugReplyParser::Event::Kind::Text:
+            m_baReplyText += e.strText.toUtf8();
+            break;
+        case CDebugReplyParser::Event::Kind::Record:
+            OnRecord(e.fields);
+            break;
+        case CDebugReplyParser::Event::Kind::Prompt:
+            OnPrompt();
+            break;
+        }
+    }
+}
+
+void CDebugEngine::OnRecord(const QStringList &fields)
+{
+    if (fields.isEmpty())
+        return;
+    const QString kind = fields.first();
+    auto field = [&](int i) { return i < fields.size() ? fields.at(i) : QString(); };
+    if (kind == QLatin1String("bp")) {
+        const int i = IndexOfId(field(1).toInt());
+        if (i < 0)
+            return;
+        CDebugBreakpoint &bp = m_breakpoints[i];
+        const QString state = field(2);
+        bp.nActualLine = field(3).toInt();
+        bp.strReason = field(4);
+        if (state == QLatin1String("set"))
+            bp.state = CDebugBreakpoint::State::Set;
+        else if (state == QLatin1String("moved"))
+            bp.state = CDebugBreakpoint::State::Moved;
+        else if (state == QLatin1String("refused"))
+            bp.state = CDebugBreakpoint::State::Refused;
+        else
+            bp.state = CDebugBreakpoint::State::Pending;
+        if (!bp.bOneShot)
+            emit breakpointChanged(bp);
+    } else if (kind == QLatin1String("snap")) {
+        m_frames.clear();
+        m_locals.clear();
+        m_watchValues.clear();
+        m_strWhyNoLocals.clear();
+        m_bSnapshotDone = false;
+    } else if (kind == QLatin1String("frame")) {
+        m_frames.append({field(1), AbsoluteFile(field(2)), field(3).toInt()});
+    } else if (kind == QLatin1String("local") || kind == QLatin1String("watch")) {
+        CDebugValue value;
+        value.strName = field(2);
+        value.strValue = field(3);
+        AppendValue(kind == QLatin1String("local") ? m_locals : m_watchValues, field(1).toInt(), value);
+    } else if (kind == QLatin1String("nolocals")) {
+        m_strWhyNoLocals = field(1);
+    } else if (kind == QLatin1String("end")) {
+        m_bSnapshotDone = true;
+    }
+}
+
+void CDebugEngine::EmitSnapshot()
+{
+    const bool bFull = m_inFlight == Purpose::Snapshot;
+    if (!m_bSnapshotDone) {
+        // The report failed (perl said why, in the text); the stop line still says where.
+        QString sub, file;
+        int line = 0;
+        if (bFull && CDebugReplyParser::ParseStopLine(m_strLastStopLine, &sub, &file, &line))
+            emit stopped(AbsoluteFile(file), line);
+        return;
+    }
+    if (bFull && !m_frames.isEmpty()) {
+        emit stopped(m_frames.first().strFile, m_frames.first().nLine);
+        emit framesChanged(m_frames);
+    }
+    if (bFull || m_inFlight == Purpose::Frame)
+        emit localsChanged(m_locals, m_locals.isEmpty() ? m_strWhyNoLocals : QString());
+    if (bFull || m_inFlight == Purpose::Watches)
+        emit watchesChanged(m_watchValues);
+}
+
+void CDebugEngine::OnPrompt()
+{
+    m_bRunning = false;
+    const QString text = QString::fromUtf8(m_baReplyText);
+    m_baReplyText.clear();
+    if (m_bFirstPrompt) {
+        m_bFirstPrompt = false;
+        if (!text.isEmpty())
+            emit debuggerText(text);
+        m_strFirstStop.clear();
+        m_nFirstStopLine = 0;
+        for (const QString &line : text.split(QLatin1Char('\n'))) {
+            QString file;
+            if (CDebugReplyParser::ParseStopLine(line, nullptr, &file, &m_nFirstStopLine)) {
+                m_strFirstStop = AbsoluteFile(file);
+                m_strLastStopLine = line;
+                break;
+            }
+        }
+        Enqueue(CDebugSupportCode::Definition(m_strDirectory.isEmpty() ? QDir::currentPath() : m_strDirectory),
+                Purpose::Setup);
+        if (!m_watches.isEmpty())
+            Enqueue(CDebugSupportCode::SetWatches(m_watches), Purpose::Setup);
+        for (const CDebugBreakpoint &bp : std::as_const(m_breakpoints))
+            PlaceBreakpoint(bp);
+        m_bStartPending = true;
+        Settle();
+        return;
+    }
+    const Purpose purpose = m_inFlight;
+    m_bInFlight = false;
+    switch (purpose) {
+    case Purpose::Resume: {
+        if (!text.isEmpty())
+            emit debuggerText(text);
+        for (const QString &line : text.split(QLatin1Char('\n')))
+            if (CDebugReplyParser::ParseStopLine(line, nullptr, nullptr, nullptr)) {
+                m_strLastStopLine = line;
+                break;
+            }
+        if (text.contains(QLatin1String("Debugged program terminated."))) {
+            Enqueue("q", Purpose::Quit);
+            return;
+        }
+        ApplyAfterResume();
+        Enqueue(CDebugSupportCode::Snapshot(0), Purpose::Snapshot);
+        break;
+    }
+    case Purpose::User:
+        if (!text.isEmpty())
+            emit debuggerText(text);
+        break;
+    case Purpose::Snapshot:
+    case Purpose::Frame:
+    case Purpose::Watches:
+        if (!text.trimmed().isEmpty())
+            emit debuggerText(text);
+        EmitSnapshot();
+        break;
+    case Purpose::Setup:
+    case Purpose::Breakpoint:
+    case Purpose::Quit:
+        if (!text.trimmed().isEmpty())
+            emit debuggerText(text);
+        break;
+    }
+    Settle();
+}
+
+void CDebugEngine::Settle()
+{
+    SendNext();
+    if (m_bInFlight || m_bRunning || !IsConnected())
+        return;
+    if (m_bStartPending) {
+        m_bStartPending = false;
+        bool bAny = false;
+        bool bHere = false;
+        for (const CDebugBreakpoint &bp : std::as_const(m_breakpoints)) {
+            if (bp.bOneShot || bp.state == CDebugBreakpoint::State::Refused)
+                continue;
+            bAny = true;
+            // perl -d already stands on the first statement: c would run past a breakpoint there.
+            if (bp.strFile == m_strFirstStop && bp.nActualLine == m_nFirstStopLine && bp.strCondition.trimmed().isEmpty())
+                bHere = true;
+        }
+        bAny = bAny && !bHere;
+        Enqueue(bAny ? QByteArray("c") : CDebugSupportCode::Snapshot(0), bAny ? Purpose::Resume : Purpose::Snapshot);
+        return;
+    }
+    m_bStopped = true;
+}
+
+void CDebugEngine::ApplyAfterResume()
+{
+    for (int i = m_breakpoints.size() - 1; i >= 0; --i) {
+        const CDebugBreakpoint bp = m_breakpoints[i];
+        if (!bp.bOneShot)
+            continue;
+        const int nId = m_breakpointIds[i];
+        m_breakpoints.removeAt(i);
+        m_breakpointIds.removeAt(i);
+        int nActual = bp.nActualLine;
+        for (const CDebugBreakpoint &other : std::as_const(m_breakpoints))
+            if (other.strFile == bp.strFile && other.nActualLine == nActual)
+                nActual = 0;
+        Enqueue(CDebugSupportCode::ClearBreakpoint(nId, bp.strFile, nActual), Purpose::Breakpoint);
+    }
+}
+
+void CDebugEngine::OnDisconnected()
+{
+    if (m_pSocket && m_pSocket->isOpen()) {
+        m_baReplyText += m_pSocket->readAll();
+        for (const CDebugReplyParser::Event &e : m_parser.Finish())
+            if (e.kind == CDebugReplyParser::Event::Kind::Text)
+                m_baReplyText += e.strText.toUtf8();
+    }
+    if (!m_baReplyText.trimmed().isEmpty())
+        emit debuggerText(QString::fromUtf8(m_baReplyText));
+    m_baReplyText.clear();
+    m_bInFlight = false;
+    m_bStopped = false;
+    if (m_bRestarting)
+        return;
+    EndSession();
+}
+
+void CDebugEngine::EndSession()
+{
+    if (m_bEnded)
+        return;
+    m_bEnded = true;
+    m_bStopped = false;
+    m_bRunning = false;
+    m_queue.clear();
+    if (m_pServer)
+        m_pServer->close();
+    emit sessionEnded();
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "run/DebugBreakpoint.h"
+#include "run/DebugReplyParser.h"
 
 #include <QByteArray>
 #include <QList>
@@ -81,14 +82,62 @@ signals:
     void sessionEnded();
 
 private:
+    // What a command sent to the debugger was for, so that its answer goes to the right place.
+    enum class Purpose { Setup, Breakpoint, Resume, Snapshot, Frame, Watches, User, Quit };
+    struct Command
+    {
+        QByteArray baText;
+        Purpose purpose;
+    };
+
     void OnNewConnection();
+    void OnDetachedReadyRead(QTcpSocket *pSocket);
     void OnReadyRead();
     void OnDisconnected();
+    void OnPrompt();
+    void OnRecord(const QStringList &fields);
+    void Enqueue(const QByteArray &baText, Purpose purpose);
+    void SendNext();
+    void Resume(const QByteArray &baCommand);
+    void PlaceBreakpoint(const CDebugBreakpoint &bp);
+    void ApplyAfterResume();
+    void Settle();
+    void EmitSnapshot();
+    void EndSession();
+    // Connected and waiting for a command that is not yet in the queue.
+    bool AtPrompt() const;
+    QString AbsoluteFile(const QString &strFile) const;
+    int IndexOfId(int nId) const;
 
     QTcpServer *m_pServer = nullptr;
     QTcpSocket *m_pSocket = nullptr;
+    // A forked child's debugger that connected on its own: it is told to run on.
+    QList<QTcpSocket *> m_detached;
+    CDebugReplyParser m_parser;
     QString m_strDirectory;
     QList<CDebugBreakpoint> m_breakpoints;
+    QList<int> m_breakpointIds; // parallel to m_breakpoints
+    int m_nNextId = 1;
     QStringList m_watches;
+    QList<Command> m_queue;
+    bool m_bInFlight = false;
+    Purpose m_inFlight = Purpose::Setup;
+    QByteArray m_baReplyText;
     bool m_bStopped = false;
+    bool m_bRunning = false;
+    bool m_bRestarting = false;
+    bool m_bEnded = false;
+    bool m_bFirstPrompt = true;
+    bool m_bStartPending = false;
+    bool m_bSnapshotDone = false;
+    QString m_strLastStopLine;
+    // Where perl -d stopped first, before the program's first statement ran.
+    QString m_strFirstStop;
+    int m_nFirstStopLine = 0;
+    int m_nSelectedFrame = 0;
+    // The report of the stop being read.
+    QList<CDebugFrame> m_frames;
+    QList<CDebugValue> m_locals;
+    QList<CDebugValue> m_watchValues;
+    QString m_strWhyNoLocals;
 };
