@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -150,7 +151,7 @@ CDebugPanel::CDebugPanel(CDebugEngine *pEngine, CBreakpointHost *pHost, QWidget 
     m_pWatchEdit = new QLineEdit;
     m_pWatchEdit->setObjectName(QStringLiteral("edit_AddWatch"));
     m_pWatchEdit->setPlaceholderText(QStringLiteral("Add a watch: a Perl expression, then Enter"));
-    connect(m_pWatchEdit, &QLineEdit::returnPressed, this, &CDebugPanel::OnAddWatch);
+    m_pWatchEdit->installEventFilter(this);
     auto *removeWatch = new QPushButton(QStringLiteral("Remove"));
     removeWatch->setObjectName(QStringLiteral("button_RemoveWatch"));
     removeWatch->setAutoDefault(false);
@@ -188,7 +189,7 @@ CDebugPanel::CDebugPanel(CDebugEngine *pEngine, CBreakpointHost *pHost, QWidget 
     m_pCommand->setPlaceholderText(QStringLiteral("A command for perl's debugger (p $x, x \\%h, b 12, ...), then Enter"));
     m_pCommand->setToolTip(QStringLiteral("Typed to perl's debugger when the program is stopped; the answer shows "
                                           "in the error pane."));
-    connect(m_pCommand, &QLineEdit::returnPressed, this, &CDebugPanel::OnCommandEntered);
+    m_pCommand->installEventFilter(this);
     auto *commandRow = new QHBoxLayout;
     commandRow->setContentsMargins(0, 2, 0, 4);
     auto *commandLabel = new QLabel(QStringLiteral("Debugger &command:"));
@@ -240,6 +241,23 @@ CDebugPanel::CDebugPanel(CDebugEngine *pEngine, CBreakpointHost *pHost, QWidget 
     }
     OnLocals({}, QStringLiteral("The program has not stopped yet."));
     UpdateActions();
+}
+
+bool CDebugPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter in the two boxes is theirs alone: passed on, the dialog would press its
+    // default button, the Send button of the Send Input dialog when that is open.
+    if ((watched == m_pCommand || watched == m_pWatchEdit) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (watched == m_pCommand)
+                OnCommandEntered();
+            else
+                OnAddWatch();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QAction *CDebugPanel::AddAction(int nId, const QString &text, const QKeySequence &key, const QString &tip,
@@ -295,7 +313,7 @@ void CDebugPanel::SizePanes()
 
 void CDebugPanel::UpdateActions()
 {
-    const bool stopped = m_pEngine && m_pEngine->IsStopped() && !m_bEnded;
+    const bool stopped = m_pEngine && m_bAtPrompt && !m_bEnded;
     for (QAction *a : m_stepActions)
         a->setEnabled(stopped);
     m_pRestart->setEnabled(stopped);
@@ -304,31 +322,31 @@ void CDebugPanel::UpdateActions()
 
 void CDebugPanel::OnContinue()
 {
-    if (m_pEngine && m_pEngine->IsStopped())
+    if (m_pEngine && m_bAtPrompt)
         m_pEngine->Continue();
 }
 
 void CDebugPanel::OnStepOver()
 {
-    if (m_pEngine && m_pEngine->IsStopped())
+    if (m_pEngine && m_bAtPrompt)
         m_pEngine->StepOver();
 }
 
 void CDebugPanel::OnStepInto()
 {
-    if (m_pEngine && m_pEngine->IsStopped())
+    if (m_pEngine && m_bAtPrompt)
         m_pEngine->StepInto();
 }
 
 void CDebugPanel::OnStepOut()
 {
-    if (m_pEngine && m_pEngine->IsStopped())
+    if (m_pEngine && m_bAtPrompt)
         m_pEngine->StepOut();
 }
 
 void CDebugPanel::OnRunToCursor()
 {
-    if (!m_pEngine || !m_pEngine->IsStopped() || m_strShownFile.isEmpty())
+    if (!m_pEngine || !m_bAtPrompt || m_strShownFile.isEmpty())
         return;
     int line = 0, index = 0;
     m_pSource->getCursorPosition(&line, &index);
@@ -337,7 +355,7 @@ void CDebugPanel::OnRunToCursor()
 
 void CDebugPanel::OnRestart()
 {
-    if (m_pEngine && m_pEngine->IsStopped())
+    if (m_pEngine && m_bAtPrompt)
         m_pEngine->Restart();
 }
 
@@ -355,7 +373,7 @@ void CDebugPanel::OnCommandEntered()
     const QString text = m_pCommand->text().trimmed();
     if (text.isEmpty() || !m_pEngine)
         return;
-    if (!m_pEngine->IsStopped()) {
+    if (!m_bAtPrompt) {
         m_pState->setText(QStringLiteral("The program is running: send the command when it stops."));
         return;
     }
@@ -371,7 +389,7 @@ bool CDebugPanel::TakeTypedLine(const QString &strLine)
         m_pendingCommands << strLine;
         return true;
     }
-    if (!m_pEngine->IsStopped())
+    if (!m_bAtPrompt)
         return false;
     m_pEngine->SendCommand(strLine);
     return true;
@@ -505,13 +523,22 @@ void CDebugPanel::OnStopped(const QString &strFile, int nLine)
     ShowSource(strFile, nLine, true);
     m_pState->setText(QStringLiteral("Stopped at %1 line %2").arg(QFileInfo(strFile).fileName()).arg(nLine));
     m_bEverStopped = true;
+    m_bAtPrompt = true;
     UpdateActions();
-    if (!m_pendingCommands.isEmpty() && m_pEngine && m_pEngine->IsStopped())
+    // A held command goes once the engine has sent its whole report of the stop.
+    if (!m_pendingCommands.isEmpty())
+        QTimer::singleShot(0, this, &CDebugPanel::SendHeldCommand);
+}
+
+void CDebugPanel::SendHeldCommand()
+{
+    if (!m_pendingCommands.isEmpty() && m_pEngine && m_bAtPrompt && !m_bEnded)
         m_pEngine->SendCommand(m_pendingCommands.takeFirst());
 }
 
 void CDebugPanel::OnRunning()
 {
+    m_bAtPrompt = false;
     m_pSource->markerDeleteAll(CBreakpointMarks::kArrow);
     m_pSource->markerDeleteAll(CBreakpointMarks::kCurrentLine);
     m_pState->setText(QStringLiteral("Running..."));
@@ -521,6 +548,7 @@ void CDebugPanel::OnRunning()
 void CDebugPanel::OnSessionEnded()
 {
     m_bEnded = true;
+    m_bAtPrompt = false;
     m_pSource->markerDeleteAll(CBreakpointMarks::kArrow);
     m_pSource->markerDeleteAll(CBreakpointMarks::kCurrentLine);
     m_pState->setText(QStringLiteral("The debugging session has ended."));
@@ -549,7 +577,7 @@ void CDebugPanel::ShowFrame(int nIndex)
         return;
     const CDebugFrame &f = m_frames[nIndex];
     ShowSource(f.strFile, f.nLine, nIndex == 0);
-    if (m_pEngine && m_pEngine->IsStopped())
+    if (m_pEngine && m_bAtPrompt)
         m_pEngine->SelectFrame(nIndex);
 }
 

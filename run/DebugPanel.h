@@ -69,8 +69,12 @@ signals:
     // Stop: the window ends the program as Close does, but stays open.
     void StopRequested();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void OnStopped(const QString &strFile, int nLine);
+    void SendHeldCommand();
     void OnRunning();
     void OnSessionEnded();
     void OnFrames(const QList<CDebugFrame> &frames);
@@ -95,6 +99,10 @@ private:
     QString m_strStopFile;
     int m_nStopLine = 0;
     bool m_bEnded = false;
+    // Stopped at the debugger's prompt (from a stop until the program runs again): the
+    // keys work and a typed line is the debugger's. The engine queues what comes while
+    // it is still busy with its own questions there.
+    bool m_bAtPrompt = false;
     // Without breakpoints the session stops at the first statement, so a line typed
     // before that stop is meant for the debugger: it is held until then.
     bool m_bStopsAtStart = false;

@@ -274,10 +274,13 @@ void TestDebugWindow::typedLinesGoToTheProgramOrTheDebugger()
         QTest::keyClick(panel->CommandBox(), Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(wnd->StdErrPane()->TextBytes().contains("5\n"), 30000);
         QVERIFY(panel->CommandBox()->text().isEmpty());
+        // Enter in the command box is not the Send Input dialog's Send, which is open.
+        QVERIFY(wnd->m_pDlgSend->isVisible());
+        QCOMPARE(panel->StateLabel()->text(), QStringLiteral("Stopped at reads.pl line 4"));
         panel->OnContinue();
     });
     QVERIFY(seen.bActed);
-    QCOMPARE(seen.out, QByteArray("got alpha+beta\n"));
+    QVERIFY2(seen.out == "got alpha+beta\n", qPrintable(seen.status + "\n" + seen.err + "\nout: " + seen.out));
     QCOMPARE(seen.status, QStringLiteral("Process completed with exit code 0."));
 }
 
