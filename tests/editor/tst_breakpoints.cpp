@@ -120,6 +120,9 @@ void TestBreakpoints::f9TogglesTheCaretsLine()
     QVERIFY(m_upView->Commands().Execute(Cmd::ID_DEBUG_TOGGLE_BREAKPOINT));
     QCOMPARE(Marks()->Lines(), QList<int>{3});
     QVERIFY(m_upView->markersAtLine(3) & (1u << CBreakpointMarks::kBreakpoint));
+    // The symbol margin shows them.
+    QCOMPARE(unsigned(m_upView->marginMarkerMask(CMessageMarkers::kSymbolMargin)) & CBreakpointMarks::kBreakpointMask,
+             CBreakpointMarks::kBreakpointMask);
     const QList<CDebugBreakpoint> list = Marks()->Breakpoints();
     QCOMPARE(list.size(), 1);
     QCOMPARE(list[0].nLine, 4);

@@ -205,6 +205,10 @@ void TestDebugWindow::stopsStepsAndEnds()
         // Runs to the first breakpoint: the source pane shows its line with the arrow.
         QTRY_VERIFY_WITH_TIMEOUT(IsStoppedAt(panel, QStringLiteral("main.pl"), 5), 30000);
         QVERIFY(panel->SourcePane()->markersAtLine(4) & (1u << CBreakpointMarks::kCurrentLine));
+        // The margin shows the arrow and the breakpoints (Scintilla keeps 25 to 31 for folding).
+        const unsigned shown = unsigned(panel->SourcePane()->marginMarkerMask(1));
+        QCOMPARE(shown & ((1u << CBreakpointMarks::kArrow) | CBreakpointMarks::kBreakpointMask),
+                 (1u << CBreakpointMarks::kArrow) | CBreakpointMarks::kBreakpointMask);
         QVERIFY(panel->SourcePane()->markersAtLine(4) & (1u << CBreakpointMarks::kBreakpoint));
         QVERIFY(panel->SourcePane()->markersAtLine(6) & (1u << CBreakpointMarks::kBreakpoint));
         QTRY_COMPARE_WITH_TIMEOUT(ValueOf(panel->Locals(), QStringLiteral("$x")), QStringLiteral("20"), 10000);
