@@ -238,6 +238,7 @@ CDebugPanel::CDebugPanel(CDebugEngine *pEngine, CBreakpointHost *pHost, QWidget 
         connect(m_pEngine, &CDebugEngine::localsChanged, this, &CDebugPanel::OnLocals);
         connect(m_pEngine, &CDebugEngine::watchesChanged, this, &CDebugPanel::OnWatchValues);
         connect(m_pEngine, &CDebugEngine::breakpointChanged, this, &CDebugPanel::OnBreakpointChanged);
+        connect(m_pEngine, &CDebugEngine::debuggerText, this, &CDebugPanel::OnDebuggerText);
     }
     OnLocals({}, QStringLiteral("The program has not stopped yet."));
     UpdateActions();
@@ -322,26 +323,34 @@ void CDebugPanel::UpdateActions()
 
 void CDebugPanel::OnContinue()
 {
-    if (m_pEngine && m_bAtPrompt)
-        m_pEngine->Continue();
+    if (!m_pEngine || !m_bAtPrompt)
+        return;
+    Echo(QStringLiteral("c"));
+    m_pEngine->Continue();
 }
 
 void CDebugPanel::OnStepOver()
 {
-    if (m_pEngine && m_bAtPrompt)
-        m_pEngine->StepOver();
+    if (!m_pEngine || !m_bAtPrompt)
+        return;
+    Echo(QStringLiteral("n"));
+    m_pEngine->StepOver();
 }
 
 void CDebugPanel::OnStepInto()
 {
-    if (m_pEngine && m_bAtPrompt)
-        m_pEngine->StepInto();
+    if (!m_pEngine || !m_bAtPrompt)
+        return;
+    Echo(QStringLiteral("s"));
+    m_pEngine->StepInto();
 }
 
 void CDebugPanel::OnStepOut()
 {
-    if (m_pEngine && m_bAtPrompt)
-        m_pEngine->StepOut();
+    if (!m_pEngine || !m_bAtPrompt)
+        return;
+    Echo(QStringLiteral("r"));
+    m_pEngine->StepOut();
 }
 
 void CDebugPanel::OnRunToCursor()
@@ -350,21 +359,27 @@ void CDebugPanel::OnRunToCursor()
         return;
     int line = 0, index = 0;
     m_pSource->getCursorPosition(&line, &index);
+    Echo(QStringLiteral("c %1").arg(line + 1));
     m_pEngine->RunToLine(m_strShownFile, line + 1);
 }
 
 void CDebugPanel::OnRestart()
 {
-    if (m_pEngine && m_bAtPrompt)
-        m_pEngine->Restart();
+    if (!m_pEngine || !m_bAtPrompt)
+        return;
+    Echo(QStringLiteral("R"));
+    m_pEngine->Restart();
 }
 
 void CDebugPanel::OnStop()
 {
     if (m_bEnded)
         return;
-    if (m_pEngine)
+    if (m_pEngine) {
+        if (m_bAtPrompt)
+            Echo(QStringLiteral("q"));
         m_pEngine->Stop();
+    }
     emit StopRequested();
 }
 
@@ -377,6 +392,7 @@ void CDebugPanel::OnCommandEntered()
         m_pState->setText(QStringLiteral("The program is running: send the command when it stops."));
         return;
     }
+    Echo(text);
     m_pEngine->SendCommand(text);
     m_pCommand->clear();
 }
@@ -391,6 +407,7 @@ bool CDebugPanel::TakeTypedLine(const QString &strLine)
     }
     if (!m_bAtPrompt)
         return false;
+    Echo(strLine);
     m_pEngine->SendCommand(strLine);
     return true;
 }
@@ -525,6 +542,7 @@ void CDebugPanel::OnStopped(const QString &strFile, int nLine)
     m_bEverStopped = true;
     m_bAtPrompt = true;
     UpdateActions();
+    ShowPrompt();
     // A held command goes once the engine has sent its whole report of the stop.
     if (!m_pendingCommands.isEmpty())
         QTimer::singleShot(0, this, &CDebugPanel::SendHeldCommand);
@@ -532,8 +550,49 @@ void CDebugPanel::OnStopped(const QString &strFile, int nLine)
 
 void CDebugPanel::SendHeldCommand()
 {
-    if (!m_pendingCommands.isEmpty() && m_pEngine && m_bAtPrompt && !m_bEnded)
-        m_pEngine->SendCommand(m_pendingCommands.takeFirst());
+    if (m_pendingCommands.isEmpty() || !m_pEngine || !m_bAtPrompt || m_bEnded)
+        return;
+    const QString command = m_pendingCommands.takeFirst();
+    Echo(command);
+    m_pEngine->SendCommand(command);
+}
+
+void CDebugPanel::OnDebuggerText(const QString &strText)
+{
+    QByteArray bytes = strText.toUtf8();
+    if (bytes.isEmpty())
+        return;
+    if (m_bPromptShown)
+        bytes.prepend('\n');
+    if (!bytes.endsWith('\n'))
+        bytes += '\n';
+    m_bPromptShown = false;
+    emit TranscriptText(bytes);
+    // The engine passes perl's words on when perl has come back to its prompt: after the
+    // first stop the program no longer runs, and what the user types from here on, having
+    // read the stop line, is for the debugger (the engine queues it behind its report).
+    if (m_bEverStopped && !m_bEnded && !m_bAtPrompt) {
+        m_bAtPrompt = true;
+        UpdateActions();
+    }
+}
+
+void CDebugPanel::ShowPrompt()
+{
+    if (m_bPromptShown || m_bEnded)
+        return;
+    m_bPromptShown = true;
+    emit TranscriptText(QStringLiteral("  DB<%1> ").arg(m_nPrompt).toUtf8());
+}
+
+void CDebugPanel::Echo(const QString &strCommand)
+{
+    QByteArray bytes = strCommand.toUtf8() + '\n';
+    if (!m_bPromptShown)
+        bytes.prepend(QStringLiteral("  DB<%1> ").arg(m_nPrompt).toUtf8());
+    m_bPromptShown = false;
+    ++m_nPrompt;
+    emit TranscriptText(bytes);
 }
 
 void CDebugPanel::OnRunning()

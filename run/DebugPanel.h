@@ -68,6 +68,9 @@ public:
 signals:
     // Stop: the window ends the program as Close does, but stays open.
     void StopRequested();
+    // What perl -d would have shown on its terminal: the debugger's words, its prompt
+    // ("  DB<1> ") at each stop and the commands sent, for the error pane.
+    void TranscriptText(const QByteArray &text);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -75,6 +78,10 @@ protected:
 private:
     void OnStopped(const QString &strFile, int nLine);
     void SendHeldCommand();
+    void OnDebuggerText(const QString &strText);
+    // Sends a command through the engine's call and shows it after the prompt.
+    void Echo(const QString &strCommand);
+    void ShowPrompt();
     void OnRunning();
     void OnSessionEnded();
     void OnFrames(const QList<CDebugFrame> &frames);
@@ -108,6 +115,8 @@ private:
     bool m_bStopsAtStart = false;
     bool m_bEverStopped = false;
     QStringList m_pendingCommands;
+    int m_nPrompt = 1;
+    bool m_bPromptShown = false;
 
     QToolBar *m_pToolBar;
     QList<QAction *> m_stepActions;

@@ -145,13 +145,9 @@ void COutputWindowDlg::SetDebugEngine(CDebugEngine *pEngine, CBreakpointHost *pH
     m_pClient->setMinimumHeight(CDialogUnits(this).Y(60));
     layout()->addWidget(m_pDebugPanel);
     connect(m_pDebugPanel, &CDebugPanel::StopRequested, this, &COutputWindowDlg::OnStopRequested);
-    // The debugger's own words go to the error pane, where perl -d has always put them.
-    connect(pEngine, &CDebugEngine::debuggerText, this, [this](const QString &strText) {
-        QByteArray bytes = strText.toUtf8();
-        if (!bytes.endsWith('\n'))
-            bytes += '\n';
-        m_pEditStdErr->AppendBytes(bytes);
-    });
+    // The debugger's own words, its prompts and the commands sent go to the error pane,
+    // where perl -d has always put them.
+    connect(m_pDebugPanel, &CDebugPanel::TranscriptText, m_pEditStdErr, &COutputPane::AppendBytes);
     m_pDlgSend->m_fnTakeLine = [this](const QString &strLine) { return m_pDebugPanel->TakeTypedLine(strLine); };
     // Room for the source, the output and the three lists: most of the screen, up to a
     // size where the lines of a script are comfortably read.
