@@ -8,6 +8,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
+
 namespace {
 
 void AppendValue(QList<CDebugValue> &roots, int nDepth, const CDebugValue &value)
@@ -43,6 +47,16 @@ bool CDebugEngine::Listen(QString *pError)
     }
     if (m_pServer->isListening())
         return true;
+    // A new session with the same engine: the breakpoints and watches stay, the rest starts over.
+    if (m_pSocket) {
+        m_pSocket->disconnect(this);
+        m_pSocket->abort();
+        m_pSocket->deleteLater();
+        m_pSocket = nullptr;
+    }
+    m_bEnded = m_bQuitting = m_bRestarting = m_bStopped = m_bInFlight = false;
+    m_bInterrupting = m_bInterruptStop = m_bStartPending = m_bStartCondition = false;
+    m_queue.clear();
     if (!m_pServer->listen(QHostAddress::LocalHost, 0)) {
         if (pError)
             *pError = QStringLiteral("Cannot listen on 127.0.0.1 for perl's debugger: %1.").arg(m_pServer->errorString());
@@ -80,7 +94,9 @@ bool CDebugEngine::IsStopped() const
 
 bool CDebugEngine::AtPrompt() const
 {
-    return IsConnected() && !m_bRunning && !m_bEnded && !m_bFirstPrompt && !m_bStartPending && !m_bRestarting;
+    return IsConnected() && !m_bRunning && !m_bEnded && !m_bFirstPrompt && !m_bStartPending && !m_bStartCondition
+        && !m_bRestarting
+        && !m_bQuitting;
 }
 
 QString CDebugEngine::AbsoluteFile(const QString &strFile) const
@@ -143,6 +159,27 @@ void CDebugEngine::PlaceBreakpoint(const CDebugBreakpoint &bp)
         emit breakpointChanged(pending);
     }
     Enqueue(CDebugSupportCode::SetBreakpoint(nId, bp.strFile, bp.nLine, bp.strCondition), Purpose::Breakpoint);
+    if (!bp.bOneShot)
+        InterruptForBreakpoints();
+}
+
+void CDebugEngine::InterruptForBreakpoints()
+{
+    // perl's debugger reads no command while the program runs. The support code's handler
+    // of SIGURG (a signal ignored by default, which programs hardly ever handle; it is
+    // taken only where the program has not) makes it stop at the next statement (a read
+    // of standard input is finished first), which hands it the changed breakpoints at once
+    // instead of at the next stop. Only while it continues, and only while the handler is
+    // still the support code's. The handler restarts the system call it interrupts and does
+    // nothing while the debugger itself runs: perl's prompt would take an interrupted read
+    // of its socket for an empty command, which repeats the last step.
+    if (!m_bRunning || !m_bInFlight || m_inFlight != Purpose::Resume || m_baLastResume != "c" || !m_bInterruptible
+        || m_nPid <= 0 || m_bInterrupting)
+        return;
+#ifdef Q_OS_UNIX
+    if (::kill(pid_t(m_nPid), SIGURG) == 0)
+        m_bInterrupting = true;
+#endif
 }
 
 void CDebugEngine::RemoveBreakpoint(const QString &strFileIn, int nLine)
@@ -158,10 +195,16 @@ void CDebugEngine::RemoveBreakpoint(const QString &strFileIn, int nLine)
         if (IsConnected()) {
             // Another breakpoint moved to the same line keeps perl's breakpoint there.
             int nActual = bp.nActualLine;
+            QList<CDebugBreakpoint> sharing;
             for (const CDebugBreakpoint &other : std::as_const(m_breakpoints))
-                if (other.strFile == bp.strFile && other.nActualLine == nActual)
-                    nActual = 0;
-            Enqueue(CDebugSupportCode::ClearBreakpoint(nId, bp.strFile, nActual), Purpose::Breakpoint);
+                if (other.strFile == bp.strFile && other.nActualLine == nActual && nActual > 0)
+                    sharing.append(other);
+            Enqueue(CDebugSupportCode::ClearBreakpoint(nId, bp.strFile, sharing.isEmpty() ? nActual : 0),
+                    Purpose::Breakpoint);
+            // perl holds one condition per line: the one left there is the remaining one's.
+            for (const CDebugBreakpoint &other : std::as_const(sharing))
+                PlaceBreakpoint(other);
+            InterruptForBreakpoints();
         }
         return;
     }
@@ -211,24 +254,18 @@ void CDebugEngine::RunToLine(const QString &strFileIn, int nLine)
 
 void CDebugEngine::Restart()
 {
-    if (!IsConnected() || m_bEnded)
+    if (!IsConnected() || m_bEnded || m_bRunning || m_bQuitting)
         return;
-    m_bRestarting = true;
-    m_bStopped = false;
-    m_queue.clear();
     for (int i = m_breakpoints.size() - 1; i >= 0; --i) {
         if (m_breakpoints[i].bOneShot) {
             m_breakpoints.removeAt(i);
             m_breakpointIds.removeAt(i);
         }
     }
+    m_queue.clear();
     // R makes perl start the program again in the same process (an exec), whose debugger
     // connects anew; it keeps the breakpoints, and the engine sets them again anyway.
-    m_pSocket->write("R\n");
-    m_bInFlight = true;
-    m_inFlight = Purpose::Quit;
-    m_bRunning = true;
-    emit running();
+    Enqueue("R", Purpose::Restart);
 }
 
 void CDebugEngine::Stop()
@@ -237,17 +274,16 @@ void CDebugEngine::Stop()
         return;
     if (m_pServer)
         m_pServer->close();
-    m_bRestarting = false;
     if (IsConnected() && !m_bRunning) {
-        // At the prompt: perl quits, and its END blocks and exit code are the program's.
+        // At the prompt (or about to be): perl quits, and its END blocks and exit code are
+        // the program's. The command waits for an answer still due, so that it is read alone.
         m_queue.clear();
-        m_pSocket->write("q\n");
-        m_pSocket->flush();
-        m_bStopped = false;
-        m_bInFlight = true;
-        m_inFlight = Purpose::Quit;
+        m_bStartPending = false;
+        m_bStartCondition = false;
+        Enqueue("q", Purpose::Quit);
         return;
     }
+    m_bRestarting = false;
     if (m_pSocket)
         m_pSocket->abort();
     EndSession();
@@ -255,7 +291,7 @@ void CDebugEngine::Stop()
 
 void CDebugEngine::SendCommand(const QString &strTyped)
 {
-    if (!IsConnected() || m_bRunning || m_bEnded)
+    if (!AtPrompt())
         return;
     QString text = strTyped;
     text.remove(QLatin1Char('\r'));
@@ -298,7 +334,19 @@ void CDebugEngine::SendNext()
     m_inFlight = cmd.purpose;
     m_baReplyText.clear();
     m_bStopped = false;
+    if (cmd.purpose == Purpose::Quit || cmd.purpose == Purpose::Restart) {
+        // No answer comes: the connection ends (and, for a restart, a new one comes).
+        m_bQuitting = cmd.purpose == Purpose::Quit;
+        m_bRestarting = cmd.purpose == Purpose::Restart;
+        m_bRunning = true;
+        m_pSocket->write(cmd.baText + '\n');
+        m_pSocket->flush();
+        if (m_bRestarting)
+            emit running();
+        return;
+    }
     if (cmd.purpose == Purpose::Resume) {
+        m_baLastResume = cmd.baText;
         m_bRunning = true;
         m_nSelectedFrame = 0;
         m_strLastStopLine.clear();
@@ -316,11 +364,10 @@ void CDebugEngine::OnNewConnection()
             continue;
         }
         if (IsConnected() && !m_bRestarting) {
-            m_detached.append(socket);
-            socket->setProperty("kestrelPrompts", 0);
+            m_detached.insert(socket, Detached());
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { OnDetachedReadyRead(socket); });
             connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-                m_detached.removeAll(socket);
+                m_detached.remove(socket);
                 socket->deleteLater();
             });
             continue;
@@ -337,6 +384,10 @@ void CDebugEngine::OnNewConnection()
         m_bStopped = false;
         m_bFirstPrompt = true;
         m_bRestarting = false;
+        m_bQuitting = false;
+        m_bStartCondition = false;
+        m_bInterrupting = false;
+        m_bInterruptStop = false;
         m_baReplyText.clear();
         for (CDebugBreakpoint &bp : m_breakpoints) {
             bp.state = CDebugBreakpoint::State::Pending;
@@ -353,16 +404,15 @@ void CDebugEngine::OnNewConnection()
 
 void CDebugEngine::OnDetachedReadyRead(QTcpSocket *pSocket)
 {
-    const QByteArray data = pSocket->readAll();
-    // Only the prompts matter: the first is answered with the release, the second with c.
-    CDebugReplyParser parser;
-    const QList<CDebugReplyParser::Event> events = parser.Feed(data);
+    auto it = m_detached.find(pSocket);
+    if (it == m_detached.end())
+        return;
+    // Only the prompts matter: the first is answered with the release, the later ones with c.
+    const QList<CDebugReplyParser::Event> events = it->parser.Feed(pSocket->readAll());
     for (const CDebugReplyParser::Event &e : events) {
         if (e.kind != CDebugReplyParser::Event::Kind::Prompt)
             continue;
-        const int n = pSocket->property("kestrelPrompts").toInt();
-        pSocket->setProperty("kestrelPrompts", n + 1);
-        pSocket->write(n == 0 ? QByteArray(kDetachCommand) : QByteArray("c\n"));
+        pSocket->write(it->nPrompts++ == 0 ? QByteArray(kDetachCommand) : QByteArray("c\n"));
     }
 }
 
@@ -425,6 +475,12 @@ void CDebugEngine::OnRecord(const QStringList &fields)
         AppendValue(kind == QLatin1String("local") ? m_locals : m_watchValues, field(1).toInt(), value);
     } else if (kind == QLatin1String("nolocals")) {
         m_strWhyNoLocals = field(1);
+    } else if (kind == QLatin1String("cond")) {
+        m_bConditionTrue = field(1) == QLatin1String("1");
+    } else if (kind == QLatin1String("pid")) {
+        m_nPid = field(1).toLongLong();
+    } else if (kind == QLatin1String("interruptible")) {
+        m_bInterruptible = field(1) == QLatin1String("1");
     } else if (kind == QLatin1String("end")) {
         m_bSnapshotDone = true;
     }
@@ -484,17 +540,26 @@ void CDebugEngine::OnPrompt()
     m_bInFlight = false;
     switch (purpose) {
     case Purpose::Resume: {
-        if (!text.isEmpty())
-            emit debuggerText(text);
         for (const QString &line : text.split(QLatin1Char('\n')))
             if (CDebugReplyParser::ParseStopLine(line, nullptr, nullptr, nullptr)) {
                 m_strLastStopLine = line;
                 break;
             }
         if (text.contains(QLatin1String("Debugged program terminated."))) {
+            emit debuggerText(text);
             Enqueue("q", Purpose::Quit);
             return;
         }
+        if (m_bInterrupting) {
+            // Stopped only to hand perl the breakpoints changed while the program ran: once
+            // they are set, the program runs on, unless one of them is right here.
+            m_bInterrupting = false;
+            m_bInterruptStop = true;
+            m_strInterruptText = text;
+            break;
+        }
+        if (!text.isEmpty())
+            emit debuggerText(text);
         ApplyAfterResume();
         Enqueue(CDebugSupportCode::Snapshot(0), Purpose::Snapshot);
         break;
@@ -502,6 +567,8 @@ void CDebugEngine::OnPrompt()
     case Purpose::User:
         if (!text.isEmpty())
             emit debuggerText(text);
+        // The command may have changed a variable, a watch's value or the frame.
+        Enqueue(CDebugSupportCode::Snapshot(0), Purpose::Snapshot);
         break;
     case Purpose::Snapshot:
     case Purpose::Frame:
@@ -513,6 +580,7 @@ void CDebugEngine::OnPrompt()
     case Purpose::Setup:
     case Purpose::Breakpoint:
     case Purpose::Quit:
+    case Purpose::Restart:
         if (!text.trimmed().isEmpty())
             emit debuggerText(text);
         break;
@@ -523,25 +591,69 @@ void CDebugEngine::OnPrompt()
 void CDebugEngine::Settle()
 {
     SendNext();
-    if (m_bInFlight || m_bRunning || !IsConnected())
+    if (m_bInFlight || m_bRunning || m_bQuitting || !IsConnected())
         return;
+    if (m_bInterruptStop) {
+        m_bInterruptStop = false;
+        QString file;
+        int line = 0;
+        bool bHere = false;
+        if (CDebugReplyParser::ParseStopLine(m_strLastStopLine, nullptr, &file, &line)) {
+            for (const CDebugBreakpoint &bp : std::as_const(m_breakpoints))
+                if (bp.strFile == AbsoluteFile(file) && bp.nActualLine == line
+                    && bp.state != CDebugBreakpoint::State::Refused)
+                    bHere = true;
+        }
+        if (bHere) {
+            emit debuggerText(m_strInterruptText);
+            ApplyAfterResume();
+            Enqueue(CDebugSupportCode::Snapshot(0), Purpose::Snapshot);
+        } else {
+            Enqueue("c", Purpose::Resume);
+        }
+        return;
+    }
     if (m_bStartPending) {
         m_bStartPending = false;
         bool bAny = false;
         bool bHere = false;
+        QStringList conditionsHere;
         for (const CDebugBreakpoint &bp : std::as_const(m_breakpoints)) {
             if (bp.bOneShot || bp.state == CDebugBreakpoint::State::Refused)
                 continue;
             bAny = true;
             // perl -d already stands on the first statement: c would run past a breakpoint there.
-            if (bp.strFile == m_strFirstStop && bp.nActualLine == m_nFirstStopLine && bp.strCondition.trimmed().isEmpty())
-                bHere = true;
+            if (bp.strFile == m_strFirstStop && bp.nActualLine == m_nFirstStopLine) {
+                if (bp.strCondition.trimmed().isEmpty())
+                    bHere = true;
+                else
+                    conditionsHere.append(bp.strCondition);
+            }
         }
-        bAny = bAny && !bHere;
-        Enqueue(bAny ? QByteArray("c") : CDebugSupportCode::Snapshot(0), bAny ? Purpose::Resume : Purpose::Snapshot);
+        if (!bHere && !conditionsHere.isEmpty()) {
+            // Whether the program stays at its first statement is the condition's to say.
+            m_bStartCondition = true;
+            m_bConditionTrue = false;
+            Enqueue(CDebugSupportCode::AnyConditionTrue(conditionsHere), Purpose::Setup);
+            return;
+        }
+        StartRunning(bAny && !bHere);
+        return;
+    }
+    if (m_bStartCondition) {
+        m_bStartCondition = false;
+        StartRunning(!m_bConditionTrue);
         return;
     }
     m_bStopped = true;
+}
+
+void CDebugEngine::StartRunning(bool bRun)
+{
+    if (bRun)
+        Enqueue("c", Purpose::Resume);
+    else
+        Enqueue(CDebugSupportCode::Snapshot(0), Purpose::Snapshot);
 }
 
 void CDebugEngine::ApplyAfterResume()

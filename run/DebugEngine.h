@@ -4,6 +4,7 @@
 #include "run/DebugReplyParser.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -38,7 +39,8 @@ public:
     // runs, and the session then runs to the first one reached; with none, the session
     // stops at the first statement, as perl -d does.
     void SetBreakpoints(const QList<CDebugBreakpoint> &list);
-    // During a session too: each is reported by breakpointChanged once perl has it.
+    // During a session too: each is reported by breakpointChanged once perl has it. While
+    // the program runs on Continue, perl is interrupted for it and the program runs on.
     void AddBreakpoint(const CDebugBreakpoint &bp);
     void RemoveBreakpoint(const QString &strFile, int nLine);
     QList<CDebugBreakpoint> Breakpoints() const { return m_breakpoints; }
@@ -46,23 +48,25 @@ public:
     void SetWatches(const QStringList &expressions);
 
     bool IsConnected() const;
-    // At the debugger's prompt, ready for a command.
+    // At the debugger's prompt, the stop fully reported, ready for a command.
     bool IsStopped() const;
-    // The command keys; ignored unless IsStopped().
+    // The command keys; ignored while the program runs or after the session's end.
     void Continue();
     void StepOver();
     void StepInto();
     void StepOut();
     // Runs until that line of any file (a one-time breakpoint) or an earlier breakpoint.
     void RunToLine(const QString &strFile, int nLine);
-    // Starts the program again in the same process, with the same breakpoints.
+    // At a stop: starts the program again in the same process, with the same breakpoints
+    // (sessionEnded does not come; running, then a stop do).
     void Restart();
     // Ends the session: at the prompt, perl is told to quit; while the program runs, the
     // connection is closed (the runner kills the child, as Close does).
     void Stop();
-    // A command the user typed (n, p $x, ...); its answer comes in debuggerText.
+    // A command the user typed (n, p $x, ...) at a stop; its answer comes in debuggerText,
+    // and the stop is reported again (the command may have moved it). R restarts, q stops.
     void SendCommand(const QString &strTyped);
-    // Locals of that frame of the last framesChanged (0 the innermost).
+    // Locals of that frame of the last framesChanged (0 the innermost): only localsChanged.
     void SelectFrame(int nIndex);
 
 signals:
@@ -83,7 +87,7 @@ signals:
 
 private:
     // What a command sent to the debugger was for, so that its answer goes to the right place.
-    enum class Purpose { Setup, Breakpoint, Resume, Snapshot, Frame, Watches, User, Quit };
+    enum class Purpose { Setup, Breakpoint, Resume, Snapshot, Frame, Watches, User, Quit, Restart };
     struct Command
     {
         QByteArray baText;
@@ -101,9 +105,12 @@ private:
     void Resume(const QByteArray &baCommand);
     void PlaceBreakpoint(const CDebugBreakpoint &bp);
     void ApplyAfterResume();
+    // The start's decision: run to the first breakpoint, or stay at the first statement.
+    void StartRunning(bool bRun);
     void Settle();
     void EmitSnapshot();
     void EndSession();
+    void InterruptForBreakpoints();
     // Connected and waiting for a command that is not yet in the queue.
     bool AtPrompt() const;
     QString AbsoluteFile(const QString &strFile) const;
@@ -112,7 +119,12 @@ private:
     QTcpServer *m_pServer = nullptr;
     QTcpSocket *m_pSocket = nullptr;
     // A forked child's debugger that connected on its own: it is told to run on.
-    QList<QTcpSocket *> m_detached;
+    struct Detached
+    {
+        CDebugReplyParser parser;
+        int nPrompts = 0;
+    };
+    QHash<QTcpSocket *, Detached> m_detached;
     CDebugReplyParser m_parser;
     QString m_strDirectory;
     QList<CDebugBreakpoint> m_breakpoints;
@@ -126,6 +138,15 @@ private:
     bool m_bStopped = false;
     bool m_bRunning = false;
     bool m_bRestarting = false;
+    bool m_bQuitting = false;
+    bool m_bStartCondition = false;
+    bool m_bConditionTrue = false;
+    qint64 m_nPid = 0;            // perl's, as it says itself
+    bool m_bInterruptible = false; // SIGINT still goes to the debugger's handler
+    bool m_bInterrupting = false;
+    bool m_bInterruptStop = false;
+    QString m_strInterruptText;
+    QByteArray m_baLastResume;
     bool m_bEnded = false;
     bool m_bFirstPrompt = true;
     bool m_bStartPending = false;

@@ -130,8 +130,11 @@ QStringList CDebugReplyParser::SplitRecord(const QByteArray &baLine)
         body.chop(1);
     QStringList fields;
     const QList<QByteArray> parts = body.split('\t');
-    for (const QByteArray &part : parts)
-        fields.append(QString::fromUtf8(Unescape(part)));
+    for (const QByteArray &part : parts) {
+        // Perl's strings of bytes that are not UTF-8 are most likely Latin-1 text.
+        const QByteArray bytes = Unescape(part);
+        fields.append(bytes.isValidUtf8() ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes));
+    }
     // The mark is followed by "K" and a tab: that first field is the mark's own.
     if (!fields.isEmpty() && fields.first() == QLatin1String("K"))
         fields.removeFirst();

@@ -9,6 +9,7 @@ const char *const kDefinition = R"PERL(
 package DB; no strict; no warnings;
 $DB::kestrel_pid = $$;
 $DB::kestrel_dir = %DIR%;
+eval { require Socket; setsockopt($DB::OUT, Socket::IPPROTO_TCP(), Socket::TCP_NODELAY(), 1) if ref($DB::OUT) && UNIVERSAL::isa($DB::OUT, 'IO::Socket'); };
 sub kestrel_esc { my $s = shift; return '' unless defined $s; utf8::encode($s) if utf8::is_utf8($s); $s =~ s/([\x00-\x1f\x7f\\])/sprintf("\\x%02x", ord($1))/ge; return $s; }
 sub kestrel_rec { my $fh = $DB::OUT; local ($\, $,) = ('', ''); print $fh "\x1fK\t" . join("\t", map { kestrel_esc($_) } @_) . "\n"; }
 sub kestrel_abs { my $f = shift; $f = "$DB::kestrel_dir/$f" unless $f =~ m{^/}; my @o; for my $p (split m{/+}, $f) { next if $p eq '' || $p eq '.'; if ($p eq '..') { pop @o; next; } push @o, $p; } return '/' . join('/', @o); }
@@ -21,11 +22,17 @@ sub kestrel_clear { my ($id, $abs, $actual) = @_; if ($DB::kestrel_pending{$abs}
 sub kestrel_loaded { my $name = shift; return unless %DB::kestrel_pending; for my $abs (keys %DB::kestrel_pending) { next unless kestrel_base($name) eq kestrel_base($abs) && kestrel_same($name, $abs); my $ids = delete $DB::kestrel_pending{$abs}; for my $id (sort { $a <=> $b } keys %$ids) { kestrel_place($name, $id, @{$ids->{$id}}); } } }
 sub kestrel_detach { $DB::single = 0; $DB::trace = 0; $DB::signal = 0; $DB::inhibit_exit = 0; $DB::fall_off_end = 1; $DB::kestrel_keep = \&DB::DB; *DB::DB = sub { }; my $o = $DB::OUT; open(my $null, '+<', '/dev/null'); $DB::IN = $DB::OUT = $DB::LINEINFO = $null; close($o) if $o; }
 unless ($DB::kestrel_hooked) { $DB::kestrel_hooked = 1; my $pp = \&DB::postponed; *DB::postponed = sub { my @r = $pp->(@_); if (ref(\$_[0]) eq 'GLOB') { my $n = *{$_[0]}{NAME}; $n =~ s/^_<//; kestrel_loaded($n); } return @r; }; *DB::get_fork_TTY = sub { kestrel_detach(); @DB::typeahead = ('c'); return ''; }; my $sh = \&DB::save_hist; *DB::save_hist = sub { my @r = $sh->(@_); if ($$ == $DB::kestrel_pid) { eval { shutdown($DB::OUT, 1) }; } return @r; }; }
-sub kestrel_scalar { my $v = shift; return 'undef' unless defined $v; if (ref $v) { return "$v"; } return $v if $v =~ /^-?(?:\d+(?:\.\d*)?|\.\d+)(?:[eE][-+]?\d+)?$/; my $s = $v; $s =~ s/([\\'])/\\$1/g; return "'$s'"; }
+sub kestrel_scalar { my $v = shift; return 'undef' unless defined $v; if (ref $v) { return "$v"; } return $v if $v =~ /^-?(?:\d+(?:\.\d*)?|\.\d+)(?:[eE][-+]?\d+)?$/; my $s = $v; my $more = length($s) - 4000; $s = substr($s, 0, 4000) if $more > 0; $s =~ s/([\\'])/\\$1/g; return $more > 0 ? "'$s'... ($more more characters)" : "'$s'"; }
 sub kestrel_value { my ($kind, $depth, $name, $v, $seen) = @_; if (!ref $v) { kestrel_rec($kind, $depth, $name, kestrel_scalar($v)); return; } my $type = Scalar::Util::reftype($v); my $cls = Scalar::Util::blessed($v); my $addr = Scalar::Util::refaddr($v); my $show = (defined $cls ? "$cls=" : '') . sprintf('%s(0x%x)', $type, $addr); if ($seen->{$addr}) { kestrel_rec($kind, $depth, $name, "$show (shown above)"); return; } if ($depth >= 6) { kestrel_rec($kind, $depth, $name, $show); return; } local $seen->{$addr} = 1; my $pre = defined $cls ? "$cls=" : ''; if ($type eq 'ARRAY') { my $c = @$v; kestrel_rec($kind, $depth, $name, "${pre}ARRAY($c)"); my $i = 0; for my $e (@$v) { if ($i >= 200) { kestrel_rec($kind, $depth + 1, '...', ($c - $i) . ' more'); last; } kestrel_value($kind, $depth + 1, "[$i]", $e, $seen); $i++; } } elsif ($type eq 'HASH') { my @k = sort keys %$v; my $c = @k; kestrel_rec($kind, $depth, $name, "${pre}HASH($c)"); my $i = 0; for my $k (@k) { if ($i >= 200) { kestrel_rec($kind, $depth + 1, '...', ($c - $i) . ' more'); last; } kestrel_value($kind, $depth + 1, "{$k}", $v->{$k}, $seen); $i++; } } elsif ($type eq 'SCALAR' || $type eq 'REF' || $type eq 'LVALUE' || $type eq 'VSTRING') { kestrel_rec($kind, $depth, $name, $show); kestrel_value($kind, $depth + 1, '$', $$v, $seen); } else { kestrel_rec($kind, $depth, $name, $show); } }
 sub kestrel_top { my ($kind, $name, $ref) = @_; my $s = substr($name, 0, 1); if ($s eq '@') { my $c = @$ref; kestrel_rec($kind, 0, $name, "($c)"); my $i = 0; for my $e (@$ref) { if ($i >= 200) { kestrel_rec($kind, 1, '...', ($c - $i) . ' more'); last; } kestrel_value($kind, 1, "[$i]", $e, {}); $i++; } } elsif ($s eq '%') { my @k = sort keys %$ref; my $c = @k; kestrel_rec($kind, 0, $name, "($c)"); my $i = 0; for my $k (@k) { if ($i >= 200) { kestrel_rec($kind, 1, '...', ($c - $i) . ' more'); last; } kestrel_value($kind, 1, "{$k}", $ref->{$k}, {}); $i++; } } else { kestrel_value($kind, 0, $name, $$ref, {}); } }
 sub kestrel_watch_one { my $expr = shift; require Scalar::Util; my @v = eval "package $DB::package; no strict; $expr"; if ($@) { my $e = $@; $e =~ s/\s+$//; kestrel_rec('watch', 0, $expr, $e); return; } if (@v == 1) { kestrel_value('watch', 0, $expr, $v[0], {}); } else { kestrel_top('watch', '@' . $expr, \@v); } }
-sub kestrel_snap { my $want = shift || 0; local ($@, $!, $^E, $,, $/, $\); require Scalar::Util; my $d = 0; $d++ while (caller($d))[3] ne 'DB::DB' && defined((caller($d))[3]); my @f; for (my $k = $d; ; $k++) { my @c = caller($k); last unless @c; my @up = caller($k + 1); push @f, [(@up ? $up[3] : 'main'), $c[1], $c[2]]; } kestrel_rec('snap'); for my $f (@f) { kestrel_rec('frame', @$f); } $want = 0 if $want > $#f; my $ok = eval { require PadWalker; 1 }; if (!$ok) { kestrel_rec('nolocals', 'Locals need the Perl module PadWalker (Debian package libpadwalker-perl), which this perl cannot load.'); } else { my $h = eval { PadWalker::peek_my($d + $want) } || {}; for my $n (sort keys %$h) { kestrel_top('local', $n, $h->{$n}); } } for my $w (@DB::kestrel_watches) { kestrel_watch_one($w); } kestrel_rec('end'); }
+sub kestrel_cond { for my $c (@_) { my $r = eval "package $DB::package; no strict; $c"; if ($r) { kestrel_rec('cond', 1); return; } } kestrel_rec('cond', 0); }
+sub kestrel_urg { my $i = 0; while (my @c = caller($i++)) { return if $c[3] eq 'DB::DB'; } $DB::signal = 1; return; }
+sub kestrel_interruptible { kestrel_rec('interruptible', (ref($SIG{URG}) eq 'CODE' && $SIG{URG} == \&DB::kestrel_urg) ? 1 : 0); }
+if (!defined($SIG{URG}) || $SIG{URG} eq '' || $SIG{URG} eq 'DEFAULT') { eval { require POSIX; POSIX::sigaction(POSIX::SIGURG(), POSIX::SigAction->new(\&DB::kestrel_urg, POSIX::SigSet->new, POSIX::SA_RESTART())); }; }
+sub kestrel_snap { my $want = shift || 0; local ($@, $!, $^E, $,, $/, $\); require Scalar::Util; my $d = 0; $d++ while (caller($d))[3] ne 'DB::DB' && defined((caller($d))[3]); my @f; for (my $k = $d; $k < $d + 1000; $k++) { my @c = caller($k); last unless @c; my @up = caller($k + 1); push @f, [(@up ? $up[3] : 'main'), $c[1], $c[2]]; } kestrel_rec('snap'); for my $f (@f) { kestrel_rec('frame', @$f); } $want = 0 if $want > $#f; my $ok = eval { require PadWalker; 1 }; if (!$ok) { kestrel_rec('nolocals', 'Locals need the Perl module PadWalker (Debian package libpadwalker-perl), which this perl cannot load.'); } else { my $h = eval { PadWalker::peek_my($d + $want) } || {}; for my $n (sort keys %$h) { kestrel_top('local', $n, $h->{$n}); } } for my $w (@DB::kestrel_watches) { kestrel_watch_one($w); } kestrel_interruptible(); kestrel_rec('end'); }
+kestrel_rec('pid', $$);
+kestrel_interruptible();
 1;
 )PERL";
 
@@ -70,6 +77,17 @@ QByteArray CDebugSupportCode::SetWatches(const QStringList &expressions)
         list += PerlString(e);
     }
     return "@DB::kestrel_watches = (" + list + ")";
+}
+
+QByteArray CDebugSupportCode::AnyConditionTrue(const QStringList &conditions)
+{
+    QByteArray list;
+    for (const QString &c : conditions) {
+        if (!list.isEmpty())
+            list += ", ";
+        list += PerlString(c);
+    }
+    return "DB::kestrel_cond(" + list + ")";
 }
 
 QByteArray CDebugSupportCode::Snapshot(int nFrame)

@@ -8,11 +8,13 @@
 // one-line commands that call it. The code reports in records (see CDebugReplyParser):
 //   bp ID STATE LINE REASON      STATE: set, moved, refused, pending
 //   snap / end                   around a stop's report
-//   at FILE LINE                 where the program stopped
 //   frame SUB FILE LINE          one per frame, the innermost first
 //   local DEPTH NAME VALUE       the selected frame's lexicals, parents before children
 //   nolocals REASON
 //   watch DEPTH NAME VALUE       DEPTH 0 is a watched expression, deeper ones its parts
+//   cond 0|1                     the answer of AnyConditionTrue
+//   pid PID                      perl's process, once
+//   interruptible 0|1            whether SIGURG still reaches the support code's interrupt handler
 class CDebugSupportCode
 {
 public:
@@ -22,6 +24,8 @@ public:
     static QByteArray ClearBreakpoint(int nId, const QString &strFile, int nActualLine);
     static QByteArray SetWatches(const QStringList &expressions);
     static QByteArray Snapshot(int nFrame);
+    // Answers "cond 1" when one of the Perl expressions is true where the program stands.
+    static QByteArray AnyConditionTrue(const QStringList &conditions);
     // A Perl expression for the bytes of a text, whatever characters it holds.
     static QByteArray PerlString(const QString &strText);
 };

@@ -12,6 +12,8 @@
 
 #include <memory>
 
+#include <signal.h>
+
 namespace {
 
 // A perl -d child started as the output window's runner starts it (its standard streams
@@ -65,7 +67,7 @@ struct CDebugSession
         return path;
     }
 
-    bool Start(const QString &script)
+    bool Start(const QString &script, const QString &strPerlLib = QString())
     {
         QString error;
         if (!engine.Listen(&error)) {
@@ -80,6 +82,8 @@ struct CDebugSession
         child->SetRedirection(&in, &out, &err);
         child->SetDirectory(dir.path());
         child->SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), engine.DebuggerOptions());
+        if (!strPerlLib.isEmpty())
+            child->SetEnvironmentVariable(QStringLiteral("PERL5LIB"), strPerlLib);
         if (!child->Start() || !child->Resume())
             return false;
         child->StartWaiter();
@@ -166,17 +170,24 @@ private slots:
     void stopsAtBreakpoints();
     void breakpointInFileRequiredLater();
     void removedBreakpointDoesNotStop();
+    void removingOneOfTwoOnTheSameLine();
+    void breakpointAddedWhileWaitingForInput_data();
+    void breakpointAddedWhileWaitingForInput();
+    void interruptAtThePromptIsHarmless();
     void refusedBreakpoint();
     void noBreakpointsStopsAtFirstStatement();
     void stepping();
     void runToLine();
     void locals();
+    void localsWithoutPadWalker();
     void watchChanges();
     void typedCommandAndProgramInput();
     void stopAtPrompt();
     void stopWhileRunning_data();
     void stopWhileRunning();
     void fork();
+    void forkBeforeTheFirstStatement();
+    void syntaxError();
     void dieAtBreakpoint();
     void restart();
     void stopLines_data();
@@ -200,7 +211,12 @@ void TestDebugEngine::stopsAtBreakpoints_data()
     QTest::addColumn<QString>("local");
     QTest::addColumn<QString>("localValue");
 
-    QTest::newRow("plain statement") << kLoop << 3 << QString() << 3 << 1 << QString() << QString();
+    QTest::newRow("plain statement") << kLoop << 9 << QString() << 9 << 1 << QString() << QString();
+    QTest::newRow("first statement") << kLoop << 3 << QString() << 3 << 1 << QString() << QString();
+    QTest::newRow("first statement, true condition") << kLoop << 3 << QStringLiteral("$0 =~ /loop/") << 3 << 1
+                                                     << QString() << QString();
+    QTest::newRow("first statement, false condition") << kLoop << 3 << QStringLiteral("$0 =~ /nothing/") << 3 << 0
+                                                      << QString() << QString();
     QTest::newRow("comment moves to the next statement") << kLoop << 4 << QString() << 6 << 1 << QString() << QString();
     QTest::newRow("blank line moves to the next statement") << kLoop << 5 << QString() << 6 << 1 << QString() << QString();
     QTest::newRow("use line moves to the first statement") << kLoop << 1 << QString() << 3 << 1 << QString() << QString();
@@ -230,6 +246,8 @@ void TestDebugEngine::stopsAtBreakpoints()
         if (n < stopCount)
             s.engine.Continue();
     }
+    if (stopCount == 0)
+        QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
     QVERIFY(!s.changes.isEmpty());
     QCOMPARE(s.changes.last().nActualLine, actualLine);
     QCOMPARE(s.changes.last().state,
@@ -290,6 +308,97 @@ void TestDebugEngine::removedBreakpointDoesNotStop()
     QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
     QCOMPARE(s.stops.size(), 1);
     QCOMPARE(s.child->GetExitCode(), 4L);
+}
+
+void TestDebugEngine::removingOneOfTwoOnTheSameLine()
+{
+    CDebugSession s;
+    const QString file = s.Write(QStringLiteral("loop.pl"), kLoop);
+    // The comment and the blank line both move to line 6; the one left keeps its condition.
+    s.engine.SetBreakpoints({Breakpoint(file, 4), Breakpoint(file, 5, QStringLiteral("$total == 0")), Breakpoint(file, 9)});
+    QVERIFY(s.Start(file));
+    QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
+    QCOMPARE(s.stops.last().second, 6);
+    s.engine.RemoveBreakpoint(file, 4);
+    s.engine.Restart();
+    QVERIFY2(s.WaitForStop(2), qPrintable(s.Context()));
+    QCOMPARE(s.stops.last().second, 6);
+    s.engine.RemoveBreakpoint(file, 5);
+    s.engine.Restart();
+    QVERIFY2(s.WaitForStop(3), qPrintable(s.Context()));
+    QCOMPARE(s.stops.last().second, 9);
+    s.engine.Continue();
+    QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
+}
+
+void TestDebugEngine::breakpointAddedWhileWaitingForInput_data()
+{
+    QTest::addColumn<QByteArray>("handler");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("stopLine");
+
+    QTest::newRow("on a later line") << QByteArray("1") << 5 << 5;
+    QTest::newRow("on the line after the read") << QByteArray("1") << 4 << 4;
+    QTest::newRow("program handles SIGINT") << QByteArray("$SIG{INT} = sub { print \"mine\\n\" }") << 5 << 5;
+    // A program's own handler of the signal that interrupts is left alone, and never
+    // called by the engine: the breakpoint waits for the next stop, which does not come.
+    QTest::newRow("program handles SIGURG from the start")
+        << QByteArray("BEGIN { $SIG{URG} = sub { print \"mine\\n\" } }") << 5 << 0;
+}
+
+void TestDebugEngine::breakpointAddedWhileWaitingForInput()
+{
+    QFETCH(QByteArray, handler);
+    QFETCH(int, line);
+    QFETCH(int, stopLine);
+    CDebugSession s;
+    const QString file = s.Write(QStringLiteral("input.pl"), "$| = 1;\n"
+                                                             + handler + ";\n"
+                                                             "my $l = <STDIN>;\n"
+                                                             "print \"got $l\";\n"
+                                                             "my $m = 2;\n"
+                                                             "print \"end\\n\";\n");
+    QVERIFY(s.Start(file));
+    QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
+    s.engine.Continue();
+    QTest::qWait(300);
+    s.engine.AddBreakpoint(Breakpoint(file, line));
+    QCOMPARE(s.changes.size(), 1);
+    QCOMPARE(s.changes.last().state, CDebugBreakpoint::State::Pending);
+    QTest::qWait(300);
+    QVERIFY(!s.engine.IsStopped());
+    s.in.Write("hello\n");
+    if (stopLine) {
+        QVERIFY2(s.WaitForStop(2), qPrintable(s.Context()));
+        QCOMPARE(s.stops.last().second, stopLine);
+        QCOMPARE(s.changes.last().state, CDebugBreakpoint::State::Set);
+        s.engine.Continue();
+    }
+    QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
+    QCOMPARE(s.stops.size(), stopLine ? 2 : 1);
+    QVERIFY(s.baOut.contains("got hello"));
+    QVERIFY(s.baOut.contains("end"));
+    QVERIFY(!s.baOut.contains("mine"));
+}
+
+void TestDebugEngine::interruptAtThePromptIsHarmless()
+{
+    // The engine's interrupt may cross a stop that perl has just reached: perl's prompt
+    // neither takes it for a command nor stops again after the next one.
+    CDebugSession s;
+    const QString file = s.Write(QStringLiteral("calls.pl"), kCalls);
+    s.engine.SetBreakpoints({Breakpoint(file, 9)});
+    QVERIFY(s.Start(file));
+    QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
+    QCOMPARE(::kill(s.child->ProcessId(), SIGURG), 0);
+    QTest::qWait(300);
+    s.engine.SendCommand(QStringLiteral("p $a * 7"));
+    QVERIFY(s.WaitFor([&] { return s.strDebugger.contains(QStringLiteral("42")) && s.engine.IsStopped(); }));
+    QCOMPARE(s.stops.last(), qMakePair(file, 9));
+    s.engine.Continue();
+    QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
+    QCOMPARE(s.stops.size(), 2);
+    QVERIFY(s.baOut.contains("6 12"));
 }
 
 void TestDebugEngine::refusedBreakpoint()
@@ -386,8 +495,9 @@ void TestDebugEngine::locals()
                                  "my $nested = { list => [1, { deep => 'yes' }], self => undef };\n"
                                  "$nested->{self} = $nested;\n"
                                  "my $obj = bless { id => 7 }, 'Thing';\n"
+                                 "my ($bytes, $wide, $tab, $long) = (\"caf\\xe9\", \"\\x{263A}\", \"a\\tb\", 'x' x 5000);\n"
                                  "print \"done\\n\";\n");
-    s.engine.SetBreakpoints({Breakpoint(file, 7)});
+    s.engine.SetBreakpoints({Breakpoint(file, 8)});
     QVERIFY(s.Start(file));
     QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
     QVERIFY2(s.strWhyNoLocals.isEmpty(), qPrintable(s.strWhyNoLocals));
@@ -415,6 +525,31 @@ void TestDebugEngine::locals()
     // A structure that holds itself is shown once, not followed for ever.
     QVERIFY(Find(nested->children, QStringLiteral("{self}"))->strValue.endsWith(QStringLiteral("(shown above)")));
     QCOMPARE(Find(s.locals, QStringLiteral("$obj"))->strValue, QStringLiteral("Thing=HASH(1)"));
+    QCOMPARE(Find(s.locals, QStringLiteral("$bytes"))->strValue, QString::fromUtf8("'caf\xc3\xa9'"));
+    QCOMPARE(Find(s.locals, QStringLiteral("$wide"))->strValue, QString::fromUtf8("'\xe2\x98\xba'"));
+    QCOMPARE(Find(s.locals, QStringLiteral("$tab"))->strValue, QStringLiteral("'a\tb'"));
+    // A long text is cut, and says so.
+    QCOMPARE(Find(s.locals, QStringLiteral("$long"))->strValue,
+             QLatin1Char('\'') + QString(4000, QLatin1Char('x')) + QStringLiteral("'... (1000 more characters)"));
+    s.engine.Continue();
+    QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
+}
+
+void TestDebugEngine::localsWithoutPadWalker()
+{
+    CDebugSession s;
+    // A PadWalker that cannot load stands for a perl without the module.
+    QDir(s.dir.path()).mkdir(QStringLiteral("lib"));
+    s.Write(QStringLiteral("lib/PadWalker.pm"), "die \"not installed here\\n\";\n");
+    const QString file = s.Write(QStringLiteral("loop.pl"), kLoop);
+    s.engine.SetWatches({QStringLiteral("$total")});
+    QVERIFY(s.Start(file, s.dir.filePath(QStringLiteral("lib"))));
+    QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
+    QVERIFY(s.locals.isEmpty());
+    QVERIFY2(s.strWhyNoLocals.contains(QStringLiteral("PadWalker")), qPrintable(s.strWhyNoLocals));
+    // The rest of the stop's report does not depend on it.
+    QCOMPARE(s.frames.size(), 1);
+    QCOMPARE(s.watches.size(), 1);
     s.engine.Continue();
     QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
 }
@@ -460,12 +595,16 @@ void TestDebugEngine::typedCommandAndProgramInput()
     QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
     s.engine.SendCommand(QStringLiteral("p $x + 1"));
     QVERIFY(s.WaitFor([&] { return s.strDebugger.contains(QStringLiteral("42")) && s.engine.IsStopped(); }));
+    // A typed assignment shows in the locals at once.
+    s.engine.SendCommand(QStringLiteral("$x = 7"));
+    QVERIFY(s.WaitFor([&] { return s.stops.size() == 3 && s.engine.IsStopped(); }));
+    QCOMPARE(Find(s.locals, QStringLiteral("$x"))->strValue, QStringLiteral("7"));
     s.engine.Continue();
     // The program waits for its input; the lines go to it, not to the debugger.
     QTest::qWait(200);
     QVERIFY(!s.engine.IsStopped());
     s.in.Write("alpha\nbeta\n");
-    QVERIFY2(s.WaitForStop(2), qPrintable(s.Context()));
+    QVERIFY2(s.WaitForStop(4), qPrintable(s.Context()));
     QCOMPARE(s.stops.last().second, 5);
     QCOMPARE(Find(s.locals, QStringLiteral("$second"))->strValue, QStringLiteral("'beta\n'"));
     s.engine.Continue();
@@ -540,6 +679,38 @@ void TestDebugEngine::fork()
     QCOMPARE(s.child->GetExitCode(), 2L);
 }
 
+void TestDebugEngine::forkBeforeTheFirstStatement()
+{
+    CDebugSession s;
+    // The child's debugger, forked before the engine's support code was there, connects
+    // on its own: it is sent on its way and the parent's session goes on.
+    const QString file = s.Write(QStringLiteral("early.pl"),
+                                 "BEGIN { if (!fork()) { $DB::single = 1; $| = 1; print \"kid runs\\n\"; exit 5 } }\n"
+                                 "$| = 1;\n"
+                                 "wait;\n"
+                                 "print \"parent \", $? >> 8, \"\\n\";\n");
+    QVERIFY(s.Start(file));
+    QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
+    QCOMPARE(s.stops.last(), qMakePair(file, 2));
+    s.engine.Continue();
+    QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
+    QVERIFY2(s.baOut.contains("kid runs"), s.baOut.constData());
+    QVERIFY2(s.baOut.contains("parent 5"), s.baOut.constData());
+    QCOMPARE(s.stops.size(), 1);
+}
+
+void TestDebugEngine::syntaxError()
+{
+    CDebugSession s;
+    const QString file = s.Write(QStringLiteral("broken.pl"), "my $x = ;\n");
+    s.engine.SetBreakpoints({Breakpoint(file, 1)});
+    QVERIFY(s.Start(file));
+    QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
+    QVERIFY(s.stops.isEmpty());
+    QVERIFY(s.baErr.contains("syntax error"));
+    QCOMPARE(s.child->GetExitCode(), 255L);
+}
+
 void TestDebugEngine::dieAtBreakpoint()
 {
     CDebugSession s;
@@ -573,6 +744,22 @@ void TestDebugEngine::restart()
     s.engine.Continue();
     QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
     QCOMPARE(s.child->GetExitCode(), 4L);
+
+    // The same engine serves the next Debug, with its breakpoints.
+    s.bEnded = false;
+    CRedirectPipe in, out, err;
+    QVERIFY(s.engine.Listen());
+    QVERIFY(in.Open() && out.Open() && err.Open());
+    CChildProcess again(QStandardPaths::findExecutable(QStringLiteral("perl")), {QStringLiteral("-d"), file});
+    again.SetRedirection(&in, &out, &err);
+    again.SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), s.engine.DebuggerOptions());
+    QVERIFY(again.Start() && again.Resume());
+    again.StartWaiter();
+    QVERIFY2(s.WaitForStop(3), qPrintable(s.Context()));
+    QCOMPARE(s.stops.last().second, 9);
+    s.engine.Continue();
+    QVERIFY(s.WaitFor([&] { return s.bEnded && again.HasEnded(); }));
+    QCOMPARE(again.GetExitCode(), 4L);
 }
 
 void TestDebugEngine::stopLines_data()
