@@ -127,6 +127,7 @@ private slots:
     void typedLinesGoToTheProgramOrTheDebugger();
     void stopEndsTheProgram();
     void firstStatementWithoutBreakpoints();
+    void conditionWatchMovedAndRunToCursor();
     void typedLineBeforeTheFirstStop_data();
     void typedLineBeforeTheFirstStop();
 
@@ -339,6 +340,54 @@ void TestDebugWindow::firstStatementWithoutBreakpoints()
     // The host (the editor) got the breakpoint set in the window.
     QCOMPARE(host.Breakpoints().size(), 1);
     QCOMPARE(host.Breakpoints()[0].nLine, 3);
+}
+
+void TestDebugWindow::conditionWatchMovedAndRunToCursor()
+{
+    const QString path = Script(QStringLiteral("loop.pl"),
+                                "my $sum = 0;\n"
+                                "for my $i (1 .. 5) {\n"
+                                "    $sum += $i;\n"
+                                "}\n"
+                                "# the total\n"
+                                "my $shown = \"sum=$sum\";\n"
+                                "my $done = 1;\n"
+                                "print \"$shown\\n\";\n");
+    CListHost host;
+    host.AddBreakpoint(At(path, 3, QStringLiteral("$i == 3")));
+    host.AddBreakpoint(At(path, 5));
+    const CSeen seen = Debug(path, &host, [&](COutputWindowDlg *wnd) {
+        CDebugPanel *panel = wnd->DebugPanel();
+        // The condition holds once: $i is 3 there.
+        QTRY_VERIFY_WITH_TIMEOUT(IsStoppedAt(panel, QStringLiteral("loop.pl"), 3), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(ValueOf(panel->Locals(), QStringLiteral("$i")), QStringLiteral("3"), 10000);
+        QVERIFY(panel->SourcePane()->markersAtLine(2) & (1u << CBreakpointMarks::kConditional));
+        // The comment's breakpoint went to the next line perl can stop on; the editor's
+        // side hears of it and the source pane marks that line.
+        const CDebugBreakpoint *moved = host.m_list.At(path, 5);
+        QVERIFY(moved);
+        QTRY_COMPARE_WITH_TIMEOUT(int(host.m_list.At(path, 5)->state), int(CDebugBreakpoint::State::Moved), 10000);
+        QCOMPARE(host.m_list.At(path, 5)->nActualLine, 6);
+        QVERIFY(panel->SourcePane()->markersAtLine(5) & (1u << CBreakpointMarks::kBreakpoint));
+        QCOMPARE(panel->SourcePane()->markersAtLine(4) & CBreakpointMarks::kBreakpointMask, 0u);
+        // A watch, evaluated at once and at every stop.
+        panel->findChild<QLineEdit *>(QStringLiteral("edit_AddWatch"))->setText(QStringLiteral("$sum * 10"));
+        QTest::keyClick(panel->findChild<QLineEdit *>(QStringLiteral("edit_AddWatch")), Qt::Key_Return);
+        QCOMPARE(panel->WatchExpressions(), QStringList{QStringLiteral("$sum * 10")});
+        QTRY_COMPARE_WITH_TIMEOUT(ValueOf(panel->Watches(), QStringLiteral("$sum * 10")), QStringLiteral("30"), 10000);
+        panel->OnContinue();
+        QTRY_VERIFY_WITH_TIMEOUT(IsStoppedAt(panel, QStringLiteral("loop.pl"), 6), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(ValueOf(panel->Watches(), QStringLiteral("$sum * 10")), QStringLiteral("150"), 10000);
+        // Run to Cursor: the caret's line in the source pane.
+        panel->SourcePane()->setCursorPosition(7, 0);
+        QTest::keyClick(wnd, Qt::Key_F10, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(IsStoppedAt(panel, QStringLiteral("loop.pl"), 8), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(ValueOf(panel->Locals(), QStringLiteral("$done")), QStringLiteral("1"), 10000);
+        panel->OnContinue();
+    });
+    QVERIFY(seen.bActed);
+    QCOMPARE(seen.out, QByteArray("sum=15\n"));
+    QCOMPARE(seen.status, QStringLiteral("Process completed with exit code 0."));
 }
 
 void TestDebugWindow::typedLineBeforeTheFirstStop_data()
