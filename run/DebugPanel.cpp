@@ -611,6 +611,11 @@ void CDebugPanel::OnSessionEnded()
     m_pSource->markerDeleteAll(CBreakpointMarks::kArrow);
     m_pSource->markerDeleteAll(CBreakpointMarks::kCurrentLine);
     m_pState->setText(QStringLiteral("The debugging session has ended."));
+    // Values of a program that is gone would only mislead.
+    OnLocals({}, QStringLiteral("The program has ended."));
+    FillWatches({});
+    m_frames.clear();
+    m_pStack->clear();
     UpdateActions();
 }
 

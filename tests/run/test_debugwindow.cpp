@@ -306,6 +306,9 @@ void TestDebugWindow::stopEndsTheProgram()
         // The window stays open to be read.
         QVERIFY(wnd->isVisible());
         QVERIFY(!panel->findChild<QAction *>(QStringLiteral("action_33224"))->isEnabled());
+        // What was shown of the program is gone with it.
+        QTRY_COMPARE_WITH_TIMEOUT(panel->CallStack()->topLevelItemCount(), 0, 10000);
+        QCOMPARE(panel->Locals()->topLevelItem(0)->text(0), QStringLiteral("The program has ended."));
     });
     QVERIFY(seen.bActed);
     QCOMPARE(seen.out, QByteArray("before\n"));
