@@ -9,6 +9,8 @@
 #include "run/DebugBreakpointList.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,6 +57,7 @@ private slots:
     void marginClickToggles();
     void marksMoveWithEdits();
     void conditionalBreakpoint();
+    void marginMenuAddsACondition();
     void listDialogRemovesOneAndAll();
     void debuggerMovedOrRefused();
     void newDocumentHasNone();
@@ -210,6 +213,34 @@ void TestBreakpoints::conditionalBreakpoint()
     WhenShown<QInputDialog>([](QInputDialog *dlg) { dlg->reject(); });
     Marks()->EditConditionAt(1);
     QCOMPARE(Marks()->Lines(), QList<int>{3});
+}
+
+void TestBreakpoints::marginMenuAddsACondition()
+{
+    // A right click in the symbol margin beside line 4.
+    const long pos = m_upView->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, 3);
+    const QPoint at(m_upView->marginWidth(0) + m_upView->marginWidth(CMessageMarkers::kSymbolMargin) / 2,
+                    int(m_upView->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, pos)) + 3);
+    QStringList items;
+    WhenShown<QMenu>([&items](QMenu *menu) {
+        for (QAction *a : menu->actions())
+            if (!a->isSeparator())
+                items << a->text();
+        for (QAction *a : menu->actions())
+            if (a->text().startsWith(QStringLiteral("Insert &Conditional")))
+                menu->setActiveAction(a);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    WhenShown<QInputDialog>([](QInputDialog *dlg) {
+        dlg->setTextValue(QStringLiteral("$total > 3"));
+        dlg->accept();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, m_upView->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(m_upView->viewport(), &event);
+    QVERIFY2(items.size() == 4, qPrintable(items.join(QLatin1Char('|'))));
+    QCOMPARE(Marks()->Lines(), QList<int>{3});
+    QCOMPARE(Marks()->Breakpoints().value(0).strCondition, QStringLiteral("$total > 3"));
+    QVERIFY(m_upView->markersAtLine(3) & (1u << CBreakpointMarks::kConditional));
 }
 
 void TestBreakpoints::listDialogRemovesOneAndAll()
