@@ -80,7 +80,7 @@ CDebugPanel::CDebugPanel(CDebugEngine *pEngine, CBreakpointHost *pHost, QWidget 
     setObjectName(QStringLiteral("DebugPanel"));
     if (m_pHost)
         m_breakpoints.Assign(m_pHost->Breakpoints());
-    m_bStopsAtStart = m_breakpoints.IsEmpty();
+    m_console = CDebugConsole(m_breakpoints.IsEmpty());
 
     m_pToolBar = new QToolBar(this);
     m_pToolBar->setObjectName(QStringLiteral("DebugToolBar"));
@@ -314,16 +314,16 @@ void CDebugPanel::SizePanes()
 
 void CDebugPanel::UpdateActions()
 {
-    const bool stopped = m_pEngine && m_bAtPrompt && !m_bEnded;
+    const bool stopped = m_pEngine && m_console.AtPrompt();
     for (QAction *a : m_stepActions)
         a->setEnabled(stopped);
     m_pRestart->setEnabled(stopped);
-    m_pStop->setEnabled(!m_bEnded);
+    m_pStop->setEnabled(!m_console.IsEnded());
 }
 
 void CDebugPanel::OnContinue()
 {
-    if (!m_pEngine || !m_bAtPrompt)
+    if (!m_pEngine || !m_console.AtPrompt())
         return;
     Echo(QStringLiteral("c"));
     m_pEngine->Continue();
@@ -331,7 +331,7 @@ void CDebugPanel::OnContinue()
 
 void CDebugPanel::OnStepOver()
 {
-    if (!m_pEngine || !m_bAtPrompt)
+    if (!m_pEngine || !m_console.AtPrompt())
         return;
     Echo(QStringLiteral("n"));
     m_pEngine->StepOver();
@@ -339,7 +339,7 @@ void CDebugPanel::OnStepOver()
 
 void CDebugPanel::OnStepInto()
 {
-    if (!m_pEngine || !m_bAtPrompt)
+    if (!m_pEngine || !m_console.AtPrompt())
         return;
     Echo(QStringLiteral("s"));
     m_pEngine->StepInto();
@@ -347,7 +347,7 @@ void CDebugPanel::OnStepInto()
 
 void CDebugPanel::OnStepOut()
 {
-    if (!m_pEngine || !m_bAtPrompt)
+    if (!m_pEngine || !m_console.AtPrompt())
         return;
     Echo(QStringLiteral("r"));
     m_pEngine->StepOut();
@@ -355,7 +355,7 @@ void CDebugPanel::OnStepOut()
 
 void CDebugPanel::OnRunToCursor()
 {
-    if (!m_pEngine || !m_bAtPrompt || m_strShownFile.isEmpty())
+    if (!m_pEngine || !m_console.AtPrompt() || m_strShownFile.isEmpty())
         return;
     int line = 0, index = 0;
     m_pSource->getCursorPosition(&line, &index);
@@ -365,7 +365,7 @@ void CDebugPanel::OnRunToCursor()
 
 void CDebugPanel::OnRestart()
 {
-    if (!m_pEngine || !m_bAtPrompt)
+    if (!m_pEngine || !m_console.AtPrompt())
         return;
     Echo(QStringLiteral("R"));
     m_pEngine->Restart();
@@ -373,10 +373,10 @@ void CDebugPanel::OnRestart()
 
 void CDebugPanel::OnStop()
 {
-    if (m_bEnded)
+    if (m_console.IsEnded())
         return;
     if (m_pEngine) {
-        if (m_bAtPrompt)
+        if (m_console.AtPrompt())
             Echo(QStringLiteral("q"));
         m_pEngine->Stop();
     }
@@ -388,7 +388,7 @@ void CDebugPanel::OnCommandEntered()
     const QString text = m_pCommand->text().trimmed();
     if (text.isEmpty() || !m_pEngine)
         return;
-    if (!m_bAtPrompt) {
+    if (!m_console.AtPrompt()) {
         m_pState->setText(QStringLiteral("The program is running: send the command when it stops."));
         return;
     }
@@ -399,17 +399,20 @@ void CDebugPanel::OnCommandEntered()
 
 bool CDebugPanel::TakeTypedLine(const QString &strLine)
 {
-    if (!m_pEngine || m_bEnded)
+    if (!m_pEngine)
         return false;
-    if (!m_bEverStopped && m_bStopsAtStart) {
-        m_pendingCommands << strLine;
+    switch (m_console.RouteTypedLine(strLine)) {
+    case CDebugConsole::Route::Debugger:
+        Echo(strLine);
+        m_pEngine->SendCommand(strLine);
         return true;
+    case CDebugConsole::Route::Held:
+        return true;
+    case CDebugConsole::Route::Program:
+    case CDebugConsole::Route::Nowhere:
+        break;
     }
-    if (!m_bAtPrompt)
-        return false;
-    Echo(strLine);
-    m_pEngine->SendCommand(strLine);
-    return true;
+    return false;
 }
 
 void CDebugPanel::OnAddWatch()
@@ -539,65 +542,38 @@ void CDebugPanel::OnStopped(const QString &strFile, int nLine)
     m_nStopLine = nLine;
     ShowSource(strFile, nLine, true);
     m_pState->setText(QStringLiteral("Stopped at %1 line %2").arg(QFileInfo(strFile).fileName()).arg(nLine));
-    m_bEverStopped = true;
-    m_bAtPrompt = true;
+    emit TranscriptText(m_console.OnStopped());
     UpdateActions();
-    ShowPrompt();
     // A held command goes once the engine has sent its whole report of the stop.
-    if (!m_pendingCommands.isEmpty())
+    if (m_console.HasHeld())
         QTimer::singleShot(0, this, &CDebugPanel::SendHeldCommand);
 }
 
 void CDebugPanel::SendHeldCommand()
 {
-    if (m_pendingCommands.isEmpty() || !m_pEngine || !m_bAtPrompt || m_bEnded)
+    if (!m_console.HasHeld() || !m_pEngine || !m_console.AtPrompt())
         return;
-    const QString command = m_pendingCommands.takeFirst();
+    const QString command = m_console.TakeHeld();
     Echo(command);
     m_pEngine->SendCommand(command);
 }
 
 void CDebugPanel::OnDebuggerText(const QString &strText)
 {
-    QByteArray bytes = strText.toUtf8();
-    if (bytes.isEmpty())
-        return;
-    if (m_bPromptShown)
-        bytes.prepend('\n');
-    if (!bytes.endsWith('\n'))
-        bytes += '\n';
-    m_bPromptShown = false;
-    emit TranscriptText(bytes);
-    // The engine passes perl's words on when perl has come back to its prompt: after the
-    // first stop the program no longer runs, and what the user types from here on, having
-    // read the stop line, is for the debugger (the engine queues it behind its report).
-    if (m_bEverStopped && !m_bEnded && !m_bAtPrompt) {
-        m_bAtPrompt = true;
-        UpdateActions();
-    }
-}
-
-void CDebugPanel::ShowPrompt()
-{
-    if (m_bPromptShown || m_bEnded)
-        return;
-    m_bPromptShown = true;
-    emit TranscriptText(QStringLiteral("  DB<%1> ").arg(m_nPrompt).toUtf8());
+    const QByteArray bytes = m_console.OnDebuggerText(strText);
+    if (!bytes.isEmpty())
+        emit TranscriptText(bytes);
+    UpdateActions();
 }
 
 void CDebugPanel::Echo(const QString &strCommand)
 {
-    QByteArray bytes = strCommand.toUtf8() + '\n';
-    if (!m_bPromptShown)
-        bytes.prepend(QStringLiteral("  DB<%1> ").arg(m_nPrompt).toUtf8());
-    m_bPromptShown = false;
-    ++m_nPrompt;
-    emit TranscriptText(bytes);
+    emit TranscriptText(m_console.Echo(strCommand));
 }
 
 void CDebugPanel::OnRunning()
 {
-    m_bAtPrompt = false;
+    m_console.OnRunning();
     m_pSource->markerDeleteAll(CBreakpointMarks::kArrow);
     m_pSource->markerDeleteAll(CBreakpointMarks::kCurrentLine);
     m_pState->setText(QStringLiteral("Running..."));
@@ -606,8 +582,7 @@ void CDebugPanel::OnRunning()
 
 void CDebugPanel::OnSessionEnded()
 {
-    m_bEnded = true;
-    m_bAtPrompt = false;
+    m_console.OnEnded();
     m_pSource->markerDeleteAll(CBreakpointMarks::kArrow);
     m_pSource->markerDeleteAll(CBreakpointMarks::kCurrentLine);
     m_pState->setText(QStringLiteral("The debugging session has ended."));
@@ -641,7 +616,7 @@ void CDebugPanel::ShowFrame(int nIndex)
         return;
     const CDebugFrame &f = m_frames[nIndex];
     ShowSource(f.strFile, f.nLine, nIndex == 0);
-    if (m_pEngine && m_bAtPrompt)
+    if (m_pEngine && m_console.AtPrompt())
         m_pEngine->SelectFrame(nIndex);
 }
 

@@ -2,6 +2,7 @@
 
 #include "run/DebugBreakpoint.h"
 #include "run/DebugBreakpointList.h"
+#include "run/DebugConsole.h"
 
 #include <QList>
 #include <QString>
@@ -79,9 +80,8 @@ private:
     void OnStopped(const QString &strFile, int nLine);
     void SendHeldCommand();
     void OnDebuggerText(const QString &strText);
-    // Sends a command through the engine's call and shows it after the prompt.
+    // Shows a command sent to the debugger after its prompt.
     void Echo(const QString &strCommand);
-    void ShowPrompt();
     void OnRunning();
     void OnSessionEnded();
     void OnFrames(const QList<CDebugFrame> &frames);
@@ -105,18 +105,8 @@ private:
     QString m_strShownFile;
     QString m_strStopFile;
     int m_nStopLine = 0;
-    bool m_bEnded = false;
-    // Stopped at the debugger's prompt (from a stop until the program runs again): the
-    // keys work and a typed line is the debugger's. The engine queues what comes while
-    // it is still busy with its own questions there.
-    bool m_bAtPrompt = false;
-    // Without breakpoints the session stops at the first statement, so a line typed
-    // before that stop is meant for the debugger: it is held until then.
-    bool m_bStopsAtStart = false;
-    bool m_bEverStopped = false;
-    QStringList m_pendingCommands;
-    int m_nPrompt = 1;
-    bool m_bPromptShown = false;
+    // Where the session stands, where typed lines go, and the error pane's transcript.
+    CDebugConsole m_console;
 
     QToolBar *m_pToolBar;
     QList<QAction *> m_stepActions;

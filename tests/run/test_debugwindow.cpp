@@ -3,6 +3,7 @@
 #include "run/BreakpointMarks.h"
 #include "run/ChildProcess.h"
 #include "run/DebugBreakpointList.h"
+#include "run/DebugConsole.h"
 #include "run/DebugEngine.h"
 #include "run/DebugPanel.h"
 #include "run/OutputPane.h"
@@ -128,6 +129,7 @@ private slots:
     void stopEndsTheProgram();
     void firstStatementWithoutBreakpoints();
     void conditionWatchMovedAndRunToCursor();
+    void consoleRoutesAndTranscribes();
     void typedLineBeforeTheFirstStop_data();
     void typedLineBeforeTheFirstStop();
 
@@ -391,6 +393,53 @@ void TestDebugWindow::conditionWatchMovedAndRunToCursor()
     QVERIFY(seen.bActed);
     QCOMPARE(seen.out, QByteArray("sum=15\n"));
     QCOMPARE(seen.status, QStringLiteral("Process completed with exit code 0."));
+}
+
+void TestDebugWindow::consoleRoutesAndTranscribes()
+{
+    using R = CDebugConsole::Route;
+    CDebugConsole console(false);
+    // With breakpoints the program runs first: its input is its own.
+    QCOMPARE(console.RouteTypedLine(QStringLiteral("alpha")), R::Program);
+    QCOMPARE(console.OnDebuggerText(QStringLiteral("main::(x.pl:4):\n4:\tmy $y = 2;")),
+             QByteArray("main::(x.pl:4):\n4:\tmy $y = 2;\n"));
+    // Words of the debugger before the first stop do not make it a prompt yet.
+    QVERIFY(!console.AtPrompt());
+    QCOMPARE(console.OnStopped(), QByteArray("  DB<1> "));
+    // A second report of the same stop shows no second prompt.
+    QCOMPARE(console.OnStopped(), QByteArray());
+    QCOMPARE(console.RouteTypedLine(QStringLiteral("p $y")), R::Debugger);
+    QCOMPARE(console.Echo(QStringLiteral("p $y")), QByteArray("p $y\n"));
+    QCOMPARE(console.OnDebuggerText(QStringLiteral("2")), QByteArray("2\n"));
+    QCOMPARE(console.OnStopped(), QByteArray("  DB<2> "));
+    QCOMPARE(console.Echo(QStringLiteral("n")), QByteArray("n\n"));
+    console.OnRunning();
+    // Typed while the step runs: the program's.
+    QCOMPARE(console.RouteTypedLine(QStringLiteral("beta")), R::Program);
+    // The stop line is back: perl is at its prompt again, whatever the report still says.
+    QCOMPARE(console.OnDebuggerText(QStringLiteral("main::(x.pl:5):\n")), QByteArray("main::(x.pl:5):\n"));
+    QCOMPARE(console.RouteTypedLine(QStringLiteral("p 1")), R::Debugger);
+    // A command sent before its prompt shows carries the prompt with it.
+    QCOMPARE(console.Echo(QStringLiteral("c")), QByteArray("  DB<3> c\n"));
+    QCOMPARE(console.PromptNumber(), 4);
+    // Text after a shown prompt starts on a line of its own.
+    QCOMPARE(console.OnStopped(), QByteArray("  DB<4> "));
+    QCOMPARE(console.OnDebuggerText(QStringLiteral("Debugged program terminated.")),
+             QByteArray("\nDebugged program terminated.\n"));
+    console.OnEnded();
+    QVERIFY(!console.AtPrompt());
+    QCOMPARE(console.RouteTypedLine(QStringLiteral("q")), R::Nowhere);
+    QCOMPARE(console.OnStopped(), QByteArray());
+
+    // Without breakpoints: held until the first stop, in order.
+    CDebugConsole first(true);
+    QCOMPARE(first.RouteTypedLine(QStringLiteral("n")), R::Held);
+    QCOMPARE(first.RouteTypedLine(QStringLiteral("p $x")), R::Held);
+    QCOMPARE(first.OnStopped(), QByteArray("  DB<1> "));
+    QCOMPARE(first.TakeHeld(), QStringLiteral("n"));
+    QCOMPARE(first.TakeHeld(), QStringLiteral("p $x"));
+    QVERIFY(!first.HasHeld());
+    QCOMPARE(first.RouteTypedLine(QStringLiteral("s")), R::Debugger);
 }
 
 void TestDebugWindow::typedLineBeforeTheFirstStop_data()
