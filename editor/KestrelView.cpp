@@ -9,6 +9,7 @@
 #include "editor/WebPreview.h"
 #include "editor/LanguageAidCommands.h"
 #include "editor/MessageMarkers.h"
+#include "editor/BreakpointMarkers.h"
 #include "editor/CheckCommands.h"
 #include "editor/PerlToolCommands.h"
 #include "framework/CommandIds.h"
@@ -70,6 +71,7 @@ CKestrelView::CKestrelView(CKestrelDoc *pDoc, QWidget *parent)
     setMarginType(0, NumberMargin);
     setMarginLineNumbers(0, true);
     m_pMarkers = new CMessageMarkers(this);
+    m_pBreakpoints = new CBreakpointMarkers(this);
     setBraceMatching(SloppyBraceMatch);
     setCaretLineVisible(false);
     // Long files must stay responsive: colour only what is shown.
@@ -123,12 +125,22 @@ void CKestrelView::RegisterCommands()
     CRunOnServer::Register(this);
     CFtpCommands::Register(this);
     CRunCommands::Register(this);
+    m_commands.On(ID_DEBUG_TOGGLE_BREAKPOINT, [this] { m_pBreakpoints->ToggleAtCaret(); });
+    m_commands.On(ID_DEBUG_CONDITIONAL_BREAKPOINT, [this] { m_pBreakpoints->EditConditionAtCaret(); });
+    m_commands.On(ID_DEBUG_BREAKPOINTS, [this] { m_pBreakpoints->ShowList(); });
+    m_commands.On(ID_DEBUG_REMOVE_ALL_BREAKPOINTS, [this] { m_pBreakpoints->Clear(); },
+                  [this](CCmdUI &ui) { ui.Enable(!m_pBreakpoints->Lines().isEmpty()); });
     CCheckCommands::Register(this);
 }
 
 CMessageTarget *CKestrelView::MessageTarget() const
 {
     return m_pMarkers;
+}
+
+CBreakpointHost *CKestrelView::BreakpointHost() const
+{
+    return m_pBreakpoints;
 }
 
 void CKestrelView::GoToLine(int nLine)
@@ -158,6 +170,8 @@ void CKestrelView::OnInitialUpdate()
     g_nCurCol = 1;
     m_nLastKey = 0;
     m_pMarkers->Clear();
+    // Breakpoints belong to the document that is open, not to the next one.
+    m_pBreakpoints->Clear();
     SelectLexerFor(m_pDoc ? m_pDoc->GetPathName() : QString());
     emit CaretMoved(g_nCurLine, g_nCurCol);
 }

@@ -9,6 +9,8 @@
 #include <QFont>
 #include <QString>
 
+class CBreakpointHost;
+class CBreakpointMarkers;
 class CKestrelDoc;
 class CMessageMarkers;
 class CMessageTarget;
@@ -82,6 +84,9 @@ public:
     // The marks of messages in the symbol margin.
     CMessageMarkers *Markers() const { return m_pMarkers; }
     CMessageTarget *MessageTarget() const;
+    // The breakpoints in the symbol margin, and the same as the debugger sees them.
+    CBreakpointMarkers *Breakpoints() const { return m_pBreakpoints; }
+    CBreakpointHost *BreakpointHost() const;
 
     unsigned m_nLastKey = 0;
     // The saved script inputs that Run, Compile and Debug feed to the child.
@@ -116,6 +121,7 @@ private:
     CKestrelDoc *m_pDoc;
     CCommandMap m_commands;
     CMessageMarkers *m_pMarkers = nullptr;
+    CBreakpointMarkers *m_pBreakpoints = nullptr;
     QsciLexer *m_pLexer = nullptr;
     int m_nLexerKind = -1;
     QFont m_fontApplied;

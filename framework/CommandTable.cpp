@@ -143,6 +143,14 @@ const QVector<CCommandInfo> kCommands = {
     {ID_EDIT_FIND_PREVIOUS, "Find Pre&vious", "Find the previous occurrence of the last search", "Find Previous", ""},
     {ID_EDIT_TIDY, "T&idy", "Tidy the selection, or the whole script, with perltidy", "Tidy", ""},
     {ID_VIEW_SUBS, "S&ubs", "List the packages and subs of the script", "Subs", ""},
+    // The debugger's breakpoints in the editor.
+    {ID_DEBUG_TOGGLE_BREAKPOINT, "Toggle Brea&kpoint", "Set or remove a breakpoint on the caret's line",
+     "Toggle Breakpoint", ""},
+    {ID_DEBUG_CONDITIONAL_BREAKPOINT, "C&onditional Breakpoint...",
+     "Set a breakpoint on the caret's line that stops only when a Perl expression is true", "", ""},
+    {ID_DEBUG_BREAKPOINTS, "Breakpoint &List...", "List all breakpoints, to look at them and remove them",
+     "Breakpoints", ""},
+    {ID_DEBUG_REMOVE_ALL_BREAKPOINTS, "Remove &All Breakpoints", "Remove every breakpoint of the script", "", ""},
     {ID_HELP_PERL_DOC, "&Perl Documentation", "Show the Perl documentation of the word at the caret",
      "Perl Documentation", ""},
 };
@@ -223,6 +231,8 @@ QList<QKeySequence> CCommandTable::Shortcuts(int nId)
     case ID_EDIT_REPEAT: return {QKeySequence(Qt::Key_F3)};
     case ID_EDIT_FIND_PREVIOUS: return {QKeySequence(Qt::SHIFT | Qt::Key_F3)};
     case ID_HELP_PERL_DOC: return {QKeySequence(Qt::Key_F1)};
+    // The debugger
+    case ID_DEBUG_TOGGLE_BREAKPOINT: return {QKeySequence(Qt::Key_F9)};
     default: return {};
     }
 }
@@ -243,7 +253,9 @@ const QVector<CMenuItemDef> &CCommandTable::MainMenu()
                         Popup("&Variables", {Item(ID_VIEW_SCALARS), Item(ID_VIEW_ARRAYS), Item(ID_VIEW_HASHES), Sep(),
                                              Item(ID_VIEW_SPECIAL)}),
                         Item(ID_VIEW_FUNCTIONS), Sep(), Item(ID_VIEW_SCRIPTING_TOOLBAR), Item(ID_VIEW_OPERATORS)}),
-        Popup("&Script", {Item(ID_SCRIPT_RUN), Item(ID_SCRIPT_COMPILE), Item(ID_SCRIPT_DEBUG), Sep(),
+        Popup("&Script", {Item(ID_SCRIPT_RUN), Item(ID_SCRIPT_COMPILE), Item(ID_SCRIPT_DEBUG),
+                          Item(ID_DEBUG_TOGGLE_BREAKPOINT), Item(ID_DEBUG_CONDITIONAL_BREAKPOINT),
+                          Item(ID_DEBUG_BREAKPOINTS), Item(ID_DEBUG_REMOVE_ALL_BREAKPOINTS), Sep(),
                           Item(ID_NEXT_MESSAGE), Item(ID_PREV_MESSAGE), Item(ID_SCRIPT_CRITIQUE),
                           Item(ID_SCRIPT_CHECK_ON_SAVE), Sep(),
                           Item(ID_SCRIPT_RUN_ON_SERVER), Item(ID_SCRIPT_RUN_IN_BROWSER), Sep(),

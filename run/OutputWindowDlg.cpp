@@ -4,6 +4,8 @@
 #include "framework/DialogUnits.h"
 #include "framework/MessageBox.h"
 #include "run/ChildProcess.h"
+#include "run/DebugEngine.h"
+#include "run/DebugPanel.h"
 #include "run/OutputPane.h"
 #include "run/OutputReader.h"
 #include "run/RedirectPipe.h"
@@ -11,6 +13,8 @@
 #include "run/SendInputDlg.h"
 
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 #include <QSocketNotifier>
 #include <QFontDatabase>
@@ -116,13 +120,52 @@ COutputWindowDlg::Layout COutputWindowDlg::LayoutFor(int cx, int cy)
 
 bool COutputWindowDlg::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_pClient && event->type() == QEvent::Resize && m_pClient->isVisible()) {
-        Layout l = LayoutFor(m_pClient->width(), m_pClient->height());
-        m_pEditStdOut->setGeometry(l.stdOut);
-        m_pEditStdErr->setGeometry(l.stdErr);
-        m_pEditStatus->setGeometry(l.status);
-    }
+    if (watched == m_pClient && event->type() == QEvent::Resize && m_pClient->isVisible())
+        LayOutClient();
     return QDialog::eventFilter(watched, event);
+}
+
+void COutputWindowDlg::LayOutClient()
+{
+    Layout l = LayoutFor(m_pClient->width(), m_pClient->height());
+    m_pEditStdOut->setGeometry(l.stdOut);
+    m_pEditStdErr->setGeometry(l.stdErr);
+    m_pEditStatus->setGeometry(l.status);
+}
+
+void COutputWindowDlg::SetDebugEngine(CDebugEngine *pEngine, CBreakpointHost *pHost)
+{
+    if (m_pDebugPanel || !pEngine)
+        return;
+    m_pEngine = pEngine;
+    m_pszGeometryKey = kDebugGeometryKey;
+    m_pDebugPanel = new CDebugPanel(pEngine, pHost, this);
+    layout()->removeWidget(m_pClient);
+    m_pDebugPanel->SetOutputArea(m_pClient);
+    m_pClient->setMinimumHeight(CDialogUnits(this).Y(60));
+    layout()->addWidget(m_pDebugPanel);
+    connect(m_pDebugPanel, &CDebugPanel::StopRequested, this, &COutputWindowDlg::OnStopRequested);
+    // The debugger's own words, its prompts and the commands sent go to the error pane,
+    // where perl -d has always put them.
+    connect(m_pDebugPanel, &CDebugPanel::TranscriptText, m_pEditStdErr, &COutputPane::AppendBytes);
+    m_pDlgSend->m_fnTakeLine = [this](const QString &strLine) { return m_pDebugPanel->TakeTypedLine(strLine); };
+    // Room for the source, the output and the three lists: most of the screen, up to a
+    // size where the lines of a script are comfortably read.
+    QSize size(1180, 800);
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        size = size.boundedTo(QSize(avail.width() * 92 / 100, avail.height() * 90 / 100));
+    }
+    resize(size);
+    m_designedSize = this->size();
+    setWindowTitle(QStringLiteral("Output Window - Debugging"));
+}
+
+void COutputWindowDlg::OnStopRequested()
+{
+    // The program ends as Close ends it; the window stays to be read.
+    if (m_pProcess && !m_pProcess->HasEnded())
+        m_pProcess->Kill();
 }
 
 void COutputWindowDlg::OnInitDialog()
@@ -152,17 +195,19 @@ int COutputWindowDlg::DoModal()
 {
     OnInitDialog();
     const QByteArray saved = QSettings(QStringLiteral("QUILLON"), QStringLiteral("Kestrel"))
-                                 .value(QLatin1String(kGeometryKey))
+                                 .value(QLatin1String(m_pszGeometryKey))
                                  .toByteArray();
     const bool restored = !saved.isEmpty() && restoreGeometry(saved);
     show();
     // The panes follow the window's size only from a resize while it is shown; a window
     // the user only moved keeps the panes as they first were.
-    if (restored && size() != m_designedSize) {
-        Layout l = LayoutFor(m_pClient->width(), m_pClient->height());
-        m_pEditStdOut->setGeometry(l.stdOut);
-        m_pEditStdErr->setGeometry(l.stdErr);
-        m_pEditStatus->setGeometry(l.status);
+    if (restored && size() != m_designedSize)
+        LayOutClient();
+    // In the debug window the output area takes the share of the window its splitter
+    // gives it, so its panes follow that size from the start.
+    if (m_pDebugPanel) {
+        m_pDebugPanel->SizePanes();
+        LayOutClient();
     }
     m_baShownGeometry = saveGeometry();
     // The Send Input dialog opens with its top-left corner at the centre of this window.
@@ -232,7 +277,7 @@ void COutputWindowDlg::SaveGeometry()
     const QByteArray now = saveGeometry();
     if (!isVisible() || m_baShownGeometry.isEmpty() || now == m_baShownGeometry)
         return;
-    QSettings(QStringLiteral("QUILLON"), QStringLiteral("Kestrel")).setValue(QLatin1String(kGeometryKey), now);
+    QSettings(QStringLiteral("QUILLON"), QStringLiteral("Kestrel")).setValue(QLatin1String(m_pszGeometryKey), now);
 }
 
 void COutputWindowDlg::OnFont()

@@ -10,7 +10,10 @@
 #include <QRect>
 #include <QString>
 
+class CBreakpointHost;
 class CChildProcess;
+class CDebugEngine;
+class CDebugPanel;
 class COutputPane;
 class COutputReader;
 class CRedirectPipe;
@@ -34,6 +37,10 @@ public:
     // Starts reading the pipes and prepares the Send Input dialog; DoModal calls it.
     void OnInitDialog();
     int DoModal();
+    // A debug run: the window also holds the debugger's panel, which shows what the
+    // engine reports; the breakpoints come from the host. Before DoModal.
+    void SetDebugEngine(CDebugEngine *pEngine, CBreakpointHost *pHost);
+    CDebugPanel *DebugPanel() const { return m_pDebugPanel; }
 
     // Waiter thread.
     void OnProcessEnded() override;
@@ -70,6 +77,8 @@ public:
 
     // Where the user last left the window, kept from one run to the next.
     static constexpr const char *kGeometryKey = "OutputWindow/Geometry";
+    // The debug window is larger and is remembered apart.
+    static constexpr const char *kDebugGeometryKey = "DebugWindow/Geometry";
 
     COutputPane *StdOutPane() const { return m_pEditStdOut; }
     COutputPane *StdErrPane() const { return m_pEditStdErr; }
@@ -91,6 +100,8 @@ private:
     void StopReaders();
     void OnMessageActivated(const CFileLineMessage &message);
     void SaveGeometry();
+    void LayOutClient();
+    void OnStopRequested();
 
     QWidget *m_pClient;
     QMenuBar *m_pMenuBar;
@@ -112,4 +123,7 @@ private:
     QByteArray m_baShownGeometry;
     bool m_bPlaced = false;
     QSize m_designedSize;
+    CDebugEngine *m_pEngine = nullptr;
+    CDebugPanel *m_pDebugPanel = nullptr;
+    const char *m_pszGeometryKey = kGeometryKey;
 };

@@ -7,7 +7,9 @@
 #include "framework/CommandIds.h"
 #include "framework/MessageTarget.h"
 #include "framework/MessageBox.h"
+#include "run/BreakpointHost.h"
 #include "run/ChildProcess.h"
+#include "run/DebugEngine.h"
 #include "run/ConsoleWindow.h"
 #include "run/OutputWindowDlg.h"
 #include "run/RedirectPipe.h"
@@ -85,7 +87,8 @@ void RunCommand(CKestrelView *pView, CRunCommandLine::Kind kind, const QString &
     }
     CScriptInputsDlg &inputs = *pView->m_dlgScriptInputs;
     const CRunOutcome outcome = CRunCommands::RunPiped(parent, kind, cl, inputs.m_strInputs, inputs.m_strMethod,
-                                                       strFailure, CRunCommands::UserVariables(inputs));
+                                                       strFailure, CRunCommands::UserVariables(inputs),
+                                                       pView->BreakpointHost());
     target->ShowMessages(outcome.messages);
     if (outcome.bChosen)
         target->GoToFileLine(outcome.chosen.strPath, outcome.chosen.nLine);
@@ -151,11 +154,13 @@ QStringList CRunCommands::ChildEnvironment(CRunCommandLine::Kind kind, const CRu
 CRunOutcome CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const CRunCommandLine &cl,
                                    const QString &strInputs,
                                    const QString &strMethod, const QString &strFailure,
-                                   const QList<CCgiEnvironment::NameValue> &userVariables)
+                                   const QList<CCgiEnvironment::NameValue> &userVariables,
+                                   CBreakpointHost *pBreakpoints)
 {
     // Declared in this order so that they go in the reverse one: the child (its waiter
     // joined) before the window that listens to it, the window (its readers joined)
-    // before the pipes they read.
+    // before the pipes they read and the engine it shows.
+    CDebugEngine engine;
     CRedirectPipe stdIn, stdOut, stdErr;
     std::unique_ptr<COutputWindowDlg> upWnd;
     CChildProcess child(cl.strProgram, cl.arguments);
@@ -175,13 +180,26 @@ CRunOutcome CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, 
     const QStringList environment = ChildEnvironment(kind, cl, strInputs, strMethod, userVariables);
     if (!environment.isEmpty())
         child.SetEnvironment(environment);
-    if (cl.bDebugger)
-        child.SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), QString::fromLatin1(kDebuggerOptions));
+    if (cl.bDebugger) {
+        // perl's debugger talks to the engine over a loopback socket of its own, so the
+        // program's standard streams stay the program's.
+        QString strError;
+        if (!engine.Listen(&strError)) {
+            fail(QStringLiteral("The debugger's loopback port could not be opened: ") + strError);
+            return outcome;
+        }
+        engine.SetDirectory(cl.strDirectory.isEmpty() ? QDir::currentPath() : cl.strDirectory);
+        if (pBreakpoints)
+            engine.SetBreakpoints(pBreakpoints->Breakpoints());
+        child.SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), engine.DebuggerOptions());
+    }
     if (!child.Start()) {
         fail(child.LastError());
         return outcome;
     }
     upWnd = std::make_unique<COutputWindowDlg>(parent);
+    if (cl.bDebugger)
+        upWnd->SetDebugEngine(&engine, pBreakpoints);
     upWnd->m_pProcess = &child;
     upWnd->m_pStdIn = &stdIn;
     upWnd->m_pStdOut = &stdOut;

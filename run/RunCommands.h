@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+class CBreakpointHost;
 class CKestrelView;
 class CRedirectPipe;
 class CScriptInputsDlg;
@@ -40,11 +41,13 @@ public:
     // returns when the window has closed. A start failure is reported with the
     // message's first words (strFailure) and the command line. With the method GET or
     // POST, Run and Debug give the child the environment of a CGI request with the
-    // user's variables last.
+    // user's variables last. A debug run is driven by the debugger's engine over a
+    // socket of its own, with the breakpoints of `pBreakpoints`.
     static CRunOutcome RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const CRunCommandLine &cl,
                                 const QString &strInputs,
                                 const QString &strMethod, const QString &strFailure,
-                                const QList<CCgiEnvironment::NameValue> &userVariables = {});
+                                const QList<CCgiEnvironment::NameValue> &userVariables = {},
+                                CBreakpointHost *pBreakpoints = nullptr);
     // The environment entries a piped run's child gets instead of the IDE's; empty
     // when it inherits the IDE's.
     static QStringList ChildEnvironment(CRunCommandLine::Kind kind, const CRunCommandLine &cl,
@@ -56,6 +59,4 @@ public:
 
     // The path of runhold beside the IDE.
     static QString RunHoldPath();
-    // What a debug child gets in its environment: plain prompts, and an end with the program.
-    static constexpr const char *kDebuggerOptions = "ornaments= inhibit_exit=0";
 };

@@ -40,6 +40,12 @@ void CSendInputDlg::accept()
     dx.MaxChars(m_strInput, kMaxLine);
     if (dx.Failed())
         return;
+    if (m_fnTakeLine && m_fnTakeLine(m_strInput)) {
+        m_strInput.clear();
+        m_pInput->clear();
+        m_pInput->setFocus();
+        return;
+    }
     if (!m_pStdIn) {
         hide();
         return;

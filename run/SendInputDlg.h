@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
+
 class CRedirectPipe;
 class QLineEdit;
 class QPushButton;
@@ -21,6 +23,9 @@ public:
     void OnEof();
 
     CRedirectPipe *m_pStdIn = nullptr;
+    // In a debug run: given each line first; true when it took the line as a command
+    // of the debugger, which then does not reach the program.
+    std::function<bool(const QString &)> m_fnTakeLine;
     QString m_strInput;
 
 private:

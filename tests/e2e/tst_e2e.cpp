@@ -173,6 +173,7 @@ private slots:
     void typeScriptWithAids();
     void runCompileDebug();
     void runWindowIsModal();
+    void debugJourney();
     void putLoadPutBack();
     void runOnServer();
     void optionsTabSizeAndFont();
@@ -222,6 +223,10 @@ private:
         QPoint out, err, status;
     };
     COutputPoints OutputPoints(const QString &strWindow) const;
+    // In the debug window: the output area under the source, the lists on the right.
+    QPoint DebugLocalsPoint(const QString &strWindow) const;
+    // Copies the error pane until it holds the text; false when it never does.
+    bool WaitForErrorText(const QString &strWindow, const QString &strText, QString *pErr);
     // The three boxes of the output window, read once the status says the run is over.
     bool WaitForRunEnd(const QString &strWindow, COutputPanes &panes);
     // The last lines of a pane: Ctrl+End and Shift+Up, copied.
@@ -526,10 +531,37 @@ TestEndToEnd::COutputPoints TestEndToEnd::OutputPoints(const QString &strWindow)
 {
     QRect r = m_desktop->Geometry(strWindow);
     const int menu = 24;
+    if (m_desktop->WindowName(strWindow).contains(QLatin1String("Debugging"))) {
+        // A button row above, the command box below; the source over the output area
+        // (55 : 45) in the left column (62 % of the width).
+        const int top = menu + 30, split = r.height() - top - 32;
+        const int y = top + split * 55 / 100 + 5, height = split - split * 55 / 100 - 5;
+        const int x = r.width() * 31 / 100;
+        return {QPoint(x, y + (height - 24) * 13 / 40), QPoint(x, y + (height - 24) * 33 / 40),
+                QPoint(x, y + height - 12)};
+    }
     const int client = r.height() - menu;
     const int h = client - 24;
     return {QPoint(r.width() / 2, menu + h * 13 / 40), QPoint(r.width() / 2, menu + h * 33 / 40),
             QPoint(r.width() / 2, r.height() - 25)};
+}
+
+QPoint TestEndToEnd::DebugLocalsPoint(const QString &strWindow) const
+{
+    QRect r = m_desktop->Geometry(strWindow);
+    return QPoint(r.width() * 81 / 100, 24 + 30 + 50);
+}
+
+bool TestEndToEnd::WaitForErrorText(const QString &strWindow, const QString &strText, QString *pErr)
+{
+    QDeadlineTimer deadline(30000);
+    do {
+        *pErr = CopyTextAt(strWindow, OutputPoints(strWindow).err);
+        if (pErr->contains(strText))
+            return true;
+        QThread::msleep(300);
+    } while (!deadline.hasExpired());
+    return false;
 }
 
 bool TestEndToEnd::WaitForRunEnd(const QString &strWindow, COutputPanes &panes)
@@ -787,6 +819,75 @@ void TestEndToEnd::runCompileDebug()
     for (int line : {3, 4, 5})
         QVERIFY2(debug.strErr.contains(QStringLiteral("count.pl:%1):").arg(line)), qPrintable(debug.strErr));
     QVERIFY2(!debug.strErr.contains(QLatin1String("count.pl:6):")), qPrintable(debug.strErr));
+    CloseOutputWindow(output);
+}
+
+// 3c. The debugger: F9 on two lines, Debug runs to the first, Continue to the second,
+// where Locals shows the value just computed; Step Over, Continue to the end, and the
+// exit code in the status line.
+void TestEndToEnd::debugJourney()
+{
+    QVERIFY(EnsureKestrel());
+    const QString script = QDir(m_strWorkDir).filePath(QStringLiteral("journey.pl"));
+    QVERIFY(WriteFile(script, "use strict;\n"
+                              "my $total = 0;\n"
+                              "for my $i (1 .. 3) {\n"
+                              "    $total += $i;\n"
+                              "}\n"
+                              "my $shown = \"total=$total\";\n"
+                              "print \"$shown\\n\";\n"
+                              "exit 5;\n"));
+    m_kestrel->FocusMain();
+    m_desktop->Key(QStringLiteral("ctrl+o"));
+    QVERIFY(AnswerFileDialog(QStringLiteral("Open"), script));
+    QVERIFY(m_kestrel->WaitForTitle(QStringLiteral("^journey\\.pl - Kestrel$")));
+    m_kestrel->FocusMain();
+    // Lines 6 and 7.
+    m_desktop->Key(QStringLiteral("ctrl+Home Down Down Down Down Down F9 Down F9"));
+    QThread::msleep(300);
+    m_desktop->Shot(QStringLiteral("03c-breakpoints"));
+
+    Menu(QStringLiteral("s"), QStringLiteral("d"));
+    QString box = WaitForMessageBox();
+    QVERIFY(!box.isEmpty());
+    m_desktop->Focus(box);
+    m_desktop->Key(QStringLiteral("Return"));
+    const QString output = m_desktop->WaitForWindow(QStringLiteral("^Output Window"));
+    QVERIFY(!output.isEmpty());
+    QVERIFY(m_desktop->WindowName(output).contains(QLatin1String("Debugging")));
+
+    // The run goes to the first breakpoint.
+    QString err;
+    QVERIFY2(WaitForErrorText(output, QStringLiteral("journey.pl:6)"), &err), qPrintable(err));
+    m_desktop->Focus(output);
+    m_desktop->Key(QStringLiteral("F5"));
+    QVERIFY2(WaitForErrorText(output, QStringLiteral("journey.pl:7)"), &err), qPrintable(err));
+    m_desktop->Shot(QStringLiteral("03c-debug-stopped"));
+
+    // Locals, copied: the value computed on line 6.
+    QString locals;
+    QDeadlineTimer deadline(20000);
+    do {
+        m_desktop->Focus(output);
+        m_desktop->Click(m_desktop->Geometry(output).topLeft() + DebugLocalsPoint(output));
+        m_desktop->Key(QStringLiteral("ctrl+a ctrl+c"));
+        QThread::msleep(100);
+        locals = Clipboard();
+    } while (!locals.contains(QLatin1String("total=6")) && !deadline.hasExpired());
+    QVERIFY2(locals.contains(QLatin1String("$shown")) && locals.contains(QLatin1String("total=6")),
+             qPrintable(locals));
+    QVERIFY2(locals.contains(QLatin1String("$total\t6")), qPrintable(locals));
+
+    m_desktop->Focus(output);
+    m_desktop->Key(QStringLiteral("F10"));
+    QVERIFY2(WaitForErrorText(output, QStringLiteral("journey.pl:8)"), &err), qPrintable(err));
+    m_desktop->Focus(output);
+    m_desktop->Key(QStringLiteral("F5"));
+    COutputPanes debug;
+    QVERIFY(WaitForRunEnd(output, debug));
+    m_desktop->Shot(QStringLiteral("03c-debug-end"));
+    QCOMPARE(debug.strStatus, QStringLiteral("Process completed with exit code 5."));
+    QCOMPARE(debug.strOut, QStringLiteral("total=6\n"));
     CloseOutputWindow(output);
 }
 

@@ -1,5 +1,7 @@
 #include "app/Settings.h"
+#include "framework/CommandIds.h"
 #include "run/CgiEnvironment.h"
+#include "run/DebugPanel.h"
 #include "run/OutputPane.h"
 #include "run/OutputWindowDlg.h"
 #include "run/RunCommandLine.h"
@@ -7,6 +9,7 @@
 
 #include "FixtureServer.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -47,6 +50,13 @@ void CollectOutput(std::shared_ptr<QByteArray> out)
         if (!wnd) {
             CollectOutput(out);
             return;
+        }
+        // A debug run stops at the first statement; the debugger's commands come
+        // through its window, its inputs are the script's.
+        if (CDebugPanel *panel = wnd->DebugPanel()) {
+            QAction *proceed = panel->findChild<QAction *>(QStringLiteral("action_%1").arg(Cmd::ID_DEBUG_CONTINUE));
+            QTRY_VERIFY_WITH_TIMEOUT(proceed->isEnabled() || wnd->IsRunOver(), 60000);
+            panel->OnContinue();
         }
         QTRY_VERIFY_WITH_TIMEOUT(wnd->IsRunOver() || wnd->StdOutPane()->TextBytes().endsWith("END\n"), 60000);
         *out = wnd->StdOutPane()->TextBytes();

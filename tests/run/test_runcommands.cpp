@@ -285,6 +285,9 @@ void TestRunCommands::debuggerOverThePipes()
         QTRY_VERIFY_WITH_TIMEOUT(wnd->StdErrPane()->TextBytes().contains("DB<1>"), 30000);
         QVERIFY(wnd->StdErrPane()->TextBytes().contains("main::(") );
         SendLine(wnd, QStringLiteral("n"));
+        // A line typed while the program runs is the program's: the next command waits
+        // for the debugger's next prompt.
+        QTRY_VERIFY_WITH_TIMEOUT(wnd->StdErrPane()->TextBytes().contains("DB<2>"), 30000);
         SendLine(wnd, QStringLiteral("n"));
         QTRY_VERIFY_WITH_TIMEOUT(wnd->StdErrPane()->TextBytes().contains("print \"x is $x\\n\""), 30000);
         SendLine(wnd, QStringLiteral("p $x"));
