@@ -57,6 +57,7 @@ bool CDebugEngine::Listen(QString *pError)
     m_bEnded = m_bQuitting = m_bRestarting = m_bStopped = m_bInFlight = false;
     m_bInterrupting = m_bInterruptStop = m_bStartPending = m_bStartCondition = false;
     m_queue.clear();
+    m_baLastStep.clear();
     if (!m_pServer->listen(QHostAddress::LocalHost, 0)) {
         if (pError)
             *pError = QStringLiteral("Cannot listen on 127.0.0.1 for perl's debugger: %1.").arg(m_pServer->errorString());
@@ -305,9 +306,16 @@ void CDebugEngine::SendCommand(const QString &strTyped)
         Stop();
         return;
     }
+    // An empty line repeats the last step, as at perl's own terminal prompt. Over the
+    // socket perl takes it as nothing at all, so the engine repeats the step itself;
+    // with no step taken yet it is nothing here too, and the session stays at its stop.
+    if (text.trimmed().isEmpty()) {
+        if (!m_baLastStep.isEmpty())
+            Enqueue(m_baLastStep, Purpose::Resume);
+        return;
+    }
     static const QRegularExpression resumes(QStringLiteral("^(?:c|n|s|r)$"));
-    // An empty line repeats the last step, as at perl's own prompt.
-    const bool bResumes = resumes.match(verb).hasMatch() || text.trimmed().isEmpty();
+    const bool bResumes = resumes.match(verb).hasMatch();
     Enqueue(text.toUtf8(), bResumes ? Purpose::Resume : Purpose::User);
 }
 
@@ -347,6 +355,8 @@ void CDebugEngine::SendNext()
     }
     if (cmd.purpose == Purpose::Resume) {
         m_baLastResume = cmd.baText;
+        if (cmd.baText == "n" || cmd.baText == "s")
+            m_baLastStep = cmd.baText;
         m_bRunning = true;
         m_nSelectedFrame = 0;
         m_strLastStopLine.clear();

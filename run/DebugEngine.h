@@ -147,6 +147,8 @@ private:
     bool m_bInterruptStop = false;
     QString m_strInterruptText;
     QByteArray m_baLastResume;
+    // The last step (n or s), which an empty line repeats.
+    QByteArray m_baLastStep;
     bool m_bEnded = false;
     bool m_bFirstPrompt = true;
     bool m_bStartPending = false;

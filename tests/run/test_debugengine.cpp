@@ -182,6 +182,7 @@ private slots:
     void localsWithoutPadWalker();
     void watchChanges();
     void typedCommandAndProgramInput();
+    void emptyLineAtTheFirstStop();
     void stopAtPrompt();
     void stopWhileRunning_data();
     void stopWhileRunning();
@@ -610,6 +611,32 @@ void TestDebugEngine::typedCommandAndProgramInput()
     s.engine.Continue();
     QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
     QVERIFY2(s.baOut.contains("got [alpha] [beta]"), s.baOut.constData());
+}
+
+// An empty line at perl's prompt repeats the last step; with none taken yet (the session
+// reached its breakpoint by the engine's own continue) it must leave the session usable.
+void TestDebugEngine::emptyLineAtTheFirstStop()
+{
+    CDebugSession s;
+    const QString file = s.Write(QStringLiteral("empty.pl"), "my $n = 1;\n"
+                                                             "$n = 2;\n"
+                                                             "$n = 3;\n"
+                                                             "$n = 4;\n"
+                                                             "exit $n;\n");
+    s.engine.SetBreakpoints({Breakpoint(file, 2)});
+    QVERIFY(s.Start(file));
+    QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
+    QCOMPARE(s.stops.last().second, 2);
+    s.engine.SendCommand(QString());
+    QVERIFY2(s.WaitFor([&] { return s.engine.IsStopped(); }), qPrintable(s.Context()));
+    s.engine.StepOver();
+    QVERIFY2(s.WaitFor([&] { return s.engine.IsStopped() && s.stops.last().second == 3; }), qPrintable(s.Context()));
+    // Now the empty line is a second Step Over.
+    s.engine.SendCommand(QString());
+    QVERIFY2(s.WaitFor([&] { return s.engine.IsStopped() && s.stops.last().second == 4; }), qPrintable(s.Context()));
+    s.engine.Continue();
+    QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
+    QCOMPARE(s.child->GetExitCode(), 4);
 }
 
 void TestDebugEngine::stopAtPrompt()
