@@ -173,7 +173,6 @@ private slots:
     void typeScriptWithAids();
     void runCompileDebug();
     void runWindowIsModal();
-    void debugJourney();
     void putLoadPutBack();
     void runOnServer();
     void optionsTabSizeAndFont();
@@ -187,6 +186,7 @@ private slots:
     void ftpServerKilled();
     void telnetServerKilled();
     void floodWhileTyping();
+    void debugJourney();
     void sshJourney();
 
 private:
