@@ -787,13 +787,7 @@ CFtpResult CFtpConnection::SetCurrentDirectory(const QString &strDir)
         // how we learn that it is one.
         const QString dir = ResolvePath(strDir);
         QByteArray listing;
-        QBuffer buffer(&listing);
-        buffer.open(QIODevice::WriteOnly);
-        Request request;
-        request.baUrl = UrlOf(dir, true);
-        request.pSink = &buffer;
-        request.bText = true;
-        CFtpResult result = Perform(request);
+        CFtpResult result = ReadFolder(dir, listing);
         if (!result)
             return CFtpResult::Fail(QStringLiteral("%1: %2").arg(dir, result.m_strReason));
         m_strCurrentDir = dir;
@@ -808,6 +802,17 @@ CFtpResult CFtpConnection::SetCurrentDirectory(const QString &strDir)
     return result;
 }
 
+CFtpResult CFtpConnection::ReadFolder(const QString &strDir, QByteArray &listing)
+{
+    QBuffer buffer(&listing);
+    buffer.open(QIODevice::WriteOnly);
+    Request request;
+    request.baUrl = UrlOf(strDir, true);
+    request.pSink = &buffer;
+    request.bText = true;
+    return Perform(request);
+}
+
 CFtpResult CFtpConnection::List(QVector<CFtpFileEntry> &entries, int *pnSkipped)
 {
     if (IsSftp() && !m_baFolderListing.isEmpty() && m_strListedFolder == m_strCurrentDir) {
@@ -818,13 +823,7 @@ CFtpResult CFtpConnection::List(QVector<CFtpFileEntry> &entries, int *pnSkipped)
     }
     m_baFolderListing.clear();
     QByteArray listing;
-    QBuffer buffer(&listing);
-    buffer.open(QIODevice::WriteOnly);
-    Request request;
-    request.baUrl = UrlOf(m_strCurrentDir, true);
-    request.pSink = &buffer;
-    request.bText = true;
-    CFtpResult result = Perform(request);
+    CFtpResult result = ReadFolder(m_strCurrentDir, listing);
     if (result)
         entries = CFtpListParser::Parse(listing, QDateTime::currentDateTimeUtc(), pnSkipped);
     return result;

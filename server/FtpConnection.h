@@ -120,6 +120,8 @@ public:
 private:
     struct Request;
     CFtpResult Perform(const Request &request);
+    // The listing of a folder on the server, as its text comes.
+    CFtpResult ReadFolder(const QString &strDir, QByteArray &listing);
     CFtpResult PerformOnce(const Request &request);
     CFtpResult Quote(const QList<QByteArray> &commands, QString *pstrPwd = nullptr);
     CFtpResult OpenSftp();
