@@ -1,3 +1,4 @@
+#include "BestOfRounds.h"
 #include "server/FtpConnection.h"
 #include "server/FtpTransfer.h"
 #include "server/FtpWorker.h"
@@ -22,19 +23,7 @@ namespace {
 const qint64 kFileSize = 100LL * 1024 * 1024;
 const int kRounds = 3;
 
-// The best of a few rounds, in seconds.
-double Best(const std::function<bool()> &run)
-{
-    double best = 1e9;
-    for (int i = 0; i < kRounds; ++i) {
-        QElapsedTimer t;
-        t.start();
-        if (!run())
-            return -1;
-        best = qMin(best, t.nsecsElapsed() / 1e9);
-    }
-    return best;
-}
+double Best(const std::function<bool()> &run) { return BestOfRounds(kRounds, run); }
 
 bool Curl(const QStringList &args)
 {

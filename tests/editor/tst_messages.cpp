@@ -1,3 +1,4 @@
+#include "OutputWindowWatch.h"
 #include "app/KestrelDoc.h"
 #include "app/Settings.h"
 #include "editor/CheckCommands.h"
@@ -26,34 +27,6 @@
 #include <memory>
 
 namespace {
-
-COutputWindowDlg *OpenOutputWindow()
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *d = qobject_cast<COutputWindowDlg *>(w); d && d->isVisible())
-            return d;
-    return nullptr;
-}
-
-// Once the run is over in its window, `act` does what the user does there; the
-// window is closed after it unless `act` closed it.
-void WhenRunIsOver(std::function<void(COutputWindowDlg *)> act)
-{
-    QTimer::singleShot(20, [act] {
-        COutputWindowDlg *wnd = OpenOutputWindow();
-        if (!wnd) {
-            WhenRunIsOver(act);
-            return;
-        }
-        if (!wnd->IsRunOver()) {
-            QSignalSpy spy(wnd, &COutputWindowDlg::RunOver);
-            spy.wait(120000);
-        }
-        act(wnd);
-        if (wnd->isVisible())
-            wnd->OnClose();
-    });
-}
 
 int CaretLine(CKestrelView &view)
 {

@@ -1,3 +1,4 @@
+#include "OutputWindowWatch.h"
 #include "app/Settings.h"
 #include "framework/CommandIds.h"
 #include "run/CgiEnvironment.h"
@@ -29,14 +30,6 @@ Q_DECLARE_METATYPE(CRunCommandLine::Kind)
 namespace {
 
 using Vars = QMap<QString, QString>;
-
-COutputWindowDlg *OpenOutputWindow()
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *d = qobject_cast<COutputWindowDlg *>(w); d && d->isVisible())
-            return d;
-    return nullptr;
-}
 
 // Collects the standard output of the run whose window opens next, once the run is
 // over or its output ends with "END\n" (the debugger waits for a command after the

@@ -1,3 +1,4 @@
+#include "OutputWindowWatch.h"
 #include "app/Settings.h"
 #include "run/BreakpointHost.h"
 #include "run/BreakpointMarks.h"
@@ -42,14 +43,6 @@ struct CSeen
     QByteArray err;
     QString status;
 };
-
-COutputWindowDlg *OpenOutputWindow()
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *d = qobject_cast<COutputWindowDlg *>(w); d && d->isVisible())
-            return d;
-    return nullptr;
-}
 
 // Acts in the debug window once it is open, waits for the run's end, notes what the
 // window shows and closes it.

@@ -1,3 +1,4 @@
+#include "OutputWindowWatch.h"
 #include "app/Settings.h"
 #include "framework/FileLineParser.h"
 #include "run/OutputPane.h"
@@ -22,34 +23,6 @@
 Q_DECLARE_METATYPE(CRunCommandLine::Kind)
 
 namespace {
-
-COutputWindowDlg *OpenOutputWindow()
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *d = qobject_cast<COutputWindowDlg *>(w); d && d->isVisible())
-            return d;
-    return nullptr;
-}
-
-// Once the run's window is open and the run is over, `act` does what the user does
-// there; the window is closed after it unless `act` closed it.
-void WhenRunIsOver(std::function<void(COutputWindowDlg *)> act)
-{
-    QTimer::singleShot(20, [act] {
-        COutputWindowDlg *wnd = OpenOutputWindow();
-        if (!wnd) {
-            WhenRunIsOver(act);
-            return;
-        }
-        if (!wnd->IsRunOver()) {
-            QSignalSpy spy(wnd, &COutputWindowDlg::RunOver);
-            spy.wait(120000);
-        }
-        act(wnd);
-        if (wnd->isVisible())
-            wnd->OnClose();
-    });
-}
 
 // "name:line:E|W" of each message that is not a stack frame.
 QStringList Describe(const QList<CFileLineMessage> &messages)

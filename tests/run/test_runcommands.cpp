@@ -1,3 +1,4 @@
+#include "OutputWindowWatch.h"
 #include "app/KestrelApp.h"
 #include "app/KestrelDoc.h"
 #include "app/MainFrame.h"
@@ -39,14 +40,6 @@ struct CSeen
     QByteArray err;
     QString status;
 };
-
-COutputWindowDlg *OpenOutputWindow()
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *d = qobject_cast<COutputWindowDlg *>(w); d && d->isVisible())
-            return d;
-    return nullptr;
-}
 
 // Acts on the run's window once it is open: `act` (may be empty) while the child runs,
 // then waits until the run is over, notes what the window shows and closes it.
