@@ -179,7 +179,8 @@ CRunOutcome CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, 
     CRunOutcome outcome;
 
     auto fail = [&](const QString &reason) {
-        AfxMessageBox(upWnd ? static_cast<QWidget *>(upWnd.get()) : parent,
+        // Over the debug window when a start again fails there.
+        AfxMessageBox(upWnd && upWnd->isVisible() ? static_cast<QWidget *>(upWnd.get()) : parent,
                       strFailure + cl.Display() + QStringLiteral("\n\n") + reason);
     };
     // Creates the streams and the child, suspended; null when it cannot (reported).
