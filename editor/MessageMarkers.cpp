@@ -3,22 +3,38 @@
 #include "app/KestrelApp.h"
 #include "app/KestrelDoc.h"
 #include "editor/KestrelView.h"
+#include "run/BreakpointMarks.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QMap>
+#include <QPainter>
 #include <QToolTip>
 
 namespace {
 
-const QColor kErrorColour(0xd0, 0x20, 0x20);
-const QColor kWarningColour(0xf0, 0xa0, 0x00);
+constexpr int kMarkSize = 12;
 
 unsigned MarkerMask()
 {
     return (1u << CMessageMarkers::kErrorMarker) | (1u << CMessageMarkers::kWarningMarker);
+}
+
+// A warning triangle with an exclamation mark: nothing like the breakpoint's red dot,
+// in shape or in colour.
+void Triangle(QPainter &p, const QColor &fill, const QColor &rim, const QColor &mark)
+{
+    const qreal s = kMarkSize;
+    p.setPen(QPen(rim, 1.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(fill);
+    const QPointF corners[] = {{s / 2, 0.8}, {s - 0.6, s - 1.2}, {0.6, s - 1.2}};
+    p.drawPolygon(corners, 3);
+    p.setPen(Qt::NoPen);
+    p.setBrush(mark);
+    p.drawRect(QRectF(s / 2 - 0.8, 3.6, 1.6, 3.8));
+    p.drawEllipse(QPointF(s / 2, 8.9), 0.9, 0.9);
 }
 
 } // namespace
@@ -33,13 +49,16 @@ CMessageMarkers::CMessageMarkers(CKestrelView *pView)
 {
     m_pView->setMarginType(kSymbolMargin, QsciScintilla::SymbolMargin);
     m_pView->setMarginWidth(kSymbolMargin, 16);
-    m_pView->setMarginMarkerMask(kSymbolMargin, ~int(QsciScintillaBase::SC_MASK_FOLDERS));
-    m_pView->markerDefine(QsciScintilla::Circle, kErrorMarker);
-    m_pView->setMarkerBackgroundColor(kErrorColour, kErrorMarker);
-    m_pView->setMarkerForegroundColor(kErrorColour.darker(140), kErrorMarker);
-    m_pView->markerDefine(QsciScintilla::RightTriangle, kWarningMarker);
-    m_pView->setMarkerBackgroundColor(kWarningColour, kWarningMarker);
-    m_pView->setMarkerForegroundColor(kWarningColour.darker(140), kWarningMarker);
+    m_pView->setMarginMarkerMask(kSymbolMargin, ~int(QsciScintillaBase::SC_MASK_FOLDERS) & ~int(MarkerMask()));
+    m_pView->setMarginType(kMessageMargin, QsciScintilla::SymbolMargin);
+    m_pView->setMarginWidth(kMessageMargin, kMarkSize + 2);
+    m_pView->setMarginMarkerMask(kMessageMargin, int(MarkerMask()));
+    CBreakpointMarks::DefineDrawn(m_pView, kErrorMarker, kMarkSize, [](QPainter &p) {
+        Triangle(p, QColor(0xf5, 0x7a, 0x00), QColor(0x8c, 0x40, 0x00), Qt::white);
+    });
+    CBreakpointMarks::DefineDrawn(m_pView, kWarningMarker, kMarkSize, [](QPainter &p) {
+        Triangle(p, QColor(0xf8, 0xd2, 0x2a), QColor(0x8a, 0x6d, 0x00), QColor(0x40, 0x30, 0x00));
+    });
     m_pView->setAnnotationDisplay(QsciScintilla::AnnotationIndented);
     m_pViewport = m_pView->viewport();
     m_pViewport->installEventFilter(this);
@@ -184,13 +203,21 @@ void CMessageMarkers::GoToFileLine(const QString &strPath, int nLine)
 
 int CMessageMarkers::MarginLineAt(const QPoint &pos) const
 {
+    // Over the message margin, or over the symbol margin where the messages of a
+    // line join its breakpoint's tooltip.
     int left = 0;
-    for (int margin = 0; margin < kSymbolMargin; ++margin)
-        left += m_pView->marginWidth(margin);
-    if (pos.x() < left || pos.x() >= left + m_pView->marginWidth(kSymbolMargin))
+    bool over = false;
+    for (int margin = 0; margin < m_pView->margins(); ++margin) {
+        const int width = m_pView->marginWidth(margin);
+        if ((margin == kSymbolMargin || margin == kMessageMargin) && pos.x() >= left && pos.x() < left + width)
+            over = true;
+        left += width;
+    }
+    if (!over)
         return -1;
+    // The text's left edge, where the line under the pointer is measured.
     const long position = m_pView->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMPOINT,
-                                                 (unsigned long)(left + m_pView->marginWidth(kSymbolMargin)), long(pos.y()));
+                                                 (unsigned long)left, long(pos.y()));
     return int(m_pView->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, position));
 }
 

@@ -12,19 +12,22 @@ class QWidget;
 
 class CKestrelView;
 
-// The marks of a run's or a check's messages on the lines of the current script: a
-// red mark for an error and an amber one for a warning in the symbol margin, the
-// message as the mark's tooltip and as an annotation under its line. The marks are
-// Scintilla's, so they move with their lines while the user edits; they stay until
-// the next run or check replaces them, or another document comes.
+// The marks of a run's or a check's messages on the lines of the current script: an
+// orange warning triangle for an error and a yellow one for a warning in a margin of
+// their own beside the text, the message as the mark's tooltip and as an annotation
+// under its line. The marks are Scintilla's, so they move with their lines while the
+// user edits; they stay until the next run or check replaces them, or another
+// document comes.
 class CMessageMarkers : public QObject, public CMessageTarget
 {
     Q_OBJECT
 
 public:
-    // The symbol margin is shared with other marks (breakpoints, the current line of
-    // the debugger), each with numbers of its own.
+    // The symbol margin holds the breakpoints and the debugger's marks; the message
+    // marks have a margin of their own (after the fold margin, beside the text), so that
+    // a line with a breakpoint and a message shows both, each in its own shape.
     static constexpr int kSymbolMargin = 1;
+    static constexpr int kMessageMargin = 3;
     static constexpr int kErrorMarker = 20;
     static constexpr int kWarningMarker = 21;
 

@@ -10,62 +10,68 @@ namespace {
 
 constexpr int kSize = 14;
 
-QImage Blank()
+void Dot(QPainter &p, const QColor &fill, const QColor &rim, bool bCondition)
 {
-    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    return image;
-}
-
-QImage Dot(const QColor &fill, const QColor &rim, bool bQuestion)
-{
-    QImage image = Blank();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(rim, 1.2));
     p.setBrush(fill);
     p.drawEllipse(QRectF(1.5, 1.5, kSize - 3, kSize - 3));
-    if (bQuestion) {
+    if (bCondition) {
         // A conditional breakpoint: a white bar across the dot, as in most debuggers.
         p.setPen(Qt::NoPen);
         p.setBrush(Qt::white);
         p.drawRect(QRectF(4, 6, kSize - 8, 2));
     }
-    return image;
 }
 
-QImage Ring()
+void Ring(QPainter &p)
 {
-    QImage image = Blank();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1.6));
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(QRectF(2, 2, kSize - 4, kSize - 4));
     p.drawLine(QPointF(4, 4), QPointF(kSize - 4, kSize - 4));
-    return image;
 }
 
-QImage Arrow()
+void Arrow(QPainter &p)
 {
-    QImage image = Blank();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(0x8a, 0x6d, 0x00), 1));
     p.setBrush(QColor(0xff, 0xd0, 0x20));
     const QPointF points[] = {{1, 4.5}, {7, 4.5}, {7, 1}, {13, 7}, {7, 13}, {7, 9.5}, {1, 9.5}};
     p.drawPolygon(points, 7);
-    return image;
 }
+
+const QColor kBreakpointFill(0xe0, 0x20, 0x20);
+const QColor kBreakpointRim(0x90, 0x10, 0x10);
 
 } // namespace
 
+void CBreakpointMarks::DefineDrawn(QsciScintilla *pControl, int nMarker, int nSize,
+                                   const std::function<void(QPainter &)> &draw)
+{
+    // A picture of the screen's own pixels, so that the mark is sharp on a 2x screen as
+    // on a 1x one: Qt draws it at the mark's size by its pixel ratio, and Scintilla
+    // centres it in the margin by the scale in force when the mark is defined.
+    const qreal ratio = qMax<qreal>(1.0, pControl->devicePixelRatioF());
+    const int pixels = qRound(nSize * ratio);
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(qreal(pixels) / nSize, qreal(pixels) / nSize);
+        draw(p);
+    }
+    image.setDevicePixelRatio(qreal(pixels) / nSize);
+    pControl->SendScintilla(QsciScintillaBase::SCI_RGBAIMAGESETSCALE, long(qRound(100 * qreal(pixels) / nSize)));
+    pControl->markerDefine(image, nMarker);
+    pControl->SendScintilla(QsciScintillaBase::SCI_RGBAIMAGESETSCALE, 100L);
+}
+
 void CBreakpointMarks::Define(QsciScintilla *pControl)
 {
-    pControl->markerDefine(Dot(QColor(0xe0, 0x20, 0x20), QColor(0x90, 0x10, 0x10), false), kBreakpoint);
-    pControl->markerDefine(Dot(QColor(0xe0, 0x20, 0x20), QColor(0x90, 0x10, 0x10), true), kConditional);
-    pControl->markerDefine(Ring(), kRefused);
-    pControl->markerDefine(Arrow(), kArrow);
+    DefineDrawn(pControl, kBreakpoint, kSize, [](QPainter &p) { Dot(p, kBreakpointFill, kBreakpointRim, false); });
+    DefineDrawn(pControl, kConditional, kSize, [](QPainter &p) { Dot(p, kBreakpointFill, kBreakpointRim, true); });
+    DefineDrawn(pControl, kRefused, kSize, Ring);
+    DefineDrawn(pControl, kArrow, kSize, Arrow);
     pControl->markerDefine(QsciScintilla::Background, kCurrentLine);
     pControl->setMarkerBackgroundColor(QColor(0xff, 0xf3, 0xb0), kCurrentLine);
 }

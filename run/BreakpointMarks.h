@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include <functional>
+
+class QPainter;
 class QsciScintilla;
 
 // The debugger's marks in a symbol margin: the editor's and the debug window's source
@@ -24,6 +27,11 @@ public:
 
     // Defines the marks on a control; the margin must be a symbol margin that shows them.
     static void Define(QsciScintilla *pControl);
+    // Defines a mark as a picture of nSize x nSize pixels (at 1x) that `draw` paints in
+    // those units, at the control's device pixel ratio, so that it stays sharp on a 2x
+    // screen. The message marks are drawn this way too.
+    static void DefineDrawn(QsciScintilla *pControl, int nMarker, int nSize,
+                            const std::function<void(QPainter &)> &draw);
     // The mark a breakpoint is drawn with.
     static int MarkerFor(const CDebugBreakpoint &bp);
     // What a breakpoint's state says, for a tooltip or a list: "Set", "Moved to line 7",

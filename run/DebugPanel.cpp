@@ -4,6 +4,7 @@
 #include "run/BreakpointHost.h"
 #include "run/BreakpointMarks.h"
 #include "run/DebugEngine.h"
+#include "run/DebugWatchStore.h"
 
 #include <Qsci/qscilexerperl.h>
 #include <Qsci/qsciscintilla.h>
@@ -66,6 +67,7 @@ QTreeWidget *ValueTree(const QString &strName, const QString &strFirst, const QS
     tree->setUniformRowHeights(true);
     tree->setAlternatingRowColors(true);
     tree->header()->setStretchLastSection(true);
+    tree->header()->setSectionResizeMode(0, QHeaderView::Interactive);
     tree->setColumnWidth(0, tree->fontMetrics().averageCharWidth() * 16);
     return tree;
 }
@@ -302,6 +304,24 @@ void CDebugPanel::SetOutputArea(QWidget *pOutput)
     m_pLeftSplit->setStretchFactor(1, 2);
 }
 
+void CDebugPanel::SetScript(const QString &strScript)
+{
+    m_strScript = strScript;
+    const QStringList kept = CDebugWatchStore::Load(strScript);
+    if (kept.isEmpty() || kept == m_watches)
+        return;
+    m_watches = kept;
+    FillWatches({});
+    if (m_pEngine)
+        m_pEngine->SetWatches(m_watches);
+}
+
+void CDebugPanel::SetStartAgain(std::function<bool()> fnStartAgain)
+{
+    m_fnStartAgain = std::move(fnStartAgain);
+    UpdateActions();
+}
+
 void CDebugPanel::SizePanes()
 {
     const int w = m_pMainSplit->width(), h = m_pLeftSplit->height();
@@ -317,7 +337,7 @@ void CDebugPanel::UpdateActions()
     const bool stopped = m_pEngine && m_console.AtPrompt();
     for (QAction *a : m_stepActions)
         a->setEnabled(stopped);
-    m_pRestart->setEnabled(stopped);
+    m_pRestart->setEnabled(stopped || (m_pEngine && m_console.IsEnded() && m_fnStartAgain));
     m_pStop->setEnabled(!m_console.IsEnded());
 }
 
@@ -365,10 +385,27 @@ void CDebugPanel::OnRunToCursor()
 
 void CDebugPanel::OnRestart()
 {
-    if (!m_pEngine || !m_console.AtPrompt())
+    if (!m_pEngine)
         return;
-    Echo(QStringLiteral("R"));
-    m_pEngine->Restart();
+    if (m_console.AtPrompt()) {
+        // perl starts the program again in its own process.
+        Echo(QStringLiteral("R"));
+        m_pEngine->Restart();
+        return;
+    }
+    if (!m_console.IsEnded() || !m_fnStartAgain)
+        return;
+    // The program has ended, and perl with it: a new one runs, with the breakpoints and
+    // watches the engine has, and the session starts over.
+    m_console = CDebugConsole(m_breakpoints.IsEmpty());
+    m_pState->setText(QStringLiteral("Starting again..."));
+    OnLocals({}, QStringLiteral("The program has not stopped yet."));
+    UpdateActions();
+    if (!m_fnStartAgain()) {
+        m_console.OnEnded();
+        m_pState->setText(QStringLiteral("The debugging session has ended."));
+        UpdateActions();
+    }
 }
 
 void CDebugPanel::OnStop()
@@ -425,6 +462,12 @@ void CDebugPanel::OnAddWatch()
         return;
     m_watches << expression;
     FillWatches({});
+    WatchesChanged();
+}
+
+void CDebugPanel::WatchesChanged()
+{
+    CDebugWatchStore::Save(m_strScript, m_watches);
     if (m_pEngine)
         m_pEngine->SetWatches(m_watches);
 }
@@ -441,8 +484,7 @@ void CDebugPanel::OnRemoveWatch()
         return;
     m_watches.removeAt(index);
     delete item;
-    if (m_pEngine)
-        m_pEngine->SetWatches(m_watches);
+    WatchesChanged();
 }
 
 void CDebugPanel::ToggleBreakpoint(int nLine)
@@ -642,7 +684,27 @@ void CDebugPanel::OnLocals(const QList<CDebugValue> &locals, const QString &strW
         item->setFlags(Qt::ItemIsEnabled);
         item->setForeground(0, palette().brush(QPalette::PlaceholderText));
         item->setToolTip(0, item->text(0));
+        return;
     }
+    FitNameColumn(m_pLocals, m_localsFitted);
+}
+
+void CDebugPanel::FitNameColumn(QTreeWidget *tree, QStringList &fittedTo)
+{
+    QStringList names;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        names << tree->topLevelItem(i)->text(0);
+    if (names == fittedTo)
+        return;
+    fittedTo = names;
+    tree->resizeColumnToContents(0);
+    // The value keeps a third of the list, whatever the names.
+    const int most = tree->viewport()->width() * 2 / 3;
+    const int least = tree->fontMetrics().averageCharWidth() * 8;
+    if (most > least && tree->columnWidth(0) > most)
+        tree->setColumnWidth(0, most);
+    else if (tree->columnWidth(0) < least)
+        tree->setColumnWidth(0, least);
 }
 
 void CDebugPanel::FillWatches(const QList<CDebugValue> &values)
@@ -657,6 +719,7 @@ void CDebugPanel::FillWatches(const QList<CDebugValue> &values)
         }
         AddValue(nullptr, m_pWatches, v);
     }
+    FitNameColumn(m_pWatches, m_watchesFitted);
 }
 
 void CDebugPanel::OnWatchValues(const QList<CDebugValue> &values)

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 class CBreakpointHost;
 class CDebugEngine;
 class QAction;
@@ -32,6 +34,12 @@ public:
 
     // The run's output area goes under the source pane.
     void SetOutputArea(QWidget *pOutput);
+    // The script debugged: its watches of the last session come back, and the watches
+    // are kept for the next one.
+    void SetScript(const QString &strScript);
+    // How Restart starts the program again once it has ended (true when it started);
+    // without it, Restart works only while the program is stopped.
+    void SetStartAgain(std::function<bool()> fnStartAgain);
     // Gives the panes their share of a window of this size.
     void SizePanes();
 
@@ -92,6 +100,10 @@ private:
     void MarkBreakpoints();
     void UpdateActions();
     void FillWatches(const QList<CDebugValue> &values);
+    void WatchesChanged();
+    // Sizes the first column to its names when they are not the ones it was sized to, so
+    // that a name is read whole and a width the user gave stays while the names do.
+    void FitNameColumn(QTreeWidget *tree, QStringList &fittedTo);
     static void AddValue(QTreeWidgetItem *parent, QTreeWidget *tree, const CDebugValue &value);
     QWidget *Titled(const QString &strTitle, QWidget *pContent, QWidget *pBelow = nullptr);
     QAction *AddAction(int nId, const QString &text, const QKeySequence &key, const QString &tip,
@@ -101,6 +113,10 @@ private:
     CBreakpointHost *m_pHost;
     CDebugBreakpointList m_breakpoints;
     QStringList m_watches;
+    QString m_strScript;
+    std::function<bool()> m_fnStartAgain;
+    QStringList m_localsFitted;
+    QStringList m_watchesFitted;
     QList<CDebugFrame> m_frames;
     QString m_strShownFile;
     QString m_strStopFile;

@@ -5,9 +5,10 @@
 
 #include <QSocketNotifier>
 
-#include <vector>
+#include <cerrno>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 COutputReader::COutputReader(CRedirectPipe *pPipe, QObject *parent)
@@ -55,39 +56,62 @@ void COutputReader::Stop()
 
 void COutputReader::ReaderThreadProc()
 {
-    std::vector<char> buffer(kReadSize);
     while (!m_bStop) {
-        int n = m_pPipe->ReadAvailable(buffer.data(), unsigned(buffer.size()), kPollMs);
-        if (n == CRedirectPipe::kEnd) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_bEnd = true;
-            Post();
-            break;
-        }
-        if (n == 0)
-            continue;
-        // Whatever else is already waiting goes along in the same batch.
-        bool bEnd = false;
-        while (n < kReadSize) {
-            int more = m_pPipe->ReadAvailable(buffer.data() + n, unsigned(kReadSize - n), 0);
-            if (more == CRedirectPipe::kEnd)
-                bEnd = true;
-            if (more <= 0)
-                break;
-            n += more;
+        // Wait for bytes without taking them: they are taken under the mutex.
+        const int fd = m_pPipe->GetReadHandle();
+        if (fd >= 0) {
+            pollfd pfd{fd, POLLIN, 0};
+            const int ready = ::poll(&pfd, 1, kPollMs);
+            if (ready == 0 || (ready < 0 && errno == EINTR))
+                continue;
         }
         std::unique_lock<std::mutex> lock(m_mutex);
         m_cvSpace.wait(lock, [this] { return m_baBuffer.size() < kMaxBuffered || m_bStop; });
         if (m_bStop)
             break;
-        m_baBuffer.append(buffer.data(), n);
-        if (bEnd)
-            m_bEnd = true;
-        Post();
-        if (bEnd)
+        // Whatever else is already waiting goes along in the same batch.
+        if (!m_bEnd)
+            ReadLocked(kReadSize);
+        if (m_bEnd)
             break;
     }
     TRACE("Reading stream over ! %d", int(m_bStop.load()));
+}
+
+void COutputReader::ReadLocked(qsizetype nLimit)
+{
+    char buffer[16 * 1024];
+    qsizetype total = 0;
+    while (total < nLimit) {
+        const int n = m_pPipe->ReadAvailable(buffer, unsigned(qMin<qsizetype>(sizeof buffer, nLimit - total)), 0);
+        if (n == CRedirectPipe::kEnd) {
+            m_bEnd = true;
+            break;
+        }
+        if (n <= 0)
+            break;
+        m_baBuffer.append(buffer, n);
+        total += n;
+    }
+    if (total > 0 || m_bEnd)
+        Post();
+}
+
+void COutputReader::Drain()
+{
+    if (m_bFinished || !m_thread.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        // A pipe holds little (64 KB), so all of it is taken, whatever the reader holds.
+        while (!m_bEnd) {
+            const qsizetype before = m_baBuffer.size();
+            ReadLocked(kReadSize);
+            if (m_baBuffer.size() == before)
+                break;
+        }
+    }
+    DeliverNow();
 }
 
 // Called with the mutex held.

@@ -37,6 +37,11 @@ public:
     void Stop();
     // The whole stream has been delivered.
     bool IsFinished() const { return m_bFinished; }
+    // Delivers at once, before it returns, everything the child has written to the
+    // stream so far: what the reader holds and what still waits in the pipe. The debug
+    // window calls it before it shows a stop, so that what the program wrote before the
+    // stop comes before the debugger's prompt.
+    void Drain();
 
 signals:
     void OutputReceived(const QByteArray &data);
@@ -44,6 +49,9 @@ signals:
 
 private:
     void ReaderThreadProc();
+    // Reads what the pipe holds now, at most nLimit bytes, into m_baBuffer; with the
+    // mutex held, so that the reader thread and Drain take the bytes in their order.
+    void ReadLocked(qsizetype nLimit);
     void Post();
     void Deliver();
     void DeliverNow();

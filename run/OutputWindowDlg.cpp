@@ -147,7 +147,14 @@ void COutputWindowDlg::SetDebugEngine(CDebugEngine *pEngine, CBreakpointHost *pH
     connect(m_pDebugPanel, &CDebugPanel::StopRequested, this, &COutputWindowDlg::OnStopRequested);
     // The debugger's own words, its prompts and the commands sent go to the error pane,
     // where perl -d has always put them.
-    connect(m_pDebugPanel, &CDebugPanel::TranscriptText, m_pEditStdErr, &COutputPane::AppendBytes);
+    // What the program wrote to its standard error before the debugger spoke is taken
+    // from the pipe first: the two come by different ways, and the program's words
+    // belong before the stop and the prompt that followed them.
+    connect(m_pDebugPanel, &CDebugPanel::TranscriptText, this, [this](const QByteArray &text) {
+        if (m_pStdErrReader)
+            m_pStdErrReader->Drain();
+        m_pEditStdErr->AppendBytes(text);
+    });
     m_pDlgSend->m_fnTakeLine = [this](const QString &strLine) { return m_pDebugPanel->TakeTypedLine(strLine); };
     // Room for the source, the output and the three lists: most of the screen, up to a
     // size where the lines of a script are comfortably read.
@@ -159,6 +166,28 @@ void COutputWindowDlg::SetDebugEngine(CDebugEngine *pEngine, CBreakpointHost *pH
     resize(size);
     m_designedSize = this->size();
     setWindowTitle(QStringLiteral("Output Window - Debugging"));
+}
+
+void COutputWindowDlg::FollowRun(CChildProcess *pProcess, CRedirectPipe *pStdIn, CRedirectPipe *pStdOut,
+                                  CRedirectPipe *pStdErr)
+{
+    // What the last child wrote is shown whole before its streams are let go.
+    for (COutputReader *reader : {m_pStdOutReader, m_pStdErrReader})
+        if (reader)
+            reader->Drain();
+    StopReaders();
+    delete m_pStdOutReader;
+    delete m_pStdErrReader;
+    m_pStdOutReader = m_pStdErrReader = nullptr;
+    m_pProcess = pProcess;
+    m_pStdIn = pStdIn;
+    m_pStdOut = pStdOut;
+    m_pStdErr = pStdErr;
+    m_pDlgSend->m_pStdIn = pStdIn;
+    m_bEnded = false;
+    m_bReady = false;
+    m_pEditStatus->clear();
+    OnInitDialog();
 }
 
 void COutputWindowDlg::OnStopRequested()
@@ -225,7 +254,8 @@ void COutputWindowDlg::OnProcessEnded()
 
 void COutputWindowDlg::OnChildEnded()
 {
-    if (m_bEnded || !m_pProcess)
+    // The end of a child that a restarted debug run replaced says nothing of this one.
+    if (m_bEnded || !m_pProcess || !m_pProcess->HasEnded())
         return;
     m_bEnded = true;
     m_pEditStatus->setText(m_pEditStatus->text() + m_pProcess->EndDescription());

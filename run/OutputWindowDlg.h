@@ -41,6 +41,9 @@ public:
     // engine reports; the breakpoints come from the host. Before DoModal.
     void SetDebugEngine(CDebugEngine *pEngine, CBreakpointHost *pHost);
     CDebugPanel *DebugPanel() const { return m_pDebugPanel; }
+    // A debug run started again after its end: the window reads the new child's
+    // streams from here on, below what the last one wrote. Before the child resumes.
+    void FollowRun(CChildProcess *pProcess, CRedirectPipe *pStdIn, CRedirectPipe *pStdOut, CRedirectPipe *pStdErr);
 
     // Waiter thread.
     void OnProcessEnded() override;

@@ -10,6 +10,7 @@
 #include "run/BreakpointHost.h"
 #include "run/ChildProcess.h"
 #include "run/DebugEngine.h"
+#include "run/DebugPanel.h"
 #include "run/ConsoleWindow.h"
 #include "run/OutputWindowDlg.h"
 #include "run/RedirectPipe.h"
@@ -22,6 +23,7 @@
 #include <QProcessEnvironment>
 
 #include <memory>
+#include <vector>
 
 void CRunCommands::Register(CKestrelView *pView)
 {
@@ -114,8 +116,6 @@ void CRunCommands::OnDebug(CKestrelView *pView)
 {
     if (!SaveFirst(pView))
         return;
-    AfxMessageBox(pView->window(), QStringLiteral("The Debugger option is not fully Implemented in Kestrel Yet !"),
-                  QMessageBox::Ok, QMessageBox::Information);
     RunCommand(pView, CRunCommandLine::Kind::Debug, QStringLiteral("Could not start debugging : "));
 }
 
@@ -151,75 +151,129 @@ QStringList CRunCommands::ChildEnvironment(CRunCommandLine::Kind kind, const CRu
     return CCgiEnvironment::Apply(QProcessEnvironment::systemEnvironment(), request).toStringList();
 }
 
+namespace {
+
+// The standard streams of one start of the program.
+struct CStreams
+{
+    CRedirectPipe stdIn, stdOut, stdErr;
+};
+
+} // namespace
+
 CRunOutcome CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const CRunCommandLine &cl,
                                    const QString &strInputs,
                                    const QString &strMethod, const QString &strFailure,
                                    const QList<CCgiEnvironment::NameValue> &userVariables,
                                    CBreakpointHost *pBreakpoints)
 {
-    // Declared in this order so that they go in the reverse one: the child (its waiter
-    // joined) before the window that listens to it, the window (its readers joined)
-    // before the pipes they read and the engine it shows.
+    // Declared in this order so that they go in the reverse one: the children (their
+    // waiters joined) before the window that listens to them, the window (its readers
+    // joined) before the pipes they read and the engine it shows. A debug run started
+    // again after its end adds a child and its streams; the earlier ones stay, ended,
+    // until the window has closed.
     CDebugEngine engine;
-    CRedirectPipe stdIn, stdOut, stdErr;
+    std::vector<std::unique_ptr<CStreams>> streams;
     std::unique_ptr<COutputWindowDlg> upWnd;
-    CChildProcess child(cl.strProgram, cl.arguments);
+    std::vector<std::unique_ptr<CChildProcess>> children;
     CRunOutcome outcome;
 
     auto fail = [&](const QString &reason) {
-        AfxMessageBox(parent, strFailure + cl.Display() + QStringLiteral("\n\n") + reason);
+        // Over the debug window when a start again fails there.
+        AfxMessageBox(upWnd && upWnd->isVisible() ? static_cast<QWidget *>(upWnd.get()) : parent,
+                      strFailure + cl.Display() + QStringLiteral("\n\n") + reason);
     };
-    // Standard output is a terminal, so that the child's lines come as it writes them
-    // rather than when its buffer fills; a pipe serves where no terminal can be had.
-    if (!stdIn.Open() || !(stdOut.OpenTerminal() || stdOut.Open()) || !stdErr.Open()) {
-        fail(QStringLiteral("The pipes for the standard streams could not be created."));
-        return outcome;
-    }
-    child.SetRedirection(&stdIn, &stdOut, &stdErr);
-    child.SetDirectory(cl.strDirectory);
-    const QStringList environment = ChildEnvironment(kind, cl, strInputs, strMethod, userVariables);
-    if (!environment.isEmpty())
-        child.SetEnvironment(environment);
-    if (cl.bDebugger) {
-        // perl's debugger talks to the engine over a loopback socket of its own, so the
-        // program's standard streams stay the program's.
-        QString strError;
-        if (!engine.Listen(&strError)) {
-            fail(QStringLiteral("The debugger's loopback port could not be opened: ") + strError);
-            return outcome;
+    // Creates the streams and the child, suspended; null when it cannot (reported).
+    auto create = [&]() -> CChildProcess * {
+        streams.push_back(std::make_unique<CStreams>());
+        CRedirectPipe &stdIn = streams.back()->stdIn, &stdOut = streams.back()->stdOut,
+                      &stdErr = streams.back()->stdErr;
+        children.push_back(std::make_unique<CChildProcess>(cl.strProgram, cl.arguments));
+        CChildProcess &child = *children.back();
+        // Standard output is a terminal, so that the child's lines come as it writes them
+        // rather than when its buffer fills; a pipe serves where no terminal can be had.
+        if (!stdIn.Open() || !(stdOut.OpenTerminal() || stdOut.Open()) || !stdErr.Open()) {
+            fail(QStringLiteral("The pipes for the standard streams could not be created."));
+            return nullptr;
         }
-        engine.SetDirectory(cl.strDirectory.isEmpty() ? QDir::currentPath() : cl.strDirectory);
-        if (pBreakpoints)
-            engine.SetBreakpoints(pBreakpoints->Breakpoints());
-        child.SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), engine.DebuggerOptions());
-    }
-    if (!child.Start()) {
-        fail(child.LastError());
+        child.SetRedirection(&stdIn, &stdOut, &stdErr);
+        child.SetDirectory(cl.strDirectory);
+        const QStringList environment = ChildEnvironment(kind, cl, strInputs, strMethod, userVariables);
+        if (!environment.isEmpty())
+            child.SetEnvironment(environment);
+        if (cl.bDebugger) {
+            // perl's debugger talks to the engine over a loopback socket of its own, so the
+            // program's standard streams stay the program's. A start again keeps the
+            // engine's breakpoints and watches, those set in the window included.
+            QString strError;
+            if (!engine.Listen(&strError)) {
+                fail(QStringLiteral("The debugger's loopback port could not be opened: ") + strError);
+                return nullptr;
+            }
+            engine.SetDirectory(cl.strDirectory.isEmpty() ? QDir::currentPath() : cl.strDirectory);
+            if (pBreakpoints && !upWnd)
+                engine.SetBreakpoints(pBreakpoints->Breakpoints());
+            child.SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), engine.DebuggerOptions());
+        }
+        if (!child.Start()) {
+            fail(child.LastError());
+            return nullptr;
+        }
+        return &child;
+    };
+    // Lets the created child run, with the window listening.
+    auto resume = [&](CChildProcess &child) {
+        child.m_pListener = upWnd.get();
+        if (!child.Resume()) {
+            child.m_pListener = nullptr;
+            fail(child.LastError());
+            return false;
+        }
+        FeedStdIn(kind, streams.back()->stdIn, strInputs, strMethod);
+        child.StartWaiter();
+        return true;
+    };
+
+    CChildProcess *pChild = create();
+    if (!pChild)
         return outcome;
-    }
     upWnd = std::make_unique<COutputWindowDlg>(parent);
     if (cl.bDebugger)
         upWnd->SetDebugEngine(&engine, pBreakpoints);
-    upWnd->m_pProcess = &child;
-    upWnd->m_pStdIn = &stdIn;
-    upWnd->m_pStdOut = &stdOut;
-    upWnd->m_pStdErr = &stdErr;
-    child.m_pListener = upWnd.get();
-    if (!child.Resume()) {
-        child.m_pListener = nullptr;
+    upWnd->m_pProcess = pChild;
+    upWnd->m_pStdIn = &streams.back()->stdIn;
+    upWnd->m_pStdOut = &streams.back()->stdOut;
+    upWnd->m_pStdErr = &streams.back()->stdErr;
+    if (!resume(*pChild)) {
         upWnd.reset();
-        fail(child.LastError());
         return outcome;
     }
-    FeedStdIn(kind, stdIn, strInputs, strMethod);
-    child.StartWaiter();
+    if (CDebugPanel *panel = upWnd->DebugPanel()) {
+        panel->SetScript(cl.strDocument);
+        // Restart after the program's end: the same command line, inputs and environment
+        // in a new child, the window reading its streams.
+        panel->SetStartAgain([&]() {
+            CChildProcess *pLast = children.back().get();
+            if (!pLast->HasEnded())
+                pLast->Kill();
+            CChildProcess *pNext = create();
+            if (!pNext)
+                return false;
+            upWnd->FollowRun(pNext, &streams.back()->stdIn, &streams.back()->stdOut, &streams.back()->stdErr);
+            if (resume(*pNext))
+                return true;
+            pNext->Kill();
+            return false;
+        });
+    }
     upWnd->m_pDlgInputs->m_strInputs = strInputs;
     upWnd->m_pDlgInputs->m_bViewMode = true;
     upWnd->m_strBaseDir = cl.strDirectory.isEmpty() ? QDir::currentPath() : cl.strDirectory;
     upWnd->DoModal();
     outcome.messages = upWnd->ErrorMessages();
     // A script that failed was ended by its last message, whatever its words.
-    if (child.HasEnded() && !child.WasSignaled() && child.GetExitCode() != 0)
+    CChildProcess &last = *children.back();
+    if (last.HasEnded() && !last.WasSignaled() && last.GetExitCode() != 0)
         CFileLineParser::MarkFatalEnd(outcome.messages);
     outcome.bChosen = upWnd->HasChosenMessage();
     outcome.chosen = upWnd->ChosenMessage();

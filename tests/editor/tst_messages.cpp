@@ -1,6 +1,7 @@
 #include "OutputWindowWatch.h"
 #include "app/KestrelDoc.h"
 #include "app/Settings.h"
+#include "editor/BreakpointMarkers.h"
 #include "editor/CheckCommands.h"
 #include "editor/KestrelView.h"
 #include "editor/MessageMarkers.h"
@@ -55,6 +56,7 @@ private slots:
     void critiqueWithTheUsersProfile();
     void goToLine();
     void marksMoveWithTheirLines();
+    void marginTellsBreakpointsAndMessagesApart();
 
 private:
     QString Script(const QString &name, const QByteArray &text);
@@ -354,6 +356,70 @@ void TestMessages::marksMoveWithTheirLines()
     // Another document takes them away.
     Open(path);
     QVERIFY(m_upView->Markers()->MarkedLines().isEmpty());
+}
+
+// A breakpoint, an error, a warning and a breakpoint with an error on one line look
+// different in the margin, at the screen's pixel ratio (the test also runs at 2x): the
+// breakpoint is a red dot, a message an orange or yellow triangle, and a line with both
+// shows both whole.
+void TestMessages::marginTellsBreakpointsAndMessagesApart()
+{
+    const QString path = Script(QStringLiteral("marks.pl"), "a();\nb();\nc();\nd();\ne();\n");
+    Open(path);
+    auto message = [&](int nLine, CFileLineMessage::Severity severity) {
+        CFileLineMessage m;
+        m.strFile = m.strPath = path;
+        m.nLine = nLine;
+        m.nSeverity = severity;
+        m.strText = QStringLiteral("something at marks.pl line %1.").arg(nLine);
+        return m;
+    };
+    m_upView->Breakpoints()->Toggle(0);
+    m_upView->Breakpoints()->Toggle(2);
+    m_upView->Markers()->Show({message(2, CFileLineMessage::Error), message(3, CFileLineMessage::Error),
+                               message(4, CFileLineMessage::Warning)});
+    QVERIFY(QTest::qWaitForWindowExposed(m_upView.get()));
+    const QImage image = m_upView->viewport()->grab().toImage();
+    const qreal ratio = image.devicePixelRatio();
+    int marginsRight = 0;
+    for (int margin = 0; margin < m_upView->margins(); ++margin)
+        marginsRight += m_upView->marginWidth(margin);
+    struct CCount
+    {
+        int red = 0;
+        int amber = 0;
+    };
+    // The pixels of the breakpoint's red and of the triangles' orange and yellow in the
+    // margins (the line numbers left out) beside a line (0-based).
+    auto count = [&](int nLine) {
+        const long pos = m_upView->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, long(nLine));
+        const int top = int(m_upView->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, pos));
+        const int height = int(m_upView->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, long(nLine)));
+        CCount c;
+        for (int y = qRound(top * ratio); y < qRound((top + height) * ratio); ++y) {
+            for (int x = qRound(m_upView->marginWidth(0) * ratio); x < qRound(marginsRight * ratio); ++x) {
+                const QColor px = image.pixelColor(x, y);
+                // The dot's red has as much blue as green; the orange has none.
+                if (px.red() >= 170 && px.green() <= 90 && px.blue() <= 90 && qAbs(px.green() - px.blue()) <= 24)
+                    ++c.red;
+                else if (px.red() >= 200 && px.green() >= 100 && px.blue() <= 90)
+                    ++c.amber;
+            }
+        }
+        return c;
+    };
+    const CCount breakpoint = count(0), error = count(1), both = count(2), warning = count(3), none = count(4);
+    const QString seen = QStringLiteral("red/amber: breakpoint %1/%2, error %3/%4, both %5/%6, warning %7/%8, none %9/%10")
+                             .arg(breakpoint.red).arg(breakpoint.amber).arg(error.red).arg(error.amber)
+                             .arg(both.red).arg(both.amber).arg(warning.red).arg(warning.amber)
+                             .arg(none.red).arg(none.amber);
+    const int enough = qRound(20 * ratio * ratio);
+    QVERIFY2(breakpoint.red >= enough && breakpoint.amber == 0, qPrintable(seen));
+    QVERIFY2(error.amber >= enough && error.red == 0, qPrintable(seen));
+    QVERIFY2(warning.amber >= enough && warning.red == 0, qPrintable(seen));
+    QVERIFY2(none.red == 0 && none.amber == 0, qPrintable(seen));
+    // Neither covers the other.
+    QVERIFY2(both.red >= breakpoint.red * 9 / 10 && both.amber >= error.amber * 9 / 10, qPrintable(seen));
 }
 
 QTEST_MAIN(TestMessages)

@@ -1,5 +1,8 @@
 #include "OutputWindowWatch.h"
+#include "app/KestrelDoc.h"
 #include "app/Settings.h"
+#include "editor/KestrelView.h"
+#include "framework/CommandIds.h"
 #include "run/BreakpointHost.h"
 #include "run/BreakpointMarks.h"
 #include "run/ChildProcess.h"
@@ -7,8 +10,10 @@
 #include "run/DebugConsole.h"
 #include "run/DebugEngine.h"
 #include "run/DebugPanel.h"
+#include "run/DebugWatchStore.h"
 #include "run/OutputPane.h"
 #include "run/OutputWindowDlg.h"
+#include "run/RedirectPipe.h"
 #include "run/RunCommandLine.h"
 #include "run/RunCommands.h"
 #include "run/SendInputDlg.h"
@@ -20,8 +25,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -31,6 +39,8 @@
 
 #include <functional>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -125,6 +135,11 @@ private slots:
     void consoleRoutesAndTranscribes();
     void typedLineBeforeTheFirstStop_data();
     void typedLineBeforeTheFirstStop();
+    void debugCommandShowsNoNotice();
+    void watchColumnShowsTheExpressionWhole();
+    void watchesAreKeptPerScript();
+    void restartAfterTheEnd();
+    void programErrorsComeBeforeTheStop();
 
 private:
     QString Script(const QString &name, const QByteArray &text);
@@ -461,6 +476,179 @@ void TestDebugWindow::typedLineBeforeTheFirstStop()
     panel.OnCommandEntered();
     QCOMPARE(panel.CommandBox()->text(), QStringLiteral("p 1"));
     QVERIFY(panel.StateLabel()->text().contains(QStringLiteral("running")));
+}
+
+// Debug from the editor goes straight to the debug window: no message box comes first.
+void TestDebugWindow::debugCommandShowsNoNotice()
+{
+    const QString path = Script(QStringLiteral("direct.pl"), "my $a = 1;\nprint \"$a\\n\";\n");
+    CKestrelDoc doc;
+    CKestrelView view(&doc);
+    doc.SetView(&view);
+    QVERIFY(doc.OnOpenDocument(path));
+    QStringList boxes;
+    bool window = false;
+    std::function<void()> watch = [&] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+                boxes << box->text();
+                box->done(QMessageBox::Ok);
+            }
+        }
+        if (COutputWindowDlg *wnd = OpenOutputWindow()) {
+            window = QTest::qWaitFor([wnd] { return IsStoppedAt(wnd->DebugPanel(), QStringLiteral("direct.pl"), 1); },
+                                     30000);
+            wnd->OnClose();
+            return;
+        }
+        QTimer::singleShot(10, watch);
+    };
+    QTimer::singleShot(0, watch);
+    QVERIFY(view.Commands().Execute(Cmd::ID_SCRIPT_DEBUG));
+    QVERIFY(window);
+    QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(QLatin1Char('\n'))));
+}
+
+// A long expression is read whole in Watches; the user's own width stays while the
+// expressions do.
+void TestDebugWindow::watchColumnShowsTheExpressionWhole()
+{
+    CDebugEngine engine;
+    CDebugPanel panel(&engine, nullptr);
+    panel.resize(1100, 700);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    const QString expression = QStringLiteral("scalar(keys %ENV) + length($0) * 2");
+    auto *edit = panel.findChild<QLineEdit *>(QStringLiteral("edit_AddWatch"));
+    edit->setText(expression);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTreeWidget *watches = panel.Watches();
+    QCOMPARE(watches->topLevelItemCount(), 1);
+    const QRect cell = watches->visualRect(watches->model()->index(0, 0));
+    QVERIFY2(cell.width() >= watches->fontMetrics().horizontalAdvance(expression),
+             qPrintable(QStringLiteral("column %1 px for %2 px of text")
+                            .arg(cell.width())
+                            .arg(watches->fontMetrics().horizontalAdvance(expression))));
+    QCOMPARE(watches->header()->sectionResizeMode(0), QHeaderView::Interactive);
+    // The user narrows it; the next stop's values leave it so.
+    watches->setColumnWidth(0, 60);
+    CDebugValue value;
+    value.strName = expression;
+    value.strValue = QStringLiteral("42");
+    emit engine.watchesChanged({value});
+    QCOMPARE(watches->topLevelItem(0)->text(1), QStringLiteral("42"));
+    QCOMPARE(watches->columnWidth(0), 60);
+}
+
+// The watches of a script come back in its next session, from the IDE's settings, and
+// nothing is written beside the script.
+void TestDebugWindow::watchesAreKeptPerScript()
+{
+    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/kestrel watches XXXXXX"));
+    const QString path = folder.filePath(QStringLiteral("kept.pl"));
+    const QString other = folder.filePath(QStringLiteral("other.pl"));
+    for (const QString &p : {path, other}) {
+        QFile f(p);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("1;\n");
+    }
+    const QStringList filesBefore = QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    {
+        CDebugEngine engine;
+        CDebugPanel panel(&engine, nullptr);
+        panel.SetScript(path);
+        QVERIFY(panel.WatchExpressions().isEmpty());
+        auto *edit = panel.findChild<QLineEdit *>(QStringLiteral("edit_AddWatch"));
+        for (const char *e : {"$total", "scalar(@list)", "$h{'a/b'}"}) {
+            edit->setText(QLatin1String(e));
+            QTest::keyClick(edit, Qt::Key_Return);
+        }
+        // One removed: it does not come back.
+        panel.Watches()->setCurrentItem(panel.Watches()->topLevelItem(1));
+        panel.OnRemoveWatch();
+    }
+    const QStringList expected{QStringLiteral("$total"), QStringLiteral("$h{'a/b'}")};
+    CDebugEngine engine;
+    CDebugPanel again(&engine, nullptr);
+    again.SetScript(path);
+    QCOMPARE(again.WatchExpressions(), expected);
+    QCOMPARE(again.Watches()->topLevelItemCount(), 2);
+    CDebugPanel otherPanel(&engine, nullptr);
+    otherPanel.SetScript(other);
+    QVERIFY(otherPanel.WatchExpressions().isEmpty());
+    QCOMPARE(QSettings(QStringLiteral("QUILLON"), QStringLiteral("Kestrel")).value(CDebugWatchStore::Key(path)).toStringList(),
+             expected);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), filesBefore);
+}
+
+// Restart once the program has ended runs it again, with its breakpoints and watches;
+// the next session of the script has the watches too.
+void TestDebugWindow::restartAfterTheEnd()
+{
+    const QString path = Script(QStringLiteral("again.pl"),
+                                "my $n = 6;\n"
+                                "my $m = $n + 1;\n"
+                                "print \"m=$m\\n\";\n"
+                                "exit 3;\n");
+    QSettings(QStringLiteral("QUILLON"), QStringLiteral("Kestrel")).remove(CDebugWatchStore::Key(path));
+    CListHost host;
+    host.AddBreakpoint(At(path, 2));
+    const CSeen seen = Debug(path, &host, [&](COutputWindowDlg *wnd) {
+        CDebugPanel *panel = wnd->DebugPanel();
+        QAction *restart = panel->findChild<QAction *>(QStringLiteral("action_%1").arg(Cmd::ID_DEBUG_RESTART));
+        QVERIFY(restart);
+        QTRY_VERIFY_WITH_TIMEOUT(IsStoppedAt(panel, QStringLiteral("again.pl"), 2), 30000);
+        auto *edit = panel->findChild<QLineEdit *>(QStringLiteral("edit_AddWatch"));
+        edit->setText(QStringLiteral("$n * 7"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(ValueOf(panel->Watches(), QStringLiteral("$n * 7")), QStringLiteral("42"), 10000);
+        panel->OnContinue();
+        QTRY_VERIFY_WITH_TIMEOUT(wnd->IsRunOver(), 30000);
+        QCOMPARE(wnd->StatusLine()->text(), QStringLiteral("Process completed with exit code 3."));
+        // Ended: Restart starts it again, to the same breakpoint, with the watch.
+        QTRY_VERIFY_WITH_TIMEOUT(restart->isEnabled(), 10000);
+        restart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(IsStoppedAt(panel, QStringLiteral("again.pl"), 2), 30000);
+        QVERIFY(!wnd->IsRunOver());
+        QTRY_COMPARE_WITH_TIMEOUT(ValueOf(panel->Watches(), QStringLiteral("$n * 7")), QStringLiteral("42"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(wnd->StdOutPane()->TextBytes() == "m=7\n", 10000);
+        panel->OnContinue();
+    });
+    QVERIFY(seen.bActed);
+    // Both runs wrote to the panes; the status is the second's.
+    QCOMPARE(seen.out, QByteArray("m=7\nm=7\n"));
+    QCOMPARE(seen.status, QStringLiteral("Process completed with exit code 3."));
+
+    // The next session of the script: the watch is there at the first stop.
+    const CSeen next = Debug(path, &host, [&](COutputWindowDlg *wnd) {
+        CDebugPanel *panel = wnd->DebugPanel();
+        QCOMPARE(panel->WatchExpressions(), QStringList{QStringLiteral("$n * 7")});
+        QTRY_VERIFY_WITH_TIMEOUT(IsStoppedAt(panel, QStringLiteral("again.pl"), 2), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(ValueOf(panel->Watches(), QStringLiteral("$n * 7")), QStringLiteral("42"), 10000);
+        panel->OnContinue();
+    });
+    QVERIFY(next.bActed);
+}
+
+// What the program wrote to standard error before a stop stands before the debugger's
+// words and prompt of that stop, though it comes by a pipe and they by the debugger's
+// own way, whichever arrives first.
+void TestDebugWindow::programErrorsComeBeforeTheStop()
+{
+    const QString path = Script(QStringLiteral("order.pl"), "warn \"careful\\n\";\nmy $x = 1;\n");
+    CDebugEngine engine;
+    CRedirectPipe stdErr;
+    QVERIFY(stdErr.Open());
+    COutputWindowDlg wnd;
+    wnd.SetDebugEngine(&engine, nullptr);
+    wnd.m_pStdErr = &stdErr;
+    wnd.OnInitDialog();
+    // The program's warning is in the pipe when the debugger's stop is read.
+    const QByteArray warning("careful at order.pl line 1.\n");
+    QCOMPARE(::write(stdErr.GetWriteHandle(), warning.constData(), size_t(warning.size())), ssize_t(warning.size()));
+    emit engine.debuggerText(QStringLiteral("main::(order.pl:2):\t my $x = 1;\n"));
+    emit engine.stopped(path, 2);
+    QCOMPARE(wnd.StdErrPane()->TextBytes(), warning + "main::(order.pl:2):\t my $x = 1;\n  DB<1> ");
 }
 
 QTEST_MAIN(TestDebugWindow)
