@@ -79,8 +79,8 @@ void TestTransferQuestionBox::trustTakesYes()
     QVERIFY2(driver.Failures().isEmpty(), qPrintable(driver.Failures().join('\n')));
     QVERIFY(driver.Done());
     QCOMPARE(text, strText);
-    QVERIFY(bDefaultNo);
     QCOMPARE(result, trusted);
+    QVERIFY(bDefaultNo);
 }
 
 QTEST_MAIN(TestTransferQuestionBox)
