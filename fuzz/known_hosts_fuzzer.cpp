@@ -1,5 +1,7 @@
 #include "server/HostKeyQuestion.h"
 
+#include <QList>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -12,6 +14,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (line < 0 || line > lines)
             __builtin_trap();
         CHostKeyQuestion::FindHostLine(text, QStringLiteral("host.example"), port, QStringLiteral("ssh-ed25519"));
+    }
+    // The verdict on a key the file itself holds (the last base64 field of its first
+    // line, so that markers and revoked lines are reached) and on bytes of its own.
+    const QList<QByteArray> words = text.left(text.indexOf('\n')).simplified().split(' ');
+    for (const QByteArray &blob : {QByteArray::fromBase64(words.last()), text.left(64)}) {
+        for (int port : {22, 2222}) {
+            const CHostKeyQuestion::Verdict v = CHostKeyQuestion::Check(text, QStringLiteral("127.0.0.1"), port, blob);
+            if (v.nLine < 0 || v.nLine > lines || (v.state == CHostKeyQuestion::Verdict::Unknown) != (v.nLine == 0))
+                __builtin_trap();
+        }
     }
     // The same bytes taken as a key blob, as a server sends it.
     CHostKeyQuestion::KeyTypeLabel(CHostKeyQuestion::KeyTypeOfBlob(text));

@@ -4,6 +4,7 @@
 
 #include "server/FtpCommandLine.h"
 #include "server/HostKeyQuestion.h"
+#include "server/KnownHostsFile.h"
 #include "server/SshKeyFiles.h"
 #include "server/TlsTrust.h"
 #include "server/TransferQuestions.h"
@@ -267,21 +268,35 @@ int CFtpConnection::HostKeyCallback(CURL *, const curl_khkey *knownkey, const cu
     QString type = CHostKeyQuestion::KeyTypeOfBlob(blob);
     const QString fingerprint = CHostKeyQuestion::Fingerprint(blob);
     const QString path = KnownHostsPath();
+    // libssh2 knows no markers: it reads an "@revoked" line as a host named
+    // "@revoked", so a revoked key would pass or be offered for trust. The file is read
+    // here as OpenSSH reads it, and its verdict counts besides libssh2's.
+    QByteArray recorded;
+    {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            recorded = file.readAll();
+    }
+    const CHostKeyQuestion::Verdict verdict = CHostKeyQuestion::Check(recorded, self->HostName(), self->Port(), blob);
+    if (verdict.state == CHostKeyQuestion::Verdict::Revoked) {
+        self->m_strHostKeyRefusal =
+            CHostKeyQuestion::RevokedKeyText(self->HostName(), self->Port(), type, fingerprint, path, verdict.nLine);
+        return CURLKHSTAT_REJECT;
+    }
     switch (match) {
     case CURLKHMATCH_OK:
         return CURLKHSTAT_FINE;
     case CURLKHMATCH_MISMATCH: {
-        QByteArray recorded;
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            recorded = file.readAll();
-        QString knownType;
-        if (knownkey) {
-            const QByteArray knownBlob = knownkey->len ? QByteArray(knownkey->key, qsizetype(knownkey->len))
-                                                       : QByteArray::fromBase64(QByteArray(knownkey->key));
-            knownType = CHostKeyQuestion::KeyTypeOfBlob(knownBlob);
+        int line = verdict.state == CHostKeyQuestion::Verdict::Changed ? verdict.nLine : 0;
+        if (!line) {
+            QString knownType;
+            if (knownkey) {
+                const QByteArray knownBlob = knownkey->len ? QByteArray(knownkey->key, qsizetype(knownkey->len))
+                                                           : QByteArray::fromBase64(QByteArray(knownkey->key));
+                knownType = CHostKeyQuestion::KeyTypeOfBlob(knownBlob);
+            }
+            line = CHostKeyQuestion::FindHostLine(recorded, self->HostName(), self->Port(), knownType);
         }
-        int line = CHostKeyQuestion::FindHostLine(recorded, self->HostName(), self->Port(), knownType);
         if (!line)
             line = CHostKeyQuestion::FindHostLine(recorded, self->HostName(), self->Port());
         self->m_strHostKeyRefusal =
@@ -291,9 +306,17 @@ int CFtpConnection::HostKeyCallback(CURL *, const curl_khkey *knownkey, const cu
     default:
         break;
     }
-    // Unknown: the user decides, and a key they trust is added to the end of the file.
-    // libcurl could write the file itself, but it writes back only the lines it
-    // understood and drops the rest of the user's file.
+    // What libssh2 missed (a line after one it could not read) still counts.
+    if (verdict.state == CHostKeyQuestion::Verdict::Known)
+        return CURLKHSTAT_FINE;
+    if (verdict.state == CHostKeyQuestion::Verdict::Changed) {
+        self->m_strHostKeyRefusal =
+            CHostKeyQuestion::ChangedKeyText(self->HostName(), self->Port(), type, fingerprint, path, verdict.nLine);
+        return CURLKHSTAT_REJECT;
+    }
+    // Unknown: the user decides, and a key they trust is added to the end of the file,
+    // as the user's OpenSSH would add it. libcurl could write the file itself, but it
+    // writes back only the lines it understood and drops the rest of the user's file.
     self->m_bHostKeyQuestionAsked = true;
     const QString question = CHostKeyQuestion::UnknownHostText(self->HostName(), self->Port(), type, fingerprint, path);
     if (!self->m_params.m_pQuestions || !self->m_params.m_pQuestions->TrustHostKey(question)) {
@@ -301,24 +324,10 @@ int CFtpConnection::HostKeyCallback(CURL *, const curl_khkey *knownkey, const cu
                                         .arg(self->Where(), CHostKeyQuestion::KeyTypeLabel(type), fingerprint);
         return CURLKHSTAT_REJECT;
     }
-    QDir().mkpath(QFileInfo(path).path());
-    QFile::setPermissions(QFileInfo(path).path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                      | QFileDevice::ExeOwner);
-    QFile file(path);
-    QByteArray line = CHostKeyQuestion::KnownHostsLine(self->HostName(), self->Port(), type, blob);
-    bool written = file.open(QIODevice::ReadWrite);
-    if (written && file.size() > 0) {
-        // A last line without its line end would swallow ours.
-        file.seek(file.size() - 1);
-        char last = 0;
-        if (file.getChar(&last) && last != '\n')
-            line.prepend('\n');
-    }
-    written = written && file.seek(file.size()) && file.write(line) == line.size();
-    file.close();
-    if (!written) {
-        self->m_strHostKeyRefusal = QStringLiteral("The key of %1 could not be recorded in %2: %3")
-                                        .arg(self->Where(), path, file.errorString());
+    QString error;
+    if (!CKnownHostsFile::Append(path, CKnownHostsFile::NewLine(self->HostName(), self->Port(), type, blob), error)) {
+        self->m_strHostKeyRefusal =
+            QStringLiteral("The key of %1 could not be recorded in %2: %3").arg(self->Where(), path, error);
         return CURLKHSTAT_REJECT;
     }
     return CURLKHSTAT_FINE;
@@ -650,11 +659,22 @@ CFtpResult CFtpConnection::OpenFtps()
         } else if (CTlsTrust::IsTrusted(HostName(), Port(), probe.m_baCertSha256)) {
             m_baPin = CTlsTrust::PinOf(probe.m_baKeySha256);
         } else {
-            const QString question = CTlsTrust::QuestionText(HostName(), Port(), probe);
-            if (!m_params.m_pQuestions || !m_params.m_pQuestions->TrustCertificate(question))
+            // Another certificate than the one trusted before is not a first meeting.
+            const QByteArray trusted = CTlsTrust::TrustedCertificate(HostName(), Port());
+            const QString question = trusted.isEmpty()
+                                         ? CTlsTrust::QuestionText(HostName(), Port(), probe)
+                                         : CTlsTrust::ChangedQuestionText(HostName(), Port(), trusted, probe);
+            if (!m_params.m_pQuestions || !m_params.m_pQuestions->TrustCertificate(question)) {
+                if (!trusted.isEmpty())
+                    return CFtpResult::Fail(
+                        QStringLiteral("The certificate of %1 has changed since it was trusted (it was %2, it is now "
+                                       "%3) and the new one was not trusted; the login was not sent.")
+                            .arg(Where(), CTlsTrust::FingerprintText(trusted),
+                                 CTlsTrust::FingerprintText(probe.m_baCertSha256)));
                 return CFtpResult::Fail(QStringLiteral("The certificate of %1 was not trusted (%2); the login was "
                                                        "not sent.")
                                             .arg(Where(), probe.m_reasons.join(QStringLiteral("; "))));
+            }
             CTlsTrust::Trust(HostName(), Port(), probe);
             m_baPin = CTlsTrust::PinOf(probe.m_baKeySha256);
         }

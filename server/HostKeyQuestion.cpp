@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QList>
 #include <QMessageAuthenticationCode>
+#include <QRandomGenerator>
 
 namespace {
 
@@ -70,6 +71,28 @@ QList<QByteArray> Fields(const QByteArray &line)
         if (!f.isEmpty())
             fields << f;
     return fields;
+}
+
+// Calls fn(lineNo, fields) for each line of the text that is no comment, blank or
+// short line; fn returns false to stop.
+template <typename Fn>
+void ForEachLine(const QByteArray &knownHosts, Fn fn)
+{
+    int lineNo = 0;
+    qsizetype start = 0;
+    while (start < knownHosts.size()) {
+        qsizetype end = knownHosts.indexOf('\n', start);
+        if (end < 0)
+            end = knownHosts.size();
+        const QByteArray line = knownHosts.mid(start, end - start);
+        start = end + 1;
+        ++lineNo;
+        const QList<QByteArray> f = Fields(line);
+        if (f.size() < 3 || f[0].startsWith('#'))
+            continue;
+        if (!fn(lineNo, f))
+            return;
+    }
 }
 
 QString Where(const QString &strKnownHostsPath, int nLine)
@@ -156,36 +179,104 @@ QString CHostKeyQuestion::ChangedKeyText(const QString &strHost, int nPort, cons
              Where(strKnownHostsPath, nLine));
 }
 
+QString CHostKeyQuestion::RevokedKeyText(const QString &strHost, int nPort, const QString &strKeyType,
+                                         const QString &strFingerprint, const QString &strKnownHostsPath,
+                                         int nLine)
+{
+    return QStringLiteral("The host key of %1 is marked as revoked in %4. The connection was refused.\n\n"
+                          "The server shows the %2 key with the fingerprint\n%3\n"
+                          "which must never be accepted again. Someone may be using a stolen key to "
+                          "pose as the server. Ask the server's administrator for its new key.")
+        .arg(HostAndPort(strHost, nPort), KeyTypeLabel(strKeyType), strFingerprint,
+             Where(strKnownHostsPath, nLine));
+}
+
 int CHostKeyQuestion::FindHostLine(const QByteArray &knownHosts, const QString &strHost, int nPort,
                                    const QString &strKeyType)
 {
     const QByteArray name = KnownHostsName(strHost, nPort).toUtf8();
     const QByteArray type = strKeyType.toLatin1();
-    int lineNo = 0;
-    qsizetype start = 0;
-    while (start < knownHosts.size()) {
-        qsizetype end = knownHosts.indexOf('\n', start);
-        if (end < 0)
-            end = knownHosts.size();
-        const QByteArray line = knownHosts.mid(start, end - start);
-        start = end + 1;
-        ++lineNo;
-        const QList<QByteArray> f = Fields(line);
-        if (f.size() < 3 || f[0].startsWith('#'))
-            continue;
+    int found = 0;
+    ForEachLine(knownHosts, [&](int lineNo, const QList<QByteArray> &f) {
         if (f[0].startsWith('@'))
-            continue; // @revoked and @cert-authority lines record no host's own key
+            return true; // @revoked and @cert-authority lines record no host's own key
         if (!type.isEmpty() && f[1] != type)
-            continue;
-        if (HostFieldMatches(f[0], name))
-            return lineNo;
+            return true;
+        if (!HostFieldMatches(f[0], name))
+            return true;
+        found = lineNo;
+        return false;
+    });
+    return found;
+}
+
+CHostKeyQuestion::Verdict CHostKeyQuestion::Check(const QByteArray &knownHosts, const QString &strHost, int nPort,
+                                                  const QByteArray &keyBlob)
+{
+    Verdict verdict;
+    if (keyBlob.isEmpty())
+        return verdict;
+    const QByteArray name = KnownHostsName(strHost, nPort).toUtf8();
+    const QString type = KeyTypeOfBlob(keyBlob);
+    int known = 0, changed = 0, revoked = 0;
+    ForEachLine(knownHosts, [&](int lineNo, const QList<QByteArray> &f) {
+        if (f[0] == "@revoked") {
+            if (f.size() >= 4 && QByteArray::fromBase64(f[3]) == keyBlob && HostFieldMatches(f[1], name)) {
+                revoked = lineNo;
+                return false; // nothing else counts
+            }
+            return true;
+        }
+        if (f[0].startsWith('@'))
+            return true; // a CA for host certificates, or a marker of a later OpenSSH
+        const QByteArray recorded = QByteArray::fromBase64(f[2]);
+        if (recorded.isEmpty() || !HostFieldMatches(f[0], name))
+            return true;
+        if (recorded == keyBlob) {
+            if (!known)
+                known = lineNo;
+        } else if (!changed) {
+            // The type the recorded key itself names, which the line's type field
+            // should repeat.
+            QString recordedType = KeyTypeOfBlob(recorded);
+            if (recordedType.isEmpty())
+                recordedType = QString::fromLatin1(f[1]);
+            if (recordedType == type)
+                changed = lineNo;
+        }
+        return true;
+    });
+    if (revoked) {
+        verdict.state = Verdict::Revoked;
+        verdict.nLine = revoked;
+    } else if (known) {
+        verdict.state = Verdict::Known;
+        verdict.nLine = known;
+    } else if (changed) {
+        verdict.state = Verdict::Changed;
+        verdict.nLine = changed;
     }
-    return 0;
+    return verdict;
+}
+
+QByteArray CHostKeyQuestion::HashedName(const QString &strName, const QByteArray &salt)
+{
+    return "|1|" + salt.toBase64() + '|'
+           + QMessageAuthenticationCode::hash(strName.toUtf8(), salt, QCryptographicHash::Sha1).toBase64();
 }
 
 QByteArray CHostKeyQuestion::KnownHostsLine(const QString &strHost, int nPort, const QString &strKeyType,
-                                            const QByteArray &keyBlob)
+                                            const QByteArray &keyBlob, bool bHashed)
 {
-    return KnownHostsName(strHost, nPort).toUtf8() + ' ' + strKeyType.toLatin1() + ' ' + keyBlob.toBase64()
-           + '\n';
+    const QString name = KnownHostsName(strHost, nPort);
+    QByteArray field;
+    if (bHashed) {
+        // As long as the HMAC-SHA1 itself, as OpenSSH makes it.
+        quint32 words[5];
+        QRandomGenerator::system()->fillRange(words);
+        field = HashedName(name, QByteArray(reinterpret_cast<const char *>(words), sizeof words));
+    } else {
+        field = name.toUtf8();
+    }
+    return field + ' ' + strKeyType.toLatin1() + ' ' + keyBlob.toBase64() + '\n';
 }

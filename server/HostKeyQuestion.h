@@ -32,6 +32,26 @@ public:
     static QString ChangedKeyText(const QString &strHost, int nPort, const QString &strKeyType,
                                   const QString &strFingerprint, const QString &strKnownHostsPath,
                                   int nLine);
+    // The refusal of a key that an "@revoked" line names. There is no question: a
+    // revoked key is never trusted again, whatever else the file says.
+    static QString RevokedKeyText(const QString &strHost, int nPort, const QString &strKeyType,
+                                  const QString &strFingerprint, const QString &strKnownHostsPath,
+                                  int nLine);
+
+    // What known_hosts says about the key a server shows, as OpenSSH reads the file:
+    // Revoked when an "@revoked" line for the host holds the key (whatever other lines
+    // say); Known when a plain line for the host holds it; Changed when a plain line
+    // for the host holds another key of the same type; Unknown otherwise.
+    // "@cert-authority" lines vouch for host certificates only and never for a plain
+    // key, so they are skipped, as lines with markers nobody knows are.
+    struct Verdict
+    {
+        enum State { Unknown, Known, Changed, Revoked };
+        State state = Unknown;
+        int nLine = 0; // the line that decided (1-based); 0 for Unknown
+    };
+    static Verdict Check(const QByteArray &knownHosts, const QString &strHost, int nPort,
+                         const QByteArray &keyBlob);
 
     // The first line (1-based) of the known_hosts text that records a key for the host
     // (plain, "[host]:port", comma lists, hashed "|1|salt|hash" names, "*" and "?"
@@ -40,7 +60,11 @@ public:
     static int FindHostLine(const QByteArray &knownHosts, const QString &strHost, int nPort,
                             const QString &strKeyType = QString());
 
-    // The line that records a key for the host: "name type base64".
+    // The line that records a key for the host: "name type base64". Hashed, the name
+    // is given as OpenSSH's HashKnownHosts writes it, "|1|salt|HMAC-SHA1(salt, name)"
+    // in base64, with a fresh random salt.
     static QByteArray KnownHostsLine(const QString &strHost, int nPort, const QString &strKeyType,
-                                     const QByteArray &keyBlob);
+                                     const QByteArray &keyBlob, bool bHashed = false);
+    // "|1|salt|hash" for the name (a KnownHostsName) under the salt.
+    static QByteArray HashedName(const QString &strName, const QByteArray &salt);
 };

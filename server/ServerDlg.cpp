@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -142,15 +143,21 @@ void CServerDlg::UseConnection(CShellConnection *pConnection)
     delete m_pSocket;
     m_pSocket = pConnection;
     connect(m_pSocket, &CShellConnection::TextReceived, m_editOutput, &CShellOutputPane::AppendText);
-    connect(m_pSocket, &CShellConnection::ConnectionFailed, this, [this](const QString &reason) {
-        m_editOutput->AppendLine(tr("Could not connect to %1 port %2: %3").arg(m_strHost).arg(m_nPort).arg(reason));
+    connect(m_pSocket, &CShellConnection::TextReceived, this, &CServerDlg::OnTextReceived);
+    // The window's own messages end the line: no prompt is the last output then.
+    auto say = [this](const QString &strLine) {
+        m_editOutput->AppendLine(strLine);
+        m_prompt.Reset();
+        UpdateSecretMode();
+    };
+    connect(m_pSocket, &CShellConnection::ConnectionFailed, this, [this, say](const QString &reason) {
+        say(tr("Could not connect to %1 port %2: %3").arg(m_strHost).arg(m_nPort).arg(reason));
     });
-    connect(m_pSocket, &CShellConnection::ConnectionLost, this, [this](const QString &reason) {
-        m_editOutput->AppendLine(
-            tr("The connection to the server was lost (%1 port %2): %3").arg(m_strHost).arg(m_nPort).arg(reason));
+    connect(m_pSocket, &CShellConnection::ConnectionLost, this, [this, say](const QString &reason) {
+        say(tr("The connection to the server was lost (%1 port %2): %3").arg(m_strHost).arg(m_nPort).arg(reason));
     });
     connect(m_pSocket, &CShellConnection::ConnectionClosed, this,
-            [this] { m_editOutput->AppendLine(tr("Server closed the connection.")); });
+            [this, say] { say(tr("Server closed the connection.")); });
     connect(m_pSocket, &CShellConnection::HostKeyQuestion, this, &CServerDlg::OnHostKeyQuestion);
     connect(m_pSocket, &CShellConnection::SecretQuestion, this, &CServerDlg::OnSecretQuestion);
     UpdateTerminalSize();
@@ -164,6 +171,37 @@ void CServerDlg::OnHostKeyQuestion(const QString &strQuestion)
                                       QMessageBox::No)
                         == QMessageBox::Yes;
     m_pSocket->AnswerHostKey(bTrust);
+}
+
+void CServerDlg::OnTextReceived(const QString &strText)
+{
+    m_prompt.Feed(strText);
+    UpdateSecretMode();
+}
+
+void CServerDlg::UpdateSecretMode()
+{
+    const bool bSecret = m_prompt.IsAsking();
+    if (bSecret == m_bSecretMode)
+        return;
+    m_bSecretMode = bSecret;
+    QLineEdit *edit = m_comboCommand->lineEdit();
+    if (bSecret) {
+        // The last command, left selected to be typed over, is in the history: gone
+        // from the box, it cannot end up before the password.
+        if (edit->text() == m_strCommand)
+            edit->clear();
+        edit->setEchoMode(QLineEdit::Password);
+        // Completing from the history would put a command where the password goes.
+        m_comboCommand->setCompleter(nullptr);
+    } else {
+        edit->setEchoMode(QLineEdit::Normal);
+        // The box's own completion again, as an editable combo box makes it.
+        auto *completer = new QCompleter(m_comboCommand->model(), m_comboCommand);
+        completer->setCaseSensitivity(Qt::CaseInsensitive);
+        completer->setCompletionMode(QCompleter::InlineCompletion);
+        m_comboCommand->setCompleter(completer);
+    }
 }
 
 void CServerDlg::OnSecretQuestion(const QString &strPrompt)
@@ -210,8 +248,12 @@ bool CServerDlg::UpdateData(bool bSaveAndValidate)
         return false;
     // Received text lives only in the output area; writing the members replaces it by
     // m_strOutput, as Send Command, Clear and Disconnect mean to.
-    if (!bSaveAndValidate)
+    if (!bSaveAndValidate) {
         m_editOutput->SetText(m_strOutput);
+        m_prompt.Reset();
+        m_prompt.Feed(m_strOutput);
+        UpdateSecretMode();
+    }
     return true;
 }
 
@@ -299,8 +341,17 @@ void CServerDlg::OnSendCommand()
 {
     if (!UpdateData(true))
         return;
+    // A line typed at a password prompt is a secret: it is sent, and kept nowhere.
+    const bool bSecret = m_prompt.IsAsking();
     const bool bSent = m_pSocket->SendLine(m_strCommand);
     m_strOutput.clear();
+    if (bSecret) {
+        m_strCommand.clear();
+        UpdateData(false);
+        if (!bSent)
+            m_editOutput->AppendLine(tr("Not connected to the server: the line was not sent."));
+        return;
+    }
     AddCommandToList(m_strCommand);
     UpdateData(false);
     // The command stays in the box, selected, so the next one can be typed over it.

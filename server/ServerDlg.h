@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/PasswordPrompt.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -63,9 +65,15 @@ private:
     void OnHostKeyQuestion(const QString &strQuestion);
     void OnSecretQuestion(const QString &strPrompt);
     void UpdateTerminalSize();
+    // Received text: a password prompt at its end makes the command box hide what is
+    // typed, until other output follows.
+    void OnTextReceived(const QString &strText);
+    void UpdateSecretMode();
 
     QPushButton *m_btnSend = nullptr;
     CShellOutputPane *m_editOutput = nullptr;
     QComboBox *m_comboCommand = nullptr;
     CShellConnection *m_pSocket = nullptr;
+    CPasswordPrompt m_prompt;            // what the output ends with
+    bool m_bSecretMode = false;
 };

@@ -1,6 +1,7 @@
 #include "server/SshSession.h"
 
 #include "server/HostKeyQuestion.h"
+#include "server/KnownHostsFile.h"
 #include "server/SshKeyFiles.h"
 
 #include <QCoreApplication>
@@ -324,6 +325,22 @@ bool CSshSession::Impl::CheckHostKey()
 
     const CSshLogin &login = self.m_login;
     const QString strKnownHosts = login.strSshDir + QStringLiteral("/known_hosts");
+    const QString strFingerprint = CHostKeyQuestion::Fingerprint(keyBlob);
+    // libssh skips the lines with markers, so a revoked key would pass (or be offered
+    // for trust): the file is read here too, as OpenSSH reads it, before libssh's
+    // verdict counts.
+    QByteArray recorded;
+    {
+        QFile file(strKnownHosts);
+        if (file.open(QIODevice::ReadOnly))
+            recorded = file.readAll();
+    }
+    const CHostKeyQuestion::Verdict verdict = CHostKeyQuestion::Check(recorded, login.strHost, login.nPort, keyBlob);
+    if (verdict.state == CHostKeyQuestion::Verdict::Revoked) {
+        strFailure = CHostKeyQuestion::RevokedKeyText(login.strHost, login.nPort, strKeyType, strFingerprint,
+                                                      strKnownHosts, verdict.nLine);
+        return false;
+    }
     const ssh_known_hosts_e state = ssh_session_is_known_server(session);
     switch (state) {
     case SSH_KNOWN_HOSTS_OK:
@@ -332,18 +349,24 @@ bool CSshSession::Impl::CheckHostKey()
     case SSH_KNOWN_HOSTS_OTHER:
         // A different key (or a key of another type) is on record: someone may be in
         // the middle. OpenSSH refuses, and so do we; there is no way round it here.
-    {
-        // Name the line of the recorded key, so that the user can look at it.
-        QFile file(strKnownHosts);
-        const int nLine = file.open(QIODevice::ReadOnly)
-                              ? CHostKeyQuestion::FindHostLine(file.readAll(), login.strHost, login.nPort)
-                              : 0;
-        strFailure = CHostKeyQuestion::ChangedKeyText(login.strHost, login.nPort, strKeyType,
-                                                      CHostKeyQuestion::Fingerprint(keyBlob), strKnownHosts, nLine);
-    }
+        // The message names the line of the recorded key, so that the user can look
+        // at it.
+        strFailure = CHostKeyQuestion::ChangedKeyText(
+            login.strHost, login.nPort, strKeyType, strFingerprint, strKnownHosts,
+            verdict.state == CHostKeyQuestion::Verdict::Changed
+                ? verdict.nLine
+                : CHostKeyQuestion::FindHostLine(recorded, login.strHost, login.nPort));
         return false;
     case SSH_KNOWN_HOSTS_UNKNOWN:
     case SSH_KNOWN_HOSTS_NOT_FOUND:
+        // What libssh could not read (a line after one it gave up on) still counts.
+        if (verdict.state == CHostKeyQuestion::Verdict::Known)
+            return true;
+        if (verdict.state == CHostKeyQuestion::Verdict::Changed) {
+            strFailure = CHostKeyQuestion::ChangedKeyText(login.strHost, login.nPort, strKeyType, strFingerprint,
+                                                          strKnownHosts, verdict.nLine);
+            return false;
+        }
         break;
     case SSH_KNOWN_HOSTS_ERROR:
     default:
@@ -355,8 +378,8 @@ bool CSshSession::Impl::CheckHostKey()
         self.m_nAnswer = -1;
     }
     if (self.m_events.onHostKeyQuestion)
-        self.m_events.onHostKeyQuestion(CHostKeyQuestion::UnknownHostText(
-            login.strHost, login.nPort, strKeyType, CHostKeyQuestion::Fingerprint(keyBlob), strKnownHosts));
+        self.m_events.onHostKeyQuestion(CHostKeyQuestion::UnknownHostText(login.strHost, login.nPort, strKeyType,
+                                                                          strFingerprint, strKnownHosts));
     if (!self.Wait([this] { return self.m_nAnswer >= 0; }))
         return false;
     bool bTrusted;
@@ -368,8 +391,15 @@ bool CSshSession::Impl::CheckHostKey()
         strFailure = tr("the host key was not accepted.");
         return false;
     }
-    if (ssh_session_update_known_hosts(session) != SSH_OK) {
-        strFailure = tr("the host key could not be added to %1 (%2).").arg(strKnownHosts, Error());
+    // Written as the user's OpenSSH writes it (libssh would write the name in plain
+    // text, where the user's ssh hashes it).
+    const QString strBlobType = CHostKeyQuestion::KeyTypeOfBlob(keyBlob);
+    QString strError;
+    if (!CKnownHostsFile::Append(strKnownHosts,
+                                 CKnownHostsFile::NewLine(login.strHost, login.nPort,
+                                                          strBlobType.isEmpty() ? strKeyType : strBlobType, keyBlob),
+                                 strError)) {
+        strFailure = tr("the host key could not be added to %1 (%2).").arg(strKnownHosts, strError);
         return false;
     }
     return true;

@@ -121,6 +121,22 @@ QString CTlsTrust::QuestionText(const QString &strHost, int nPort, const Probe &
         .arg(probe.m_reasons.join(QStringLiteral(";\n")), FingerprintText(probe.m_baCertSha256));
 }
 
+QString CTlsTrust::ChangedQuestionText(const QString &strHost, int nPort, const QByteArray &trustedCertSha256,
+                                       const Probe &probe)
+{
+    return QStringLiteral("The certificate of %1 (port %2) has changed since you trusted it, and it cannot be "
+                          "verified:\n%3.\n\n"
+                          "The certificate you trusted has the SHA-256 fingerprint\n%4\n"
+                          "The server now shows a certificate with the SHA-256 fingerprint\n%5\n\n"
+                          "Someone may be intercepting the connection. Trust the new certificate only when "
+                          "the server's administrator confirms its fingerprint. Trust it for %1 from now on, "
+                          "in place of the old one?")
+        .arg(strHost)
+        .arg(nPort)
+        .arg(probe.m_reasons.join(QStringLiteral(";\n")), FingerprintText(trustedCertSha256),
+             FingerprintText(probe.m_baCertSha256));
+}
+
 QByteArray CTlsTrust::PinOf(const QByteArray &keySha256) { return "sha256//" + keySha256.toBase64(); }
 
 QByteArray CTlsTrust::TrustedPin(const QString &strHost, int nPort)
@@ -136,11 +152,17 @@ QByteArray CTlsTrust::TrustedPin(const QString &strHost, int nPort)
 
 bool CTlsTrust::IsTrusted(const QString &strHost, int nPort, const QByteArray &certSha256)
 {
+    const QByteArray trusted = TrustedCertificate(strHost, nPort);
+    return !trusted.isEmpty() && trusted == certSha256;
+}
+
+QByteArray CTlsTrust::TrustedCertificate(const QString &strHost, int nPort)
+{
     QSettings settings(QStringLiteral("QUILLON"), QStringLiteral("Kestrel"));
     const QStringList v = settings.value(QLatin1String(kGroup) + QLatin1Char('/') + KeyOf(strHost, nPort))
                               .toString()
                               .split(QLatin1Char(' '));
-    return v.size() == 2 && QByteArray::fromHex(v[0].toLatin1()) == certSha256;
+    return v.size() == 2 ? QByteArray::fromHex(v[0].toLatin1()) : QByteArray();
 }
 
 void CTlsTrust::Trust(const QString &strHost, int nPort, const Probe &probe)

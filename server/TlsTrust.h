@@ -29,11 +29,18 @@ public:
     // "AB:CD:..." as certificate viewers show it.
     static QString FingerprintText(const QByteArray &sha256);
     static QString QuestionText(const QString &strHost, int nPort, const Probe &probe);
+    // The question for a certificate other than the one trusted for the host before:
+    // a changed certificate is no new one, and may be someone in the middle. It names
+    // both fingerprints.
+    static QString ChangedQuestionText(const QString &strHost, int nPort, const QByteArray &trustedCertSha256,
+                                       const Probe &probe);
 
     // The pin (for CURLOPT_PINNEDPUBLICKEY) of the certificate trusted for the host;
     // empty when none is.
     static QByteArray TrustedPin(const QString &strHost, int nPort);
     static bool IsTrusted(const QString &strHost, int nPort, const QByteArray &certSha256);
+    // The SHA-256 of the certificate trusted for the host; empty when none is.
+    static QByteArray TrustedCertificate(const QString &strHost, int nPort);
     static void Trust(const QString &strHost, int nPort, const Probe &probe);
     static QByteArray PinOf(const QByteArray &keySha256);
 };

@@ -25,11 +25,14 @@ void OnGuiThread(const std::function<void()> &ask)
 
 QWidget *Parent() { return QApplication::activeWindow(); }
 
+// A question of trust: No is the default, so that Return (or a key press meant for
+// another window) never trusts anything; Yes takes a deliberate choice.
 bool YesNo(const QString &strText, QMessageBox::Icon icon)
 {
     bool yes = false;
     OnGuiThread([&] {
-        yes = AfxMessageBox(Parent(), strText, QMessageBox::Yes | QMessageBox::No, icon) == QMessageBox::Yes;
+        yes = AfxMessageBox(Parent(), strText, QMessageBox::Yes | QMessageBox::No, icon, QMessageBox::No)
+              == QMessageBox::Yes;
     });
     return yes;
 }

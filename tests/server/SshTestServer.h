@@ -115,6 +115,48 @@ public:
         return f.write(KnownHostsLine()) > 0;
     }
     QString PathOf(const QString &rel) const { return Files() + QLatin1Char('/') + rel; }
+
+    // Whether OpenSSH's own client, trusting nothing but the known_hosts file given,
+    // logs in with the fixture's key (and runs pwd there: the user's home folder).
+    bool OpenSshLogsIn(const QString &knownHostsFile, QByteArray *pOutput = nullptr) const
+    {
+        QProcess ssh;
+        ssh.start(QStringLiteral("ssh"),
+                  {QStringLiteral("-o"), QStringLiteral("BatchMode=yes"), QStringLiteral("-o"),
+                   QStringLiteral("IdentitiesOnly=yes"), QStringLiteral("-o"),
+                   QStringLiteral("UserKnownHostsFile=") + knownHostsFile, QStringLiteral("-o"),
+                   QStringLiteral("GlobalKnownHostsFile=/dev/null"), QStringLiteral("-o"),
+                   QStringLiteral("StrictHostKeyChecking=yes"), QStringLiteral("-i"), KeyFile(), QStringLiteral("-p"),
+                   QString::number(m_nPort), User() + QStringLiteral("@127.0.0.1"), QStringLiteral("pwd")});
+        if (!ssh.waitForFinished(30000))
+            return false;
+        const bool ok = ssh.exitStatus() == QProcess::NormalExit && ssh.exitCode() == 0;
+        // What ssh printed; with its complaint when it failed.
+        if (pOutput)
+            *pOutput = ssh.readAllStandardOutput() + (ok ? QByteArray() : ssh.readAllStandardError());
+        return ok;
+    }
+
+    // Whether `ssh-keygen -F` finds a line for this server in the file.
+    bool SshKeygenFinds(const QString &knownHostsFile) const
+    {
+        QProcess keygen;
+        keygen.start(QStringLiteral("ssh-keygen"), {QStringLiteral("-F"), QStringLiteral("[127.0.0.1]:%1").arg(m_nPort),
+                                                    QStringLiteral("-f"), knownHostsFile});
+        return keygen.waitForFinished(10000) && keygen.exitCode() == 0
+               && keygen.readAllStandardOutput().contains(HostKey().section(QLatin1Char(' '), 1, 1).toLatin1());
+    }
+
+    // What the user's OpenSSH configuration says for this server: new known_hosts lines
+    // hashed ("hashknownhosts yes" from `ssh -G`).
+    bool OpenSshHashesNames() const
+    {
+        QProcess ssh;
+        ssh.setStandardInputFile(QProcess::nullDevice());
+        ssh.start(QStringLiteral("ssh"), {QStringLiteral("-G"), QStringLiteral("-p"), QString::number(m_nPort),
+                                          QStringLiteral("127.0.0.1")});
+        return ssh.waitForFinished(10000) && ssh.readAllStandardOutput().contains("\nhashknownhosts yes\n");
+    }
     // sshd's log so far (standard error), with what it writes in the next moment.
     QByteArray Log()
     {

@@ -31,6 +31,8 @@ private slots:
     void createdHiddenWithFrame();
     void sendCommandClearsOutputAndKeepsList();
     void returnSendsCommand();
+    void passwordLineIsKeptNowhere_data();
+    void passwordLineIsKeptNowhere();
     void commandLongerThan200IsRefused();
     void loginThenDirectory_data();
     void loginThenDirectory();
@@ -192,6 +194,65 @@ void TestServerDlg::returnSendsCommand()
     QTest::keyClicks(combo, QStringLiteral("pwd"));
     QTest::keyClick(combo, Qt::Key_Return);
     QTRY_COMPARE(m_pServer->Received(), QByteArray("echo hi\npwd\n"));
+}
+
+void TestServerDlg::passwordLineIsKeptNowhere_data()
+{
+    QTest::addColumn<QByteArray>("prompt");
+    QTest::addColumn<bool>("secret");
+    QTest::newRow("sudo") << QByteArray("[sudo] password for kestrel: ") << true;
+    QTest::newRow("key passphrase, blanks after") << QByteArray("Enter passphrase for key '/home/k/.ssh/id_rsa':  ")
+                                                  << true;
+    QTest::newRow("shell prompt") << QByteArray("kestrel@host:~$ ") << false;
+}
+
+// A line typed while the server asks for a password is hidden as it is typed, sent,
+// and then kept neither in the box nor in its list; other lines stay as always.
+void TestServerDlg::passwordLineIsKeptNowhere()
+{
+    QFETCH(QByteArray, prompt);
+    QFETCH(bool, secret);
+    ConnectDlg();
+    m_pDlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pDlg));
+    auto *combo = m_pDlg->findChild<QComboBox *>(QStringLiteral("combo_1027"));
+    QLineEdit *edit = combo->lineEdit();
+    combo->setFocus();
+    QTest::keyClicks(combo, QStringLiteral("sudo -k ls"));
+    QTest::keyClick(combo, Qt::Key_Return);
+    QTRY_COMPARE(m_pServer->Received(), QByteArray("sudo -k ls\n"));
+    m_pServer->ClearReceived();
+
+    m_pServer->Send("earlier output\r\n" + prompt);
+    QTRY_COMPARE(Output(), QString::fromLatin1("earlier output\n" + prompt));
+    QTRY_COMPARE(edit->echoMode(), secret ? QLineEdit::Password : QLineEdit::Normal);
+    // The command left selected in the box is no part of what is typed now.
+    QCOMPARE(edit->text(), secret ? QString() : QStringLiteral("sudo -k ls"));
+    if (secret) {
+        // Nothing from the list is completed into a password.
+        QTest::keyClicks(combo, QStringLiteral("su"));
+        QCOMPARE(edit->text(), QStringLiteral("su"));
+        edit->clear();
+    }
+
+    QTest::keyClicks(combo, QStringLiteral("s3cret pw"));
+    QTest::keyClick(combo, Qt::Key_Return);
+    QTRY_COMPARE(m_pServer->Received(), QByteArray("s3cret pw\n"));
+    QStringList list;
+    for (int i = 0; i < combo->count(); ++i)
+        list << combo->itemText(i);
+    if (secret) {
+        QCOMPARE(list, QStringList{QStringLiteral("sudo -k ls")});
+        QCOMPARE(edit->text(), QString());
+        QCOMPARE(combo->currentText(), QString());
+    } else {
+        QCOMPARE(list, (QStringList{QStringLiteral("s3cret pw"), QStringLiteral("sudo -k ls")}));
+        QCOMPARE(edit->selectedText(), QStringLiteral("s3cret pw"));
+    }
+    // Output after the prompt: what is typed shows again.
+    m_pServer->Send("\r\nkestrel@host:~$ ");
+    QTRY_VERIFY(Output().endsWith(QLatin1String("$ ")));
+    QCOMPARE(edit->echoMode(), QLineEdit::Normal);
 }
 
 void TestServerDlg::commandLongerThan200IsRefused()

@@ -1,6 +1,7 @@
 #include "server/FtpConnection.h"
 #include "server/FtpTransfer.h"
 #include "server/HostKeyQuestion.h"
+#include "server/TlsTrust.h"
 
 #include "FtpTestServer.h"
 #include "SshTestServer.h"
@@ -19,6 +20,7 @@
 #include <atomic>
 #include <thread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 // File transfers over SFTP and FTPS against real servers on 127.0.0.1: OpenSSH's sshd
@@ -39,6 +41,11 @@ private:
     {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    static int Mode(const QString &path)
+    {
+        struct stat st;
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
     }
     static void Write(const QString &path, const QByteArray &data)
     {
@@ -61,6 +68,31 @@ private:
             QVERIFY(QFile::copy(key, SshDir() + QLatin1Char('/') + name));
             QFile::setPermissions(SshDir() + QLatin1Char('/') + name, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
+    }
+
+    // A self-signed certificate for the name ("IP:127.0.0.1", "DNS:host.example") with
+    // its key, and its SHA-256 fingerprint as openssl shows it.
+    static void MakeCertificate(const QString &dir, const QString &name, QString &cert, QString &key,
+                                QString &fingerprint)
+    {
+        static int n = 0;
+        ++n;
+        cert = QStringLiteral("%1/cert%2.pem").arg(dir).arg(n);
+        key = QStringLiteral("%1/key%2.pem").arg(dir).arg(n);
+        QCOMPARE(QProcess::execute(QStringLiteral("openssl"),
+                                   {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                                    QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-keyout"), key,
+                                    QStringLiteral("-out"), cert, QStringLiteral("-days"), QStringLiteral("2"),
+                                    QStringLiteral("-subj"), QStringLiteral("/CN=") + name.section(QLatin1Char(':'), 1),
+                                    QStringLiteral("-addext"), QStringLiteral("subjectAltName=") + name}),
+                 0);
+        QProcess fp;
+        fp.start(QStringLiteral("openssl"), {QStringLiteral("x509"), QStringLiteral("-in"), cert,
+                                             QStringLiteral("-noout"), QStringLiteral("-fingerprint"),
+                                             QStringLiteral("-sha256")});
+        QVERIFY(fp.waitForFinished(10000));
+        fingerprint = QString::fromLatin1(fp.readAllStandardOutput().trimmed()).section(QLatin1Char('='), 1);
+        QVERIFY(!fingerprint.isEmpty());
     }
 
     CFtpConnectionParams Params(const QString &strPassword) const
@@ -191,35 +223,63 @@ private slots:
         QCOMPARE(text, QByteArray("x\ny\n"));
     }
 
+    // The known_hosts text of a test row: "none" (no ~/.ssh at all), "other" (another
+    // key on record), "revoked" (the key recorded and revoked), "revoked only",
+    // "after markers" (the key recorded after a CA line and an "@revoked" one for
+    // another key), "changed after markers".
+    QByteArray KnownHostsOfRow(const QString &known) const
+    {
+        const QByteArray name = QStringLiteral("[127.0.0.1]:%1 ").arg(m_ssh.Port()).toUtf8();
+        const QByteArray key = m_ssh.HostKey().toUtf8() + '\n';
+        const QByteArray otherKey = m_ssh.OtherHostKey().toUtf8() + '\n';
+        const QByteArray mine = "# hosts of mine\nexample.org ssh-ed25519 "
+                                "AAAAC3NzaC1lZDI1NTE5AAAAIAcu63ntVMsg5DA+NKzLjKOtWFuoF9V/AYp4UaJaJVYf\n";
+        if (known == QLatin1String("other"))
+            return mine + name + otherKey;
+        if (known == QLatin1String("revoked"))
+            return mine + name + key + "@revoked " + name + key;
+        if (known == QLatin1String("revoked only"))
+            return mine + "@revoked * " + key;
+        if (known == QLatin1String("after markers"))
+            return "@cert-authority *.example " + otherKey + "@revoked * " + otherKey + name + key;
+        if (known == QLatin1String("changed after markers"))
+            return "@cert-authority *.example " + key + "@revoked * " + key.left(20) + "\n" + name + otherKey;
+        return QByteArray();
+    }
+
     void hostKeys_data()
     {
         QTest::addColumn<QString>("known");
         QTest::addColumn<bool>("trust");
         QTest::addColumn<bool>("connects");
-        QTest::newRow("unknown host accepted") << "none" << true << true;
-        QTest::newRow("unknown host refused") << "none" << false << false;
-        QTest::newRow("changed key refused without a question") << "other" << true << false;
+        QTest::addColumn<QString>("refusal"); // with the line it names
+        QTest::newRow("unknown host accepted") << "none" << true << true << "";
+        QTest::newRow("unknown host refused") << "none" << false << false << "not trusted";
+        QTest::newRow("changed key refused without a question") << "other" << true << false << "has changed|3";
+        QTest::newRow("revoked key refused without a question") << "revoked" << true << false << "marked as revoked|4";
+        QTest::newRow("revoked key never offered") << "revoked only" << true << false << "marked as revoked|3";
+        QTest::newRow("recorded after marker lines") << "after markers" << true << true << "";
+        QTest::newRow("changed after marker lines") << "changed after markers" << true << false << "has changed|3";
     }
     void hostKeys()
     {
         QFETCH(QString, known);
         QFETCH(bool, trust);
         QFETCH(bool, connects);
+        QFETCH(QString, refusal);
         SetUpHome(false);
-        QByteArray before;
-        if (known == QLatin1String("other")) {
-            before = "# hosts of mine\nexample.org ssh-ed25519 "
-                     "AAAAC3NzaC1lZDI1NTE5AAAAIAcu63ntVMsg5DA+NKzLjKOtWFuoF9V/AYp4UaJaJVYf\n"
-                     + QStringLiteral("[127.0.0.1]:%1 %2\n").arg(m_ssh.Port()).arg(m_ssh.OtherHostKey()).toUtf8();
+        const QByteArray before = KnownHostsOfRow(known);
+        if (known == QLatin1String("none"))
+            QDir(SshDir()).removeRecursively();
+        else
             Write(KnownHosts(), before);
-        }
         m_questions.m_bTrustHostKey = trust;
         const QByteArray blob = QByteArray::fromBase64(m_ssh.HostKey().section(QLatin1Char(' '), 1, 1).toLatin1());
         const QString fingerprint = CHostKeyQuestion::Fingerprint(blob);
 
         CFtpConnection c(Params(m_ssh.Password()));
         CFtpResult r = c.Open();
-        QCOMPARE(bool(r), connects);
+        QVERIFY2(bool(r) == connects, qPrintable(r.m_strReason));
         if (known == QLatin1String("none")) {
             QCOMPARE(m_questions.m_asked.size(), 1);
             const QString question = m_questions.m_asked.value(0);
@@ -227,10 +287,25 @@ private slots:
                          && question.contains(QString::number(m_ssh.Port())) && question.contains(KnownHosts()),
                      qPrintable(question));
         } else {
-            QVERIFY(m_questions.m_asked.isEmpty());
+            QVERIFY2(m_questions.m_asked.isEmpty(), qPrintable(m_questions.m_asked.join('\n')));
         }
         if (connects) {
-            QCOMPARE(ReadAll(KnownHosts()), m_ssh.KnownHostsLine());
+            if (known == QLatin1String("none")) {
+                // Recorded as the user's OpenSSH records it: hashed when its
+                // configuration says so, found by ssh-keygen, trusted by ssh; in a
+                // folder and file of the user's only.
+                const QByteArray line = ReadAll(KnownHosts());
+                QCOMPARE(line.startsWith("|1|"), m_ssh.OpenSshHashesNames());
+                QVERIFY2(line.endsWith(' ' + m_ssh.HostKey().toUtf8() + '\n') && line.count('\n') == 1,
+                         line.constData());
+                QVERIFY(m_ssh.SshKeygenFinds(KnownHosts()));
+                QByteArray out;
+                QVERIFY2(m_ssh.OpenSshLogsIn(KnownHosts(), &out), out.constData());
+                QCOMPARE(Mode(KnownHosts()), 0600);
+                QCOMPARE(Mode(SshDir()), 0700);
+            } else {
+                QCOMPARE(ReadAll(KnownHosts()), before);
+            }
             // Known now: the next connection asks nothing.
             m_questions.m_asked.clear();
             CFtpConnection again(Params(m_ssh.Password()));
@@ -240,11 +315,12 @@ private slots:
         }
         if (known == QLatin1String("none")) {
             QVERIFY(!QFile::exists(KnownHosts()));
-            QVERIFY2(r.m_strReason.contains(QLatin1String("not trusted")), qPrintable(r.m_strReason));
+            QVERIFY2(r.m_strReason.contains(refusal), qPrintable(r.m_strReason));
         } else {
             QCOMPARE(ReadAll(KnownHosts()), before);
-            QVERIFY2(r.m_strReason.contains(QLatin1String("has changed")) && r.m_strReason.contains(fingerprint)
-                         && r.m_strReason.contains(KnownHosts() + QStringLiteral(", line 3")),
+            const QString line = KnownHosts() + QStringLiteral(", line ") + refusal.section(QLatin1Char('|'), 1);
+            QVERIFY2(r.m_strReason.contains(refusal.section(QLatin1Char('|'), 0, 0))
+                         && r.m_strReason.contains(fingerprint) && r.m_strReason.contains(line),
                      qPrintable(r.m_strReason));
         }
         // Nothing was transferred: no command ran on the refused server.
@@ -405,23 +481,8 @@ private slots:
         QFETCH(QStringList, reasons);
         // Each row is a host of its own for the trust: the port differs.
         QTemporaryDir dir;
-        const QString cert = dir.filePath(QStringLiteral("cert.pem"));
-        const QString key = dir.filePath(QStringLiteral("key.pem"));
-        QCOMPARE(QProcess::execute(QStringLiteral("openssl"),
-                                   {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                                    QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-keyout"), key,
-                                    QStringLiteral("-out"), cert, QStringLiteral("-days"), QStringLiteral("2"),
-                                    QStringLiteral("-subj"), QStringLiteral("/CN=") + name.section(QLatin1Char(':'), 1),
-                                    QStringLiteral("-addext"), QStringLiteral("subjectAltName=") + name}),
-                 0);
-        QProcess fp;
-        fp.start(QStringLiteral("openssl"), {QStringLiteral("x509"), QStringLiteral("-in"), cert,
-                                             QStringLiteral("-noout"), QStringLiteral("-fingerprint"),
-                                             QStringLiteral("-sha256")});
-        QVERIFY(fp.waitForFinished(10000));
-        const QString fingerprint = QString::fromLatin1(fp.readAllStandardOutput().trimmed()).section(QLatin1Char('='), 1);
-        QVERIFY(!fingerprint.isEmpty());
-
+        QString cert, key, fingerprint;
+        MakeCertificate(dir.path(), name, cert, key, fingerprint);
         CFtpTestServer ftps;
         QVERIFY(ftps.Start(0, cert, key));
         CFtpConnectionParams p = ftps.Params();
@@ -464,6 +525,58 @@ private slots:
         QCOMPARE(entries.size(), 2);
 
         m_questions.m_asked.clear();
+        CFtpConnection again(p);
+        QVERIFY(again.Open());
+        QVERIFY(m_questions.m_asked.isEmpty());
+    }
+
+    // A server whose certificate is another than the one trusted for it: the question
+    // says it changed and shows both fingerprints; refused, the old one stays trusted
+    // and the login is not sent; accepted, the new one replaces it.
+    void ftpsCertificateChanged()
+    {
+        QTemporaryDir dir;
+        QString oldCert, oldKey, oldFingerprint, newCert, newKey, newFingerprint;
+        MakeCertificate(dir.path(), QStringLiteral("IP:127.0.0.1"), oldCert, oldKey, oldFingerprint);
+        MakeCertificate(dir.path(), QStringLiteral("IP:127.0.0.1"), newCert, newKey, newFingerprint);
+        CFtpTestServer before, now;
+        QVERIFY(before.Start(0, oldCert, oldKey));
+        QVERIFY(now.Start(0, newCert, newKey));
+        // The old certificate was trusted for the host and port the server now has.
+        CTlsTrust::Probe probe;
+        QString error;
+        QVERIFY2(CTlsTrust::ProbeServer(QStringLiteral("127.0.0.1"), before.Port(), 10000, probe, error),
+                 qPrintable(error));
+        CTlsTrust::Trust(QStringLiteral("127.0.0.1"), now.Port(), probe);
+        const QByteArray oldPin = CTlsTrust::PinOf(probe.m_baKeySha256);
+        QCOMPARE(CTlsTrust::FingerprintText(probe.m_baCertSha256), oldFingerprint);
+
+        CFtpConnectionParams p = now.Params();
+        p.m_strHost = QStringLiteral("ftps://127.0.0.1");
+        p.m_pQuestions = &m_questions;
+        for (bool trust : {false, true}) {
+            m_questions = CTestQuestions();
+            m_questions.m_bTrustCertificate = trust;
+            CFtpConnection c(p);
+            CFtpResult r = c.Open();
+            QVERIFY2(bool(r) == trust, qPrintable(r.m_strReason));
+            QCOMPARE(m_questions.m_asked.size(), 1);
+            const QString question = m_questions.m_asked.first();
+            for (const QString &part : {QStringLiteral("changed since you trusted it"), oldFingerprint, newFingerprint,
+                                        QStringLiteral("port %1").arg(now.Port())})
+                QVERIFY2(question.contains(part), qPrintable(question));
+            QVERIFY2(question.indexOf(oldFingerprint) < question.indexOf(newFingerprint), qPrintable(question));
+            const QByteArray pin = CTlsTrust::TrustedPin(QStringLiteral("127.0.0.1"), now.Port());
+            if (!trust) {
+                QVERIFY2(r.m_strReason.contains(QLatin1String("has changed since it was trusted"))
+                             && r.m_strReason.contains(oldFingerprint) && r.m_strReason.contains(newFingerprint),
+                         qPrintable(r.m_strReason));
+                QCOMPARE(pin, oldPin);
+            } else {
+                QVERIFY(!pin.isEmpty() && pin != oldPin);
+            }
+        }
+        m_questions = CTestQuestions();
         CFtpConnection again(p);
         QVERIFY(again.Open());
         QVERIFY(m_questions.m_asked.isEmpty());

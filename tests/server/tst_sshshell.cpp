@@ -20,6 +20,8 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 // Waits long enough for a login on a loaded machine; nothing here measures time.
 constexpr int kWaitMs = 30000;
@@ -27,6 +29,12 @@ constexpr int kWaitMs = 30000;
 QString SshDir()
 {
     return QDir::homePath() + QStringLiteral("/.ssh");
+}
+
+int Mode(const QString &path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
 QByteArray ReadFile(const QString &path)
@@ -122,6 +130,8 @@ private slots:
     void hostKeyUnknown_data();
     void hostKeyUnknown();
     void hostKeyChanged();
+    void hostKeyRevoked_data();
+    void hostKeyRevoked();
     void connectionRefused();
     void silentServer();
     void notAnSshServer();
@@ -436,6 +446,19 @@ void TestSshShell::hostKeyUnknown()
         QVERIFY(after.startsWith(before));
         QVERIFY2(CHostKeyQuestion::FindHostLine(after, QStringLiteral("127.0.0.1"), m_server.Port(), QStringLiteral("ssh-ed25519")) > 0,
                  after.constData());
+        // Added as the user's OpenSSH adds it: hashed when its configuration says so
+        // (Debian's does), found by ssh-keygen, trusted by ssh.
+        const QByteArray added = after.mid(before.size());
+        QVERIFY2(added.endsWith(' ' + m_server.HostKey().toUtf8() + '\n') && added.count('\n') == 1, added.constData());
+        QCOMPARE(added.startsWith("|1|"), m_server.OpenSshHashesNames());
+        QVERIFY(m_server.SshKeygenFinds(knownHosts));
+        QByteArray out;
+        QVERIFY2(m_server.OpenSshLogsIn(knownHosts, &out), out.constData());
+        if (!withOtherHost) {
+            // Made for the user only.
+            QCOMPARE(Mode(knownHosts), 0600);
+            QCOMPARE(Mode(SshDir()), 0700);
+        }
         // Trusted from now on: the next connection asks nothing.
         CShellProbe again(Login(m_server.Password()));
         again.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
@@ -464,6 +487,40 @@ void TestSshShell::hostKeyChanged()
     QVERIFY2(message.contains(knownHosts + QStringLiteral(", line 2")),
              qPrintable(message));
     QCOMPARE(ReadFile(knownHosts), recorded);
+}
+
+void TestSshShell::hostKeyRevoked_data()
+{
+    QTest::addColumn<bool>("alsoRecorded");
+    QTest::addColumn<int>("line");
+    QTest::newRow("recorded and revoked") << true << 3;
+    QTest::newRow("revoked only") << false << 2;
+}
+
+// A key that known_hosts marks as revoked is refused, naming the file and line, and is
+// never offered for trust, whatever other lines say.
+void TestSshShell::hostKeyRevoked()
+{
+    QFETCH(bool, alsoRecorded);
+    QFETCH(int, line);
+    const QString knownHosts = SshDir() + QStringLiteral("/known_hosts");
+    const QByteArray name = QStringLiteral("[127.0.0.1]:%1 ").arg(m_server.Port()).toUtf8();
+    const QByteArray recorded = "# kept by the user\n" + (alsoRecorded ? name + m_server.HostKey().toUtf8() + '\n' : QByteArray())
+                                + "@revoked * " + m_server.HostKey().toUtf8() + '\n';
+    QVERIFY(WriteFile(knownHosts, recorded));
+    CShellProbe probe(Login(m_server.Password()));
+    probe.bTrustHostKey = true;  // never asked
+    probe.shell.Connect(QStringLiteral("127.0.0.1"), m_server.Port());
+    QVERIFY(probe.WaitFailed());
+    QVERIFY2(probe.hostKeyQuestions.isEmpty(), qPrintable(probe.hostKeyQuestions.join('\n')));
+    const QString message = probe.failed.first();
+    QVERIFY2(message.contains(QStringLiteral("marked as revoked")), qPrintable(message));
+    QVERIFY2(message.contains(knownHosts + QStringLiteral(", line %1").arg(line)), qPrintable(message));
+    QCOMPARE(ReadFile(knownHosts), recorded);
+    // OpenSSH refuses it just so.
+    QByteArray out;
+    QVERIFY(!m_server.OpenSshLogsIn(knownHosts, &out));
+    QVERIFY2(out.contains("revoked"), out.constData());
 }
 
 void TestSshShell::connectionRefused()
