@@ -52,12 +52,25 @@ CReply Ask(int port, const QByteArray &request)
     return r;
 }
 
-QByteArray Get(const QByteArray &target) { return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"; }
+// The Host and Cookie header fields of the server's own window, or of a stranger's.
+QByteArray g_baOwner;
 
-QByteArray Post(const QByteArray &target, const QByteArray &type, const QByteArray &body)
+QByteArray Get(const QByteArray &target, const QByteArray &fields = g_baOwner)
 {
-    return "POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + type
+    return "GET " + target + " HTTP/1.1\r\n" + fields + "\r\n";
+}
+
+QByteArray Post(const QByteArray &target, const QByteArray &type, const QByteArray &body,
+                const QByteArray &fields = g_baOwner)
+{
+    return "POST " + target + " HTTP/1.1\r\n" + fields + "Content-Type: " + type
         + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+QByteArray OwnerFields(const CCgiWebServer &server)
+{
+    return "Host: 127.0.0.1:" + QByteArray::number(server.Port()) + "\r\nCookie: " + server.Access().CookieName() + '='
+        + server.Access().Secret() + "\r\n";
 }
 
 } // namespace
@@ -119,6 +132,7 @@ void TestCgiWebServer::init()
     connect(m_upServer.get(), &CCgiWebServer::RequestLogged, this, [this](const QString &e) { m_log << e; });
     QString reason;
     QVERIFY2(m_upServer->Start(&reason), qPrintable(reason));
+    g_baOwner = OwnerFields(*m_upServer);
 }
 
 void TestCgiWebServer::cleanup() { m_upServer.reset(); }
@@ -154,8 +168,9 @@ void TestCgiWebServer::environmentOfARequest()
 {
     Write(QStringLiteral("bin/env.cgi"), "print \"Content-Type: text/plain\\n\\n\"; print \"$_=$ENV{$_}\\n\" for sort keys %ENV;\n");
     CReply r = Ask(m_upServer->Port(), "GET /bin/env.cgi/more/path?a=1&b=%20 HTTP/1.1\r\nHost: 127.0.0.1:"
-                                           + QByteArray::number(m_upServer->Port())
-                                           + "\r\nCookie: id=7\r\nProxy: http://evil:1\r\n\r\n");
+                                           + QByteArray::number(m_upServer->Port()) + "\r\nCookie: id=7; "
+                                           + m_upServer->Access().CookieName() + '=' + m_upServer->Access().Secret()
+                                           + "\r\nProxy: http://evil:1\r\n\r\n");
     QCOMPARE(r.nStatus, 200);
     const QByteArray port = QByteArray::number(m_upServer->Port());
     for (const QByteArray &line :
@@ -169,6 +184,8 @@ void TestCgiWebServer::environmentOfARequest()
         QVERIFY2(r.body.contains(line + '\n'), qPrintable(QString::fromUtf8(line + "\n---\n" + r.body)));
     QVERIFY(!r.body.contains("HTTP_PROXY="));
     QVERIFY(!r.body.contains("CONTENT_LENGTH="));
+    // The server's own secret never reaches a script.
+    QVERIFY(!r.body.contains(m_upServer->Access().Secret()));
 }
 
 void TestCgiWebServer::redirects_data()
@@ -305,18 +322,18 @@ void TestCgiWebServer::badRequests_data()
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<int>("status");
     QTest::newRow("not HTTP") << QByteArray("hello there\r\n\r\n") << 400;
-    QTest::newRow("relative target") << QByteArray("GET secret.txt HTTP/1.1\r\n\r\n") << 400;
+    QTest::newRow("relative target") << QByteArray("GET secret.txt HTTP/1.1\r\nOWNER\r\n") << 400;
     QTest::newRow("HTTP/2 request line") << QByteArray("GET / HTTP/2.0\r\n\r\n") << 505;
     QTest::newRow("chunked body") << QByteArray("POST /x.pl HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n") << 501;
     QTest::newRow("bad length") << QByteArray("POST /x.pl HTTP/1.1\r\nContent-Length: -1\r\n\r\n") << 400;
-    QTest::newRow("static file posted to") << Post("/images/dot.png", "text/plain", "x") << 405;
+    QTest::newRow("static file posted to") << Post("/images/dot.png", "text/plain", "x", "OWNER") << 405;
 }
 
 void TestCgiWebServer::badRequests()
 {
     QFETCH(QByteArray, request);
     QFETCH(int, status);
-    CReply r = Ask(m_upServer->Port(), request);
+    CReply r = Ask(m_upServer->Port(), request.replace("OWNER", g_baOwner));
     QCOMPARE(r.nStatus, status);
 }
 
@@ -349,7 +366,7 @@ void TestCgiWebServer::interpreterMissing()
     QStringList log;
     connect(&server, &CCgiWebServer::RequestLogged, this, [&log](const QString &e) { log << e; });
     QVERIFY(server.Start());
-    CReply r = Ask(server.Port(), Get("/any.pl"));
+    CReply r = Ask(server.Port(), Get("/any.pl", OwnerFields(server)));
     QCOMPARE(r.nStatus, 500);
     QVERIFY2(r.body.contains("no such perl"), r.body.constData());
     QVERIFY2(!log.isEmpty() && log.last().contains("GET /any.pl -> 500, not started"), qPrintable(log.join('\n')));
@@ -378,7 +395,10 @@ void TestCgiWebServer::responseParser_data()
     QTest::newRow("no content type") << QByteArray("X-A: b\n\nbody") << K::Invalid << 200 << QByteArray();
     QTest::newRow("status not three digits") << QByteArray("Status: 20\nContent-Type: text/plain\n\n") << K::Invalid
                                              << 200 << QByteArray();
-    QTest::newRow("relative location") << QByteArray("Location: other.pl\n\n") << K::Invalid << 302 << QByteArray();
+    QTest::newRow("relative location") << QByteArray("Location: other.pl?done=1\n\n") << K::ClientRedirect << 302
+                                       << QByteArray();
+    QTest::newRow("relative location with its status")
+        << QByteArray("Status: 303 See Other\nLocation: ../app.pl\n\n") << K::ClientRedirect << 303 << QByteArray();
 }
 
 void TestCgiWebServer::responseParser()
@@ -395,6 +415,7 @@ void TestCgiWebServer::responseParser()
     }
     QCOMPARE(r.m_nStatus, status);
     QCOMPARE(r.m_baBody, body);
+    QCOMPARE(r.m_bRelativeLocation, QByteArray(QTest::currentDataTag()).startsWith("relative"));
 }
 
 void TestCgiWebServer::requestInPieces()
