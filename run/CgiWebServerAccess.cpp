@@ -56,14 +56,18 @@ CCgiWebServerAccess::Verdict CCgiWebServerAccess::Check(const CHttpRequestParser
         return Verdict::ForeignHost;
     // A page of another site (or of another port, or a sandboxed one: "null") may make
     // the window's browser send a request here; it never acts with the user's rights.
+    QByteArray site;
+    for (const auto &h : request.m_headers)
+        if (h.first.compare("Sec-Fetch-Site", Qt::CaseInsensitive) == 0)
+            site = h.second.toLower();
+    if (!site.isEmpty() && site != "same-origin" && site != "none")
+        return Verdict::ForeignOrigin;
     for (const auto &h : request.m_headers) {
-        if (h.first.compare("Origin", Qt::CaseInsensitive) == 0 && !OriginIsServer(h.second))
+        // A browser gives "null" for a POST that no page started (the window's own first
+        // request), and then says so with "Sec-Fetch-Site: none".
+        if (h.first.compare("Origin", Qt::CaseInsensitive) == 0 && !OriginIsServer(h.second)
+            && !(h.second == "null" && site == "none"))
             return Verdict::ForeignOrigin;
-        if (h.first.compare("Sec-Fetch-Site", Qt::CaseInsensitive) == 0) {
-            const QByteArray site = h.second.toLower();
-            if (site != "same-origin" && site != "none")
-                return Verdict::ForeignOrigin;
-        }
     }
     const QByteArray name = CookieName();
     for (const auto &h : request.m_headers) {

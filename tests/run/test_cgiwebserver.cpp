@@ -599,6 +599,7 @@ void TestCgiWebServer::strangersAreRefused_data()
     QTest::newRow("Origin of another site") << host + cookie + "Origin: http://evil.example\r\n";
     QTest::newRow("Origin of another port") << host + cookie + "Origin: http://127.0.0.1:1\r\n";
     QTest::newRow("Origin of a sandboxed page") << host + cookie + "Origin: null\r\n";
+    QTest::newRow("Origin of a sandboxed page, same-origin") << host + cookie + "Origin: null\r\nSec-Fetch-Site: same-origin\r\n";
     QTest::newRow("cross-site fetch") << host + cookie + "Sec-Fetch-Site: cross-site\r\n";
     QTest::newRow("same-site fetch from another port") << host + cookie + "Sec-Fetch-Site: same-site\r\n";
     QTest::newRow("DNS rebinding with a form") << QByteArray("Host: evil.example\r\nOrigin: http://evil.example\r\n");
@@ -653,8 +654,10 @@ void TestCgiWebServer::secretOfTheFirstUrl()
                       Get("/query.pl?a=1&b=2", host + "Cookie: theirs=1; " + setCookie.left(setCookie.indexOf(';')) + "\r\n"));
     QCOMPARE(next.body, QByteArray("GET [a=1&b=2] [/query.pl?a=1&b=2] [theirs=1]"));
 
-    // A POST with the secret runs at once, without it in what the script sees.
-    CReply posted = Ask(m_upServer->Port(), Post(target, "application/x-www-form-urlencoded", "x=1", host));
+    // A POST with the secret runs at once, without it in what the script sees. The
+    // window's browser sends it as a request no page started.
+    CReply posted = Ask(m_upServer->Port(), Post(target, "application/x-www-form-urlencoded", "x=1",
+                                                 host + "Origin: null\r\nSec-Fetch-Site: none\r\n"));
     QCOMPARE(posted.nStatus, 200);
     QCOMPARE(posted.body, QByteArray("POST [a=1&b=2] [/query.pl?a=1&b=2] []"));
     QVERIFY(posted.headers.value("set-cookie").startsWith(m_upServer->Access().CookieName() + '=' + key));
