@@ -253,8 +253,10 @@ void CCgiWebServer::OnReadyRead(QTcpSocket *socket)
 bool CCgiWebServer::Admit(Exchange *ex)
 {
     ex->baTarget = ex->parser.m_baTarget;
-    if (const qsizetype q = ex->baTarget.indexOf('?'); q >= 0)
-        ex->baTarget = ex->baTarget.left(q + 1) + m_access.QueryWithoutSecret(ex->baTarget.mid(q + 1));
+    if (const qsizetype q = ex->baTarget.indexOf('?'); q >= 0) {
+        const QByteArray query = m_access.QueryWithoutSecret(ex->baTarget.mid(q + 1));
+        ex->baTarget = query.isEmpty() ? ex->baTarget.left(q) : ex->baTarget.left(q + 1) + query;
+    }
     const CCgiWebServerAccess::Verdict verdict = m_access.Check(ex->parser);
     if (verdict != CCgiWebServerAccess::Verdict::Allowed && verdict != CCgiWebServerAccess::Verdict::AllowedByUrl) {
         const QString why = CCgiWebServerAccess::Reason(verdict);

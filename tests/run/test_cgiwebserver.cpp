@@ -650,6 +650,7 @@ void TestCgiWebServer::secretOfTheFirstUrl()
     QCOMPARE(setCookie, m_upServer->Access().CookieName() + '=' + key + "; Path=/; HttpOnly; SameSite=Strict");
     QVERIFY(m_upServer->Access().CookieName().contains(QByteArray::number(m_upServer->Port())));
     QVERIFY2(!m_log.join('\n').contains(QString::fromLatin1(key)), qPrintable(m_log.join('\n')));
+    QVERIFY2(m_log.last().startsWith("GET /query.pl?a=1&b=2 -> 303"), qPrintable(m_log.last()));
     CReply next = Ask(m_upServer->Port(),
                       Get("/query.pl?a=1&b=2", host + "Cookie: theirs=1; " + setCookie.left(setCookie.indexOf(';')) + "\r\n"));
     QCOMPARE(next.body, QByteArray("GET [a=1&b=2] [/query.pl?a=1&b=2] [theirs=1]"));
