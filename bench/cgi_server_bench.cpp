@@ -1,7 +1,8 @@
 // Requests per second of Run in Browser's server for a minimal CGI script (a header and
 // one line), against busybox httpd serving the same script from the same folder in the
 // same run. Each request is a new connection, as a browser's page loads are for a
-// server that closes after each answer; one client, then four at once.
+// server that closes after each answer; one client, then four at once. The requests
+// carry the window's cookie, which our server checks and busybox ignores.
 #include "run/CgiWebServer.h"
 
 #include <QCoreApplication>
@@ -30,6 +31,9 @@ namespace {
 
 const int kRequests = 300;
 
+// The Host and Cookie fields of the server's own window (busybox ignores them).
+std::string g_fields = "Host: 127.0.0.1\r\n";
+
 // One GET over a fresh connection; true when the answer is a 200 with the line.
 bool Fetch(int port)
 {
@@ -44,8 +48,8 @@ bool Fetch(int port)
         ::close(fd);
         return false;
     }
-    const char request[] = "GET /cgi-bin/hello.pl HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
-    if (::send(fd, request, sizeof request - 1, 0) != ssize_t(sizeof request - 1)) {
+    const std::string request = "GET /cgi-bin/hello.pl HTTP/1.0\r\n" + g_fields + "\r\n";
+    if (::send(fd, request.data(), request.size(), 0) != ssize_t(request.size())) {
         ::close(fd);
         return false;
     }
@@ -117,6 +121,9 @@ int main(int argc, char *argv[])
         std::printf("cgi server requests: failed (%s)\n", qPrintable(reason));
         return 1;
     }
+    // Both get the same request, with the window's secret, as the window sends it.
+    g_fields = "Host: 127.0.0.1:" + std::to_string(server.Port()) + "\r\nCookie: "
+        + server.Access().CookieName().toStdString() + '=' + server.Access().Secret().toStdString() + "\r\n";
     QProcess busybox;
     const int bbPort = FreePort();
     busybox.start(QStringLiteral("busybox"), {QStringLiteral("httpd"), QStringLiteral("-f"), QStringLiteral("-p"),

@@ -14,13 +14,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
-#include <QLabel>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QMetaMethod>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSplitter>
+#include <QUrlQuery>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QToolBar>
@@ -61,7 +64,9 @@ CRunInBrowserFrame *CRunInBrowserFrame::Open(const QString &strScript, const QSt
     } else if (strMethod == QLatin1String("GET")) {
         query = CCgiEnvironment::QueryFromInputs(strInputs);
     }
-    frame->m_strFirstUrl = frame->m_pServer->UrlOf(strScript, query);
+    // The first address carries the server's secret; the server answers it with a cookie
+    // that lets the window's later requests in, wherever it navigates on the server.
+    frame->m_strFirstUrl = frame->m_pServer->EntryUrlOf(strScript, query);
     frame->show();
     frame->raise();
     frame->Load(frame->m_strFirstUrl, method, body);
@@ -84,11 +89,13 @@ CRunInBrowserFrame::CRunInBrowserFrame(const QString &strScript, const QString &
     reload->setToolTip(QStringLiteral("Run the page's script again, as saved now (F5)"));
     QAction *first = tools->addAction(QStringLiteral("First Page"));
     first->setToolTip(QStringLiteral("The script with the saved inputs"));
-    m_pAddress = new QLabel(this);
+    m_pAddress = new QLineEdit(this);
     m_pAddress->setObjectName(QStringLiteral("address"));
-    m_pAddress->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_pAddress->setContentsMargins(8, 0, 8, 0);
+    m_pAddress->setPlaceholderText(QStringLiteral("A path of the served folder, e.g. /index.html"));
+    m_pAddress->setToolTip(QStringLiteral("The page's address. Type a path of the served folder and press Enter to "
+                                          "open it; addresses of other servers open in your own browser only."));
     tools->addWidget(m_pAddress);
+    connect(m_pAddress, &QLineEdit::returnPressed, this, &CRunInBrowserFrame::OnAddressEntered);
 
     auto *splitter = new QSplitter(Qt::Vertical, this);
     if (auto create = reinterpret_cast<PfnCreateWebView>(CWebPreview::ModuleEntry(KESTREL_CREATE_WEB_VIEW)))
@@ -103,11 +110,11 @@ CRunInBrowserFrame::CRunInBrowserFrame(const QString &strScript, const QString &
             Load(browser->document()->baseUrl().resolved(url).toString(), "GET", QByteArray());
         });
         m_pPage = browser;
-    } else if (int index = m_pPage->metaObject()->indexOfProperty("url"); index >= 0) {
-        QMetaProperty url = m_pPage->metaObject()->property(index);
-        if (url.hasNotifySignal())
-            connect(m_pPage, url.notifySignal(), this,
-                    metaObject()->method(metaObject()->indexOfSlot("OnPageUrlChanged()")));
+    } else if (int index = m_pPage->metaObject()->indexOfSignal("urlChanged(QUrl)"); index >= 0) {
+        // The engine's view lives in a module of its own, so its signal is found by name;
+        // its "url" property has no change signal to follow.
+        connect(m_pPage, m_pPage->metaObject()->method(index), this,
+                metaObject()->method(metaObject()->indexOfSlot("OnPageUrlChanged(QUrl)")));
     }
     m_pLog = new QPlainTextEdit(splitter);
     m_pLog->setObjectName(QStringLiteral("log_pane"));
@@ -129,7 +136,11 @@ CRunInBrowserFrame::CRunInBrowserFrame(const QString &strScript, const QString &
     layout->setSpacing(0);
     layout->addWidget(tools);
     layout->addWidget(splitter, 1);
-    resize(900, 700);
+    // Inside the screen's free area, frame and task bars included, on small screens too.
+    const QRect area = (screen() ? screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    const QSize frame(16, 48); // room for the window manager's border and title bar
+    resize(QSize(900, 700).boundedTo(area.size() - frame));
+    move(area.topLeft() + QPoint((area.width() - width() - frame.width()) / 2, (area.height() - height() - frame.height()) / 2));
 
     connect(back, &QAction::triggered, this, [this] { QMetaObject::invokeMethod(m_pPage, "back"); });
     connect(reload, &QAction::triggered, this, &CRunInBrowserFrame::OnReload);
@@ -139,7 +150,7 @@ CRunInBrowserFrame::CRunInBrowserFrame(const QString &strScript, const QString &
 
 void CRunInBrowserFrame::Load(const QString &strUrl, const QByteArray &baMethod, const QByteArray &baBody)
 {
-    m_pAddress->setText(strUrl);
+    ShowAddress(QUrl(strUrl));
     if (m_bEngine) {
         if (auto load = reinterpret_cast<PfnLoadWebView>(CWebPreview::ModuleEntry(KESTREL_LOAD_WEB_VIEW)))
             load(m_pPage, strUrl.toUtf8().constData(), baMethod.constData(), baBody.constData(), int(baBody.size()),
@@ -158,11 +169,25 @@ void CRunInBrowserFrame::Load(const QString &strUrl, const QByteArray &baMethod,
     } else {
         reply = network->get(request);
     }
-    connect(reply, &QNetworkReply::finished, browser, [browser, reply] {
+    connect(reply, &QNetworkReply::finished, browser, [this, browser, reply] {
         reply->deleteLater();
         browser->setHtml(QString::fromUtf8(reply->readAll()));
+        // The address after the redirects the server gave.
         browser->document()->setBaseUrl(reply->url());
+        ShowAddress(reply->url());
     });
+}
+
+void CRunInBrowserFrame::ShowAddress(const QUrl &url)
+{
+    m_currentUrl = url;
+    // The secret of the first address never shows; the cookie has it.
+    QUrl shown = url;
+    QUrlQuery query(shown);
+    query.removeAllQueryItems(QString::fromLatin1(CCgiWebServerAccess::kSecretParameter));
+    shown.setQuery(query.isEmpty() ? QString() : query.query(QUrl::FullyEncoded));
+    m_pAddress->setText(shown.toString());
+    m_pAddress->setCursorPosition(0);
 }
 
 void CRunInBrowserFrame::OnReload()
@@ -173,10 +198,30 @@ void CRunInBrowserFrame::OnReload()
         Load(m_pAddress->text(), "GET", QByteArray());
 }
 
-void CRunInBrowserFrame::OnPageUrlChanged()
+void CRunInBrowserFrame::OnAddressEntered()
 {
-    m_pAddress->setText(m_pPage->property("url").toUrl().toString());
+    const QString typed = m_pAddress->text().trimmed();
+    const QUrl server(QStringLiteral("http://127.0.0.1:%1/").arg(m_pServer->Port()));
+    // A path is one of the served folder's, from its top: "page.pl?x=1" and "/page.pl?x=1" alike.
+    QUrl url = QUrl(typed, QUrl::StrictMode);
+    if (url.isRelative() && !typed.startsWith(QLatin1String("//")))
+        url = server.resolved(QUrl(typed.startsWith(QLatin1Char('/')) ? typed : QLatin1Char('/') + typed));
+    const bool bOurs = url.isValid() && url.scheme() == QLatin1String("http") && url.port() == m_pServer->Port()
+        && (url.host() == QLatin1String("127.0.0.1") || url.host() == QLatin1String("localhost"));
+    if (!bOurs) {
+        // This window is for the script's folder, and its cookie lets it act with the
+        // user's rights there; the wider web belongs in the user's own browser.
+        OnRequestLogged(QStringLiteral("%1 not opened: this window shows only the served folder (%2); "
+                                       "open other addresses in your own browser.")
+                            .arg(typed, server.toString()));
+        ShowAddress(m_currentUrl);
+        return;
+    }
+    url.setHost(QStringLiteral("127.0.0.1"));
+    Load(url.toString(), "GET", QByteArray());
 }
+
+void CRunInBrowserFrame::OnPageUrlChanged(const QUrl &url) { ShowAddress(url); }
 
 void CRunInBrowserFrame::OnRequestLogged(const QString &strEntry)
 {

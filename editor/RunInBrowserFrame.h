@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QUrl>
 #include <QWidget>
 
 class CCgiWebServer;
 class CKestrelView;
-class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 
 // Script > Run in Browser: a browser window onto a web server of our own that serves
@@ -30,16 +31,22 @@ public:
     QPlainTextEdit *LogPane() const { return m_pLog; }
     QWidget *PageView() const { return m_pPage; }
     QString FirstUrl() const { return m_strFirstUrl; }
+    // The address field: the page shown, which the user may edit to open another.
+    QLineEdit *AddressField() const { return m_pAddress; }
     // Shows the first page again, or what the browser shows now, running the scripts anew.
     void OnReload();
+    // Opens what the user typed: a path of the served folder, or an address of this
+    // server. Any other address is refused with a line in the log pane.
+    void OnAddressEntered();
 
 private:
     CRunInBrowserFrame(const QString &strScript, const QString &strPerl);
     void Load(const QString &strUrl, const QByteArray &baMethod, const QByteArray &baBody);
+    void ShowAddress(const QUrl &url);
     void OnRequestLogged(const QString &strEntry);
 
 private slots:
-    void OnPageUrlChanged();
+    void OnPageUrlChanged(const QUrl &url);
 
 private:
 
@@ -48,6 +55,8 @@ private:
     CCgiWebServer *m_pServer;
     QWidget *m_pPage = nullptr;
     QPlainTextEdit *m_pLog;
-    QLabel *m_pAddress;
+    QLineEdit *m_pAddress;
+    // The page's address, which the address field shows unless the user is typing.
+    QUrl m_currentUrl;
     bool m_bEngine = false;
 };

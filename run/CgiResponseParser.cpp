@@ -89,9 +89,9 @@ CCgiResponseParser CCgiResponseParser::Parse(const QByteArray &output)
         if (!bStatus)
             r.m_nStatus = 302;
         r.m_kind = Kind::ClientRedirect;
-        if (!HasScheme(r.m_baLocation) && !r.m_baLocation.startsWith('/'))
-            return fail(QStringLiteral("the Location \"%1\" is neither a local path nor an absolute URL")
-                            .arg(QString::fromLatin1(r.m_baLocation.left(80))));
+        // RFC 3875 asks for an absolute URL, but CGI.pm's url(-relative => 1) and many
+        // scripts give a relative one; web servers pass it on and browsers resolve it.
+        r.m_bRelativeLocation = !HasScheme(r.m_baLocation) && !r.m_baLocation.startsWith('/');
         return r;
     }
     if (r.m_baContentType.isEmpty())

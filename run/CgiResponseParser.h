@@ -21,6 +21,9 @@ public:
     QByteArray m_baReason;
     QByteArray m_baContentType;
     QByteArray m_baLocation;
+    // The Location is a relative reference ("app.pl?done=1"), which the browser resolves
+    // against the page's address, as it does for any other server.
+    bool m_bRelativeLocation = false;
     // Header fields passed on to the client as they are.
     QList<QPair<QByteArray, QByteArray>> m_headers;
     QByteArray m_baBody;

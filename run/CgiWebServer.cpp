@@ -17,8 +17,11 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 struct CCgiWebServer::Exchange
@@ -26,8 +29,23 @@ struct CCgiWebServer::Exchange
     QPointer<QTcpSocket> socket;
     CHttpRequestParser parser;
     QElapsedTimer timer;
+    // Receiving: the time left for the request (408). Answering: for the next progress.
+    QTimer *deadline = nullptr;
     QProcess *process = nullptr;
+    // The request's target without the secret, as logged and given to scripts.
+    QByteArray baTarget;
+    bool bAdmitted = false;
     bool bAnswered = false;
+    // The secret came in the URL: every answer sets the cookie.
+    bool bSetCookie = false;
+    // Answered before the whole request came: what the client still sends is read and
+    // dropped for a moment after the answer, so that closing does not reset the answer.
+    bool bLinger = false;
+    bool bShutDown = false;
+    // Counted in the server's body bytes until the script has ended.
+    qint64 nHeldBodyBytes = 0;
+    std::unique_ptr<QFile> file;
+    qint64 nFileLeft = 0;
 };
 
 namespace {
@@ -40,8 +58,10 @@ QByteArray ReasonOf(int status)
     case 302: return "Found";
     case 400: return "Bad Request";
     case 403: return "Forbidden";
+    case 303: return "See Other";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
+    case 408: return "Request Timeout";
     case 411: return "Length Required";
     case 413: return "Content Too Large";
     case 431: return "Request Header Fields Too Large";
@@ -61,7 +81,23 @@ bool IsScript(const QString &path)
 
 QString Html(const QString &text) { return text.toHtmlEscaped(); }
 
+// After an early answer, how long the rest of the request is read and dropped.
+constexpr int kLingerMs = 2000;
+
 } // namespace
+
+CCgiWebServer::Limits CCgiWebServer::DefaultLimits()
+{
+    // Every connection holds a descriptor and every script about five (three pipes and
+    // QProcess's own), so the defaults take some 100 of the usual 1024. With a smaller
+    // limit the connections get a sixteenth of it, leaving Run, Save and the IDE's
+    // windows theirs.
+    Limits limits;
+    rlimit rl{};
+    if (::getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY)
+        limits.nConnections = int(std::clamp<rlim_t>(rl.rlim_cur / 16, 4, rlim_t(limits.nConnections)));
+    return limits;
+}
 
 CCgiWebServer::CCgiWebServer(const QString &strRoot, const QString &strPerl, QObject *parent)
     : QObject(parent)
@@ -70,7 +106,9 @@ CCgiWebServer::CCgiWebServer(const QString &strRoot, const QString &strPerl, QOb
     , m_strPerl(strPerl)
     , m_pServer(new QTcpServer(this))
 {
-    connect(m_pServer, &QTcpServer::newConnection, this, &CCgiWebServer::OnNewConnection);
+    // Connections beyond the limit stay in the kernel's queue, not in ours.
+    m_pServer->setMaxPendingConnections(1);
+    connect(m_pServer, &QTcpServer::newConnection, this, &CCgiWebServer::TakeConnections);
 }
 
 CCgiWebServer::~CCgiWebServer()
@@ -98,6 +136,7 @@ bool CCgiWebServer::Start(QString *pReason)
             *pReason = m_pServer->errorString();
         return false;
     }
+    m_access.SetPort(Port());
     return true;
 }
 
@@ -113,51 +152,170 @@ QString CCgiWebServer::UrlOf(const QString &strFile, const QByteArray &baQuery) 
     return url;
 }
 
-void CCgiWebServer::OnNewConnection()
+QString CCgiWebServer::EntryUrlOf(const QString &strFile, const QByteArray &baQuery) const
 {
-    while (QTcpSocket *socket = m_pServer->nextPendingConnection()) {
+    QByteArray query = CCgiWebServerAccess::kSecretParameter + ('=' + m_access.Secret());
+    if (!baQuery.isEmpty())
+        query += '&' + baQuery;
+    return UrlOf(strFile, query);
+}
+
+void CCgiWebServer::TakeConnections()
+{
+    while (m_exchanges.size() < m_limits.nConnections) {
+        QTcpSocket *socket = m_pServer->nextPendingConnection();
+        if (!socket)
+            return;
         socket->setParent(this);
         if (!socket->peerAddress().isLoopback()) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
+        // What the client sends beyond this waits in the kernel until it is read.
+        socket->setReadBufferSize(kSendChunk);
         auto *ex = new Exchange;
         ex->socket = socket;
         ex->timer.start();
+        ex->parser.SetMaxBodyBytes(m_limits.nBodyBytes);
+        ex->deadline = new QTimer(socket);
+        ex->deadline->setSingleShot(true);
+        ex->deadline->start(m_limits.nReceiveMs);
         m_exchanges.insert(socket, ex);
+        connect(ex->deadline, &QTimer::timeout, this, [this, socket] { OnDeadline(socket); });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { OnReadyRead(socket); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            Exchange *ex = m_exchanges.take(socket);
-            if (ex && ex->process && ex->process->state() != QProcess::NotRunning) {
-                // The client went away: the script's answer has no one to go to.
-                ex->process->disconnect(this);
-                ::kill(-pid_t(ex->process->processId()), SIGKILL);
-                ex->process->waitForFinished(2000);
-                ex->process->deleteLater();
-            }
-            delete ex;
-            socket->deleteLater();
-        });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { OnBytesWritten(socket); });
+        // Queued: the socket may close while an answer is being given.
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { Close(socket); }, Qt::QueuedConnection);
+        if (socket->bytesAvailable() > 0)
+            OnReadyRead(socket);
     }
+}
+
+void CCgiWebServer::Close(QTcpSocket *socket)
+{
+    Exchange *ex = m_exchanges.take(socket);
+    if (!ex)
+        return;
+    if (ex->process && ex->process->state() != QProcess::NotRunning) {
+        // The client went away: the script's answer has no one to go to.
+        ex->process->disconnect(this);
+        ::kill(-pid_t(ex->process->processId()), SIGKILL);
+        ex->process->waitForFinished(2000);
+        ex->process->deleteLater();
+    }
+    m_waiting.removeIf([ex](const auto &w) { return w.first == ex; });
+    m_nHeldBodyBytes -= ex->nHeldBodyBytes;
+    delete ex;
+    socket->deleteLater();
+    TakeConnections();
+    StartWaiting();
 }
 
 void CCgiWebServer::OnReadyRead(QTcpSocket *socket)
 {
     Exchange *ex = m_exchanges.value(socket);
-    if (!ex || ex->bAnswered || ex->process)
+    if (!ex)
         return;
-    switch (ex->parser.Feed(socket->readAll())) {
+    if (ex->bLinger) {
+        socket->skip(socket->bytesAvailable());
+        return;
+    }
+    // Nothing is read ahead of a request being answered: the client's further bytes
+    // wait in the kernel.
+    if (ex->bAnswered || ex->parser.GetState() != CHttpRequestParser::State::Incomplete)
+        return;
+    const CHttpRequestParser::State state = ex->parser.Feed(socket->read(socket->bytesAvailable()));
+    if (state != CHttpRequestParser::State::Error && ex->parser.HeadDone() && !ex->bAdmitted) {
+        if (!Admit(ex))
+            return;
+    }
+    switch (state) {
     case CHttpRequestParser::State::Incomplete:
+        // The head must come whole in time; a body only keep coming.
+        if (ex->bAdmitted)
+            ex->deadline->start(m_limits.nReceiveMs);
         return;
     case CHttpRequestParser::State::Error:
         RespondPage(ex, ex->parser.m_nErrorStatus, QString::fromLatin1(ReasonOf(ex->parser.m_nErrorStatus)),
-                    QStringLiteral("The request could not be read."));
+                    ex->parser.m_nErrorStatus == 413
+                        ? QStringLiteral("The request's body is larger than the %1 MB the server takes.")
+                              .arg(m_limits.nBodyBytes / (1024 * 1024))
+                        : QStringLiteral("The request could not be read."));
         return;
     case CHttpRequestParser::State::Complete:
+        ex->deadline->stop();
         Dispatch(ex, ex->parser.m_baTarget, 0);
         return;
     }
+}
+
+bool CCgiWebServer::Admit(Exchange *ex)
+{
+    ex->baTarget = ex->parser.m_baTarget;
+    if (const qsizetype q = ex->baTarget.indexOf('?'); q >= 0) {
+        const QByteArray query = m_access.QueryWithoutSecret(ex->baTarget.mid(q + 1));
+        ex->baTarget = query.isEmpty() ? ex->baTarget.left(q) : ex->baTarget.left(q + 1) + query;
+    }
+    const CCgiWebServerAccess::Verdict verdict = m_access.Check(ex->parser);
+    if (verdict != CCgiWebServerAccess::Verdict::Allowed && verdict != CCgiWebServerAccess::Verdict::AllowedByUrl) {
+        const QString why = CCgiWebServerAccess::Reason(verdict);
+        RespondPage(ex, 403, QStringLiteral("Forbidden"),
+                    QStringLiteral("This server answers only the Run in Browser window that started it."),
+                    QStringLiteral("%1 %2 -> 403, %3")
+                        .arg(QString::fromLatin1(ex->parser.m_baMethod), QString::fromLatin1(ex->baTarget), why));
+        return false;
+    }
+    ex->bSetCookie = verdict == CCgiWebServerAccess::Verdict::AllowedByUrl;
+    const qint64 length = ex->parser.ContentLength();
+    if (m_nHeldBodyBytes + length > m_limits.nAllBodyBytes) {
+        RespondPage(ex, 413, QStringLiteral("Content Too Large"),
+                    QStringLiteral("The server holds %1 MB of request bodies at most, and other requests hold "
+                                   "them now. Try again when they are done.")
+                        .arg(m_limits.nAllBodyBytes / (1024 * 1024)));
+        return false;
+    }
+    m_nHeldBodyBytes += length;
+    ex->nHeldBodyBytes = length;
+    ex->bAdmitted = true;
+    return true;
+}
+
+void CCgiWebServer::OnBytesWritten(QTcpSocket *socket)
+{
+    Exchange *ex = m_exchanges.value(socket);
+    if (!ex || !ex->bAnswered)
+        return;
+    if (ex->file) {
+        ex->deadline->start(m_limits.nSendMs);
+        SendMore(ex);
+        return;
+    }
+    if (ex->bLinger && !ex->bShutDown && socket->bytesToWrite() == 0) {
+        // The answer is out: say so to the client, and drop what it still sends until it
+        // closes or the moment is over.
+        ex->bShutDown = true;
+        ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
+        socket->skip(socket->bytesAvailable());
+        ex->deadline->start(kLingerMs);
+        return;
+    }
+    if (!ex->bShutDown)
+        ex->deadline->start(m_limits.nSendMs);
+}
+
+void CCgiWebServer::OnDeadline(QTcpSocket *socket)
+{
+    Exchange *ex = m_exchanges.value(socket);
+    if (!ex)
+        return;
+    if (!ex->bAnswered && !ex->process && ex->parser.GetState() == CHttpRequestParser::State::Incomplete) {
+        RespondPage(ex, 408, QStringLiteral("Request Timeout"),
+                    QStringLiteral("The request did not arrive within %1 s.").arg(m_limits.nReceiveMs / 1000.0));
+        return;
+    }
+    if (ex->bAnswered)
+        socket->abort();
 }
 
 void CCgiWebServer::Dispatch(Exchange *ex, const QByteArray &baTarget, int nRedirects)
@@ -173,10 +331,18 @@ void CCgiWebServer::Dispatch(Exchange *ex, const QByteArray &baTarget, int nRedi
         return;
     }
     const qsizetype q = target.indexOf('?');
-    const QByteArray query = q < 0 ? QByteArray() : target.mid(q + 1);
+    const QByteArray fullQuery = q < 0 ? QByteArray() : target.mid(q + 1);
+    const QByteArray query = m_access.QueryWithoutSecret(fullQuery);
     QByteArray path = q < 0 ? target : target.left(q);
     if (const qsizetype hash = path.indexOf('#'); hash >= 0)
         path.truncate(hash);
+    const QByteArray method = ex->parser.m_baMethod;
+    if (query != fullQuery && (method == "GET" || method == "HEAD")) {
+        // The secret has done its work (the answer sets the cookie): the same address
+        // without it, so that it stays out of the address bar and the history.
+        Respond(ex, 303, "See Other", {{"Location", path + (query.isEmpty() ? "" : "?" + query)}}, QByteArray());
+        return;
+    }
 
     // Segments are decoded one by one, so an encoded "/" or ".." can't climb out.
     QStringList segments;
@@ -188,6 +354,12 @@ void CCgiWebServer::Dispatch(Exchange *ex, const QByteArray &baTarget, int nRedi
             RespondPage(ex, 403, QStringLiteral("Forbidden"),
                         QStringLiteral("%1 lies outside the folder served.")
                             .arg(QString::fromUtf8(QByteArray::fromPercentEncoding(path))));
+            return;
+        }
+        // Names beginning with a dot are private by custom (.ssh, .git, .env, .htpasswd).
+        if (decoded.startsWith('.')) {
+            RespondPage(ex, 403, QStringLiteral("Forbidden"),
+                        QStringLiteral("Names beginning with a dot are not served."));
             return;
         }
         segments << QString::fromUtf8(decoded);
@@ -209,14 +381,17 @@ void CCgiWebServer::Dispatch(Exchange *ex, const QByteArray &baTarget, int nRedi
         if (!info.isDir())
             break;
     }
-    // A symbolic link may lead out of the folder.
+    // A symbolic link may lead out of the folder, or to a name beginning with a dot.
     const QString canonical = QFileInfo(current).canonicalFilePath();
     if (canonical != m_strCanonicalRoot && !canonical.startsWith(m_strCanonicalRoot + QLatin1Char('/'))) {
         RespondPage(ex, 403, QStringLiteral("Forbidden"),
                     QStringLiteral("%1 leads outside the folder served.").arg(urlPath));
         return;
     }
-    const QByteArray method = ex->parser.m_baMethod;
+    if (canonical.mid(m_strCanonicalRoot.size()).contains(QLatin1String("/."))) {
+        RespondPage(ex, 403, QStringLiteral("Forbidden"), QStringLiteral("Names beginning with a dot are not served."));
+        return;
+    }
     QFileInfo info(current);
     if (info.isDir()) {
         if (!path.endsWith('/')) {
@@ -225,9 +400,12 @@ void CCgiWebServer::Dispatch(Exchange *ex, const QByteArray &baTarget, int nRedi
             return;
         }
         QString list = QStringLiteral("<ul>");
+        // Without QDir::Hidden: names beginning with a dot are not listed.
         const QFileInfoList entries =
             QDir(current).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::DirsFirst | QDir::Name);
         for (const QFileInfo &e : entries) {
+            if (e.fileName().startsWith(QLatin1Char('.')))
+                continue;
             const QString name = e.fileName() + (e.isDir() ? QStringLiteral("/") : QString());
             list += QStringLiteral("<li><a href=\"%1\">%2</a></li>")
                         .arg(QString::fromLatin1(QUrl::toPercentEncoding(name, "/")), Html(name));
@@ -250,19 +428,58 @@ void CCgiWebServer::Dispatch(Exchange *ex, const QByteArray &baTarget, int nRedi
         Respond(ex, 405, "Method Not Allowed", {{"Allow", "GET, HEAD"}}, QByteArray());
         return;
     }
-    QFile file(current);
-    if (!file.open(QIODevice::ReadOnly)) {
+    SendFile(ex, current, QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension).name().toLatin1(),
+             urlPath);
+}
+
+void CCgiWebServer::SendFile(Exchange *ex, const QString &strFile, const QByteArray &baType, const QString &strUrlPath)
+{
+    auto file = std::make_unique<QFile>(strFile);
+    if (!file->open(QIODevice::ReadOnly)) {
         RespondPage(ex, 403, QStringLiteral("Forbidden"),
-                    QStringLiteral("%1 cannot be read: %2.").arg(urlPath, file.errorString()));
+                    QStringLiteral("%1 cannot be read: %2.").arg(strUrlPath, file->errorString()));
         return;
     }
-    const QByteArray type = QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension).name().toLatin1();
-    Respond(ex, 200, "OK", {{"Content-Type", type}}, file.readAll());
+    const qint64 size = file->size();
+    if (!Begin(ex, 200, "OK", {{"Content-Type", baType}}, size, QString()))
+        return;
+    if (ex->parser.m_baMethod == "HEAD" || size == 0) {
+        Finish(ex);
+        return;
+    }
+    // A large file is never held whole: the next piece is read when the last has left.
+    ex->file = std::move(file);
+    ex->nFileLeft = size;
+    SendMore(ex);
+}
+
+void CCgiWebServer::SendMore(Exchange *ex)
+{
+    while (ex->file && ex->socket && ex->nFileLeft > 0 && ex->socket->bytesToWrite() < kSendChunk) {
+        const QByteArray chunk = ex->file->read(std::min(kSendChunk, ex->nFileLeft));
+        if (chunk.isEmpty()) {
+            // The file shrank under us: the length promised can't be kept.
+            ex->file.reset();
+            ex->socket->abort();
+            return;
+        }
+        ex->nFileLeft -= chunk.size();
+        ex->socket->write(chunk);
+    }
+    if (ex->file && ex->nFileLeft == 0) {
+        ex->file.reset();
+        Finish(ex);
+    }
 }
 
 void CCgiWebServer::RunScript(Exchange *ex, const QString &strFile, const QString &strScriptName,
                               const QString &strPathInfo, const QByteArray &baQuery, int nRedirects)
 {
+    if (RunningScripts() >= m_limits.nScripts) {
+        // Its turn comes when a running script ends; the connection waits meanwhile.
+        m_waiting.append({ex, [=, this] { RunScript(ex, strFile, strScriptName, strPathInfo, baQuery, nRedirects); }});
+        return;
+    }
     const CHttpRequestParser &req = ex->parser;
     CCgiEnvironment::Request request;
     // A local redirect is a new GET for the same client, without the body.
@@ -270,14 +487,23 @@ void CCgiWebServer::RunScript(Exchange *ex, const QString &strFile, const QStrin
     request.baQuery = baQuery;
     request.bHasBody = nRedirects == 0 && (!req.m_baBody.isEmpty() || !req.Header("Content-Length").isEmpty());
     request.baBody = request.bHasBody ? req.m_baBody : QByteArray();
-    for (const auto &h : req.m_headers)
-        if (request.bHasBody || h.first.compare("Content-Type", Qt::CaseInsensitive) != 0)
-            request.headers.append(h);
+    for (const auto &h : req.m_headers) {
+        if (!request.bHasBody && h.first.compare("Content-Type", Qt::CaseInsensitive) == 0)
+            continue;
+        // The server's own cookie is no business of the script's, nor of a page showing it.
+        if (h.first.compare("Cookie", Qt::CaseInsensitive) == 0) {
+            const QByteArray cookies = m_access.CookiesWithoutSecret(h.second);
+            if (!cookies.isEmpty())
+                request.headers.append({h.first, cookies});
+            continue;
+        }
+        request.headers.append(h);
+    }
     request.strScriptFile = strFile;
     request.strDocumentRoot = m_strRoot;
     request.strScriptName = strScriptName;
     request.strPathInfo = strPathInfo;
-    request.baRequestUri = nRedirects > 0 ? QByteArray() : req.m_baTarget;
+    request.baRequestUri = nRedirects > 0 ? QByteArray() : ex->baTarget;
     request.nServerPort = Port();
     request.strServerProtocol = QString::fromLatin1(req.m_baVersion);
 
@@ -308,6 +534,9 @@ void CCgiWebServer::RunScript(Exchange *ex, const QString &strFile, const QStrin
         const QByteArray err = process->readAllStandardError();
         ex->process = nullptr;
         process->deleteLater();
+        m_nHeldBodyBytes -= ex->nHeldBodyBytes;
+        ex->nHeldBodyBytes = 0;
+        QMetaObject::invokeMethod(this, &CCgiWebServer::StartWaiting, Qt::QueuedConnection);
         QString exit = status == QProcess::CrashExit ? QStringLiteral("killed") : QStringLiteral("exit code %1").arg(exitCode);
         auto log = [&](const QString &outcome) {
             QString entry = QStringLiteral("%1 -> %2, %3, %4 ms").arg(what, outcome, exit).arg(ms);
@@ -358,8 +587,12 @@ void CCgiWebServer::RunScript(Exchange *ex, const QString &strFile, const QStrin
                 if (lower != "content-length" && lower != "connection" && lower != "transfer-encoding")
                     headers.append(h);
             }
+            QString outcome = QString::number(r.m_nStatus);
+            if (r.m_bRelativeLocation)
+                outcome += QStringLiteral(", relative Location \"%1\" passed to the browser, which resolves it")
+                               .arg(QString::fromLatin1(r.m_baLocation));
             Respond(ex, r.m_nStatus, r.m_baReason.isEmpty() ? ReasonOf(r.m_nStatus) : r.m_baReason, headers,
-                    r.m_baBody, log(QString::number(r.m_nStatus)));
+                    r.m_baBody, log(outcome));
             return;
         }
         }
@@ -370,6 +603,7 @@ void CCgiWebServer::RunScript(Exchange *ex, const QString &strFile, const QStrin
             return;
         ex->process = nullptr;
         process->deleteLater();
+        QMetaObject::invokeMethod(this, &CCgiWebServer::StartWaiting, Qt::QueuedConnection);
         RespondPage(ex, 500, QStringLiteral("Script not started"),
                     QStringLiteral("%1 could not be started: %2.").arg(Html(m_strPerl), Html(process->errorString())),
                     QStringLiteral("%1 -> 500, not started: %2").arg(what, process->errorString()));
@@ -381,31 +615,75 @@ void CCgiWebServer::RunScript(Exchange *ex, const QString &strFile, const QStrin
     if (request.bHasBody)
         process->write(request.baBody);
     process->closeWriteChannel();
+    // The process holds the body now; one copy is enough.
+    ex->parser.m_baBody.clear();
 }
 
-void CCgiWebServer::Respond(Exchange *ex, int nStatus, const QByteArray &baReason,
-                            const QList<QPair<QByteArray, QByteArray>> &headers, const QByteArray &baBody,
-                            const QString &strLog)
+int CCgiWebServer::RunningScripts() const
+{
+    int running = 0;
+    for (const Exchange *ex : m_exchanges)
+        running += ex->process != nullptr;
+    return running;
+}
+
+void CCgiWebServer::StartWaiting()
+{
+    while (!m_waiting.isEmpty() && RunningScripts() < m_limits.nScripts) {
+        const std::function<void()> start = m_waiting.takeFirst().second;
+        start();
+    }
+}
+
+bool CCgiWebServer::Begin(Exchange *ex, int nStatus, const QByteArray &baReason, const Headers &headers,
+                          qint64 nLength, const QString &strLog)
 {
     if (!strLog.isEmpty())
         emit RequestLogged(strLog);
     else
         emit RequestLogged(QStringLiteral("%1 %2 -> %3, %4 ms")
-                               .arg(QString::fromLatin1(ex->parser.m_baMethod), QString::fromLatin1(ex->parser.m_baTarget))
+                               .arg(QString::fromLatin1(ex->parser.m_baMethod),
+                                    QString::fromLatin1(ex->bAdmitted ? ex->baTarget : ex->parser.m_baTarget))
                                .arg(nStatus)
                                .arg(ex->timer.elapsed()));
     if (!ex->socket || ex->bAnswered)
-        return;
+        return false;
     ex->bAnswered = true;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(nStatus) + ' ' + baReason + "\r\n";
     for (const auto &h : headers)
         head += h.first + ": " + h.second + "\r\n";
-    const bool bHead = ex->parser.m_baMethod == "HEAD";
-    head += "Content-Length: " + QByteArray::number(baBody.size()) + "\r\nConnection: close\r\n\r\n";
+    if (ex->bSetCookie)
+        head += "Set-Cookie: " + m_access.SetCookieValue() + "\r\n";
+    head += "Content-Length: " + QByteArray::number(nLength) + "\r\nConnection: close\r\n\r\n";
     ex->socket->write(head);
-    if (!bHead)
+    ex->deadline->start(m_limits.nSendMs);
+    return true;
+}
+
+void CCgiWebServer::Finish(Exchange *ex)
+{
+    if (!ex->socket)
+        return;
+    if (ex->parser.GetState() == CHttpRequestParser::State::Complete) {
+        ex->socket->disconnectFromHost();
+        return;
+    }
+    // Answered before the request was whole: closing now, with the client's bytes
+    // unread, would reset the connection and lose the answer.
+    ex->bLinger = true;
+    ex->socket->skip(ex->socket->bytesAvailable());
+    if (ex->socket->bytesToWrite() == 0)
+        OnBytesWritten(ex->socket);
+}
+
+void CCgiWebServer::Respond(Exchange *ex, int nStatus, const QByteArray &baReason, const Headers &headers,
+                            const QByteArray &baBody, const QString &strLog)
+{
+    if (!Begin(ex, nStatus, baReason, headers, baBody.size(), strLog))
+        return;
+    if (ex->parser.m_baMethod != "HEAD")
         ex->socket->write(baBody);
-    ex->socket->disconnectFromHost();
+    Finish(ex);
 }
 
 void CCgiWebServer::RespondPage(Exchange *ex, int nStatus, const QString &strTitle, const QString &strText,

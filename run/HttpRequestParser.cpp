@@ -73,7 +73,7 @@ CHttpRequestParser::State CHttpRequestParser::ParseHead(const QByteArray &head)
         const qint64 n = ok && h.second.size() <= 18 ? h.second.toLongLong(&ok) : -1;
         if (!ok || n < 0 || (bLength && n != m_nContentLength))
             return Fail(400);
-        if (n > kMaxBodyBytes)
+        if (n > m_nMaxBodyBytes)
             return Fail(413);
         bLength = true;
         m_nContentLength = n;
@@ -102,6 +102,9 @@ CHttpRequestParser::State CHttpRequestParser::Feed(const QByteArray &data)
             return m_state;
         m_buffer.remove(0, end + skip);
         m_bHeadDone = true;
+        // The body's room at once, rather than growing (and copying) piece by piece.
+        if (m_nContentLength > m_buffer.size())
+            m_buffer.reserve(m_nContentLength);
     }
     if (m_buffer.size() < m_nContentLength)
         return State::Incomplete;

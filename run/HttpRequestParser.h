@@ -16,11 +16,18 @@ public:
     // A header field name or a method: one or more of HTTP's token characters.
     static bool IsToken(const QByteArray &s);
     static bool IsTokenChar(char c);
-    static constexpr qint64 kMaxBodyBytes = 256LL * 1024 * 1024;
+    // The largest body a request may have unless the server sets a smaller one.
+    static constexpr qint64 kMaxBodyBytes = 32LL * 1024 * 1024;
 
+    // A body longer than this is refused (413) as soon as the head names its length.
+    void SetMaxBodyBytes(qint64 nBytes) { m_nMaxBodyBytes = nBytes; }
     // Takes the next bytes from the connection.
     State Feed(const QByteArray &data);
     State GetState() const { return m_state; }
+    // The head has been read (its fields are known) and the body may follow.
+    bool HeadDone() const { return m_bHeadDone; }
+    // The body's length as the head gives it (0 without Content-Length).
+    qint64 ContentLength() const { return m_nContentLength; }
 
     // The status to answer when the state is Error (400, 411, 413, 431, 501, 505).
     int m_nErrorStatus = 0;
@@ -41,4 +48,5 @@ private:
     QByteArray m_buffer;
     bool m_bHeadDone = false;
     qint64 m_nContentLength = 0;
+    qint64 m_nMaxBodyBytes = kMaxBodyBytes;
 };

@@ -10,7 +10,10 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QTest>
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTextBrowser>
@@ -44,6 +47,13 @@ CRunInBrowserFrame *LastFrame()
 
 bool HasEngine() { return QFile::exists(QStringLiteral(KESTREL_BIN_DIR "/libkestrel_web.so")); }
 
+QString TitleOf(QWidget *page)
+{
+    if (auto *browser = qobject_cast<QTextBrowser *>(page))
+        return browser->documentTitle();
+    return page->property("title").toString();
+}
+
 } // namespace
 
 class TestRunInBrowser : public QObject
@@ -60,6 +70,9 @@ private slots:
     void closingStopsTheServer();
     void dyingScriptInPageAndLog();
     void standInWithoutTheEngine();
+    void addressFollowsAndTakesPaths_data();
+    void addressFollowsAndTakesPaths();
+    void opensInsideTheScreen();
 
 private:
     QString Write(const QString &name, const QByteArray &text);
@@ -79,9 +92,12 @@ void TestRunInBrowser::initTestCase()
 
 void TestRunInBrowser::cleanupTestCase()
 {
+    // Deleting one window may delete others of the list.
+    QList<QPointer<QWidget>> frames;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (qobject_cast<CRunInBrowserFrame *>(w))
-            delete w;
+            frames << w;
+    qDeleteAll(frames);
     delete m_pFrame;
 }
 
@@ -211,6 +227,80 @@ void TestRunInBrowser::standInWithoutTheEngine()
     auto *page = qobject_cast<QTextBrowser *>(frame->PageView());
     QVERIFY(page);
     QTRY_COMPARE_WITH_TIMEOUT(page->documentTitle(), QStringLiteral("POST v1 Eve"), 60000);
+    frame->close();
+}
+
+void TestRunInBrowser::addressFollowsAndTakesPaths_data()
+{
+    QTest::addColumn<bool>("engine");
+    QTest::newRow("browser engine") << true;
+    QTest::newRow("stand-in") << false;
+}
+
+void TestRunInBrowser::addressFollowsAndTakesPaths()
+{
+    QFETCH(bool, engine);
+    if (engine && !HasEngine())
+        QSKIP("built without the browser engine");
+    const QString saved = g_strProgramDir;
+    if (!engine)
+        g_strProgramDir = m_dir.path() + QLatin1Char('/');
+    // The first page sends the browser on, relatively, to another script.
+    Write(QStringLiteral("start.pl"), "print \"Status: 303 See Other\\nLocation: landed.pl?from=start\\n\\n\";\n");
+    Write(QStringLiteral("landed.pl"), "use CGI; my $q = CGI->new; print $q->header, '<html><head><title>landed ', "
+                                       "scalar $q->param('from'), '</title></head><body></body></html>';\n");
+    CRunInBrowserFrame *frame = CRunInBrowserFrame::Open(m_dir.filePath(QStringLiteral("start.pl")),
+                                                         g_settings.LOCAL_PERL_EXE, QStringLiteral("GET"), QString());
+    g_strProgramDir = saved;
+    QVERIFY(frame);
+    QWidget *page = frame->PageView();
+    QCOMPARE(page->inherits("QWebEngineView"), engine);
+    QLineEdit *address = frame->AddressField();
+    QVERIFY(!address->isReadOnly());
+    const QString server = QStringLiteral("http://127.0.0.1:%1/").arg(frame->Server()->Port());
+    QTRY_COMPARE_WITH_TIMEOUT(TitleOf(page), QStringLiteral("landed start"), 60000);
+    QTRY_COMPARE(address->text(), server + QStringLiteral("landed.pl?from=start"));
+    QVERIFY2(frame->LogPane()->toPlainText().contains(QStringLiteral("relative Location")),
+             qPrintable(frame->LogPane()->toPlainText()));
+
+    // A path typed is one of the served folder; the window's cookie lets it in.
+    address->setText(QStringLiteral("landed.pl?from=typed"));
+    QTest::keyClick(address, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(TitleOf(page), QStringLiteral("landed typed"), 60000);
+    QCOMPARE(address->text(), server + QStringLiteral("landed.pl?from=typed"));
+    address->setText(QStringLiteral("/landed.pl?from=slash"));
+    QTest::keyClick(address, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(TitleOf(page), QStringLiteral("landed slash"), 60000);
+
+    // Another server's address is not opened here.
+    address->setText(QStringLiteral("http://example.org/"));
+    QTest::keyClick(address, Qt::Key_Return);
+    QVERIFY(frame->LogPane()->toPlainText().contains(QStringLiteral("http://example.org/ not opened")));
+    QTRY_COMPARE(address->text(), server + QStringLiteral("landed.pl?from=slash"));
+    QTest::qWait(300);
+    QCOMPARE(TitleOf(page), QStringLiteral("landed slash"));
+    // The secret never showed in the address, nor in the log.
+    QVERIFY(!frame->LogPane()->toPlainText().contains(QString::fromLatin1(frame->Server()->Access().Secret())));
+    frame->close();
+}
+
+void TestRunInBrowser::opensInsideTheScreen()
+{
+    const QString path = Write(QStringLiteral("screen.pl"), PageOf("v1"));
+    CRunInBrowserFrame *frame = CRunInBrowserFrame::Open(path, g_settings.LOCAL_PERL_EXE, QString(), QString());
+    QVERIFY(frame);
+    QVERIFY(QTest::qWaitForWindowExposed(frame));
+    const QRect area = frame->screen()->availableGeometry();
+    QVERIFY2(area.contains(frame->frameGeometry()),
+             qPrintable(QStringLiteral("%1,%2 %3x%4 on a screen area of %5x%6")
+                            .arg(frame->frameGeometry().x())
+                            .arg(frame->frameGeometry().y())
+                            .arg(frame->frameGeometry().width())
+                            .arg(frame->frameGeometry().height())
+                            .arg(area.width())
+                            .arg(area.height())));
+    // Still a useful size, not a sliver.
+    QVERIFY(frame->width() >= std::min(area.width() - 16, 900) && frame->height() >= std::min(area.height() - 48, 700));
     frame->close();
 }
 
