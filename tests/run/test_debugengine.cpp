@@ -187,6 +187,7 @@ private slots:
     void stopWhileRunning();
     void fork();
     void forkBeforeTheFirstStatement();
+    void programsChildrenDoNotGetTheChannel();
     void syntaxError();
     void dieAtBreakpoint();
     void restart();
@@ -722,6 +723,30 @@ void TestDebugEngine::forkBeforeTheFirstStatement()
     QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
     QVERIFY2(s.baOut.contains("kid runs"), s.baOut.constData());
     QVERIFY2(s.baOut.contains("parent 5"), s.baOut.constData());
+    QCOMPARE(s.stops.size(), 1);
+}
+
+// The channel is the debugged perl's alone: a perl -d that the program starts inherits the
+// debugger's variables, not the channel, and runs without a debugger and without
+// disturbing the session; a program left running in the background does not keep the
+// session from ending with perl.
+void TestDebugEngine::programsChildrenDoNotGetTheChannel()
+{
+    CDebugSession s;
+    const QString file = s.Write(QStringLiteral("spawns.pl"), "$| = 1;\n"
+                                                              "system($^X, '-d', '-e', 'print qq(nested ran\\n)');\n"
+                                                              "system('sleep 30 &');\n"
+                                                              "print \"parent done\\n\";\n"
+                                                              "exit 6;\n");
+    s.engine.SetBreakpoints({Breakpoint(file, 4)});
+    QVERIFY(s.Start(file));
+    QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
+    QCOMPARE(s.stops.last(), qMakePair(file, 4));
+    QVERIFY2(s.baOut.contains("nested ran\n"), qPrintable(s.Context()));
+    s.engine.Continue();
+    QVERIFY2(s.WaitFor([&] { return s.bEnded && s.child->HasEnded(); }, 15000), qPrintable(s.Context()));
+    QCOMPARE(s.child->GetExitCode(), 6L);
+    QVERIFY(s.baOut.contains("parent done\n"));
     QCOMPARE(s.stops.size(), 1);
 }
 
