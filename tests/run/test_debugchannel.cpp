@@ -79,8 +79,12 @@ void TestDebugChannel::initTestCase()
         m_strWhySkip = QStringLiteral("needs useradd and runuser");
         return;
     }
+    // Without a network of its own the intruder would race every program on the machine.
     QString why;
-    QVERIFY2(OwnLoopback(&why), qPrintable(why));
+    if (!OwnLoopback(&why)) {
+        m_strWhySkip = QStringLiteral("needs a network namespace of its own: ") + why;
+        return;
+    }
     m_strUser = QStringLiteral("kdbgx%1").arg(::getpid());
     QCOMPARE(QProcess::execute(QStringLiteral("useradd"),
                                {QStringLiteral("--no-create-home"), QStringLiteral("--shell"), QStringLiteral("/bin/sh"),
