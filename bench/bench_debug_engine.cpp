@@ -1,9 +1,11 @@
-// The debugger engine against perl's bare debugger, both on a loopback socket in the same run.
+// The debugger engine (on its channel, a socket pair) against perl's bare debugger (on a
+// loopback socket), in the same run.
 // 1. From the start of perl -d to the first stop at a breakpoint on line 1 of a script that
 //    loads 20 core modules: the engine (support code, breakpoints, the stop's frames,
 //    locals and watches) against perl -d told "b 1" over a bare socket.
 // 2. One Step Over with the stack and the locals of a frame with 50 lexicals refreshed,
 //    against a bare "n" (target under 100 ms).
+#include "run/ChildProcess.h"
 #include "run/DebugEngine.h"
 
 #include <QCoreApplication>
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -139,29 +142,30 @@ struct CBareDebugger
 struct CEngineRun
 {
     CDebugEngine engine;
-    QProcess *process = nullptr;
+    std::unique_ptr<CChildProcess> child;
     int nStops = 0;
 
     bool Start(const QString &script, int nLine)
     {
         QObject::connect(&engine, &CDebugEngine::localsChanged, &engine, [this] { ++nStops; });
-        if (!engine.Listen())
-            return false;
         engine.SetDirectory(QFileInfo(script).path());
         CDebugBreakpoint bp;
         bp.strFile = script;
         bp.nLine = nLine;
         engine.SetBreakpoints({bp});
-        process = StartPerl(script, engine.DebuggerOptions());
+        child = std::make_unique<CChildProcess>(QStandardPaths::findExecutable(QStringLiteral("perl")),
+                                                QStringList{QStringLiteral("-d"), script});
+        child->SetDirectory(QFileInfo(script).path());
+        if (!engine.PrepareChild(*child) || !child->Start() || !child->Resume())
+            return false;
+        child->StartWaiter();
         return WaitUntil([&] { return nStops >= 1 && engine.IsStopped(); });
     }
     void End()
     {
         engine.Stop();
-        if (process) {
-            process->waitForFinished(10000);
-            delete process;
-        }
+        if (child)
+            WaitUntil([&] { return child->HasEnded(); }, 10000);
     }
 };
 

@@ -1,5 +1,7 @@
 #include "editor/PerlDocLookup.h"
 
+#include "run/ChildEnvironment.h"
+
 #include <QProcess>
 
 CPerlDocLookup::CPerlDocLookup(QObject *parent)
@@ -52,6 +54,7 @@ void CPerlDocLookup::RunNext()
     }
     auto *process = new QProcess(this);
     m_pProcess = process;
+    process->setProcessEnvironment(CChildEnvironment::System());
     // -T: no pager; -t: plain text, as the window shows it.
     QStringList args = {QStringLiteral("-T"), QStringLiteral("-t")};
     args += m_topic.lookups[m_nNext++];

@@ -1,5 +1,7 @@
 #include "editor/PerlTidy.h"
 
+#include "run/ChildEnvironment.h"
+
 #include <QProcess>
 
 CPerlTidy::CPerlTidy(QObject *parent)
@@ -45,6 +47,7 @@ QProcess *CPerlTidy::NewProcess()
 {
     auto *process = new QProcess(this);
     m_pProcess = process;
+    process->setProcessEnvironment(CChildEnvironment::System());
     if (!m_strWorkDir.isEmpty())
         process->setWorkingDirectory(m_strWorkDir);
     connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {

@@ -2,6 +2,7 @@
 
 #include "run/CgiEnvironment.h"
 #include "run/CgiResponseParser.h"
+#include "run/ChildEnvironment.h"
 #include "run/HttpRequestParser.h"
 
 #include <QDir>
@@ -512,7 +513,7 @@ void CCgiWebServer::RunScript(Exchange *ex, const QString &strFile, const QStrin
     process->setProgram(m_strPerl);
     process->setArguments({strFile});
     process->setWorkingDirectory(QFileInfo(strFile).absolutePath());
-    process->setProcessEnvironment(CCgiEnvironment::Apply(QProcessEnvironment::systemEnvironment(), request));
+    process->setProcessEnvironment(CCgiEnvironment::Apply(CChildEnvironment::System(), request));
     // A group of its own, so that stopping a script also stops what it started.
     process->setChildProcessModifier([] { ::setsid(); });
     auto clock = std::make_shared<QElapsedTimer>();

@@ -1,6 +1,7 @@
 #include "run/ChildProcess.h"
 
 #include "framework/Trace.h"
+#include "run/ChildEnvironment.h"
 #include "run/ProcessListener.h"
 #include "run/RedirectPipe.h"
 
@@ -20,8 +21,6 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
@@ -61,6 +60,15 @@ CChildProcess::~CChildProcess()
         ::close(m_fdResume);
     if (m_fdExecError >= 0)
         ::close(m_fdExecError);
+    if (m_fdInherited >= 0)
+        ::close(m_fdInherited);
+}
+
+void CChildProcess::SetInheritedDescriptor(int fd)
+{
+    if (m_fdInherited >= 0)
+        ::close(m_fdInherited);
+    m_fdInherited = fd;
 }
 
 void CChildProcess::SetRedirection(CRedirectPipe *pStdIn, CRedirectPipe *pStdOut, CRedirectPipe *pStdErr)
@@ -150,8 +158,8 @@ bool CChildProcess::Start()
         for (const QString &e : m_baseEnvironment)
             base.push_back(e.toLocal8Bit().toStdString());
     } else {
-        for (char **e = environ; *e; ++e)
-            base.emplace_back(*e);
+        for (const QByteArray &e : CChildEnvironment::Entries())
+            base.push_back(e.toStdString());
     }
     std::vector<std::string> env;
     for (const std::string &entry : base) {
@@ -212,6 +220,7 @@ bool CChildProcess::Start()
         return false;
     }
 
+    const int fdInherited = m_fdInherited;
     pid_t pid = ::fork();
     if (pid == 0) {
         ::setsid();
@@ -227,12 +236,15 @@ bool CChildProcess::Start()
         int in = ::fcntl(fdIn, F_DUPFD_CLOEXEC, 3);
         int out = ::fcntl(fdOut, F_DUPFD_CLOEXEC, 3);
         int err = ::fcntl(fdErr, F_DUPFD_CLOEXEC, 3);
+        const int inherited = fdInherited >= 0 ? ::fcntl(fdInherited, F_DUPFD_CLOEXEC, 3) : -1;
         PlaceFd(in, 0);
         PlaceFd(out, 1);
         PlaceFd(err, 2);
 #ifdef SYS_close_range
         ::syscall(SYS_close_range, 3U, ~0U, 4U /* CLOSE_RANGE_CLOEXEC */);
 #endif
+        if (inherited >= 0)
+            PlaceFd(inherited, 3);
         // Tells the IDE the child is set up (or why it cannot be), then waits for Resume.
         int code = -1;
         if (!strDir.empty() && ::chdir(strDir.c_str()) != 0)
@@ -258,6 +270,10 @@ bool CChildProcess::Start()
         ::_exit(127);
     }
     int forkError = errno;
+    if (m_fdInherited >= 0) {
+        ::close(m_fdInherited);
+        m_fdInherited = -1;
+    }
     ::close(resumePipe[0]);
     ::close(errorPipe[1]);
     if (fdNull >= 0)

@@ -40,6 +40,10 @@ public:
     // SetEnvironmentVariable still adds to them.
     void SetEnvironment(const QStringList &entries);
 
+    // The child gets `fd` as its descriptor 3, a channel of its own to the IDE. The
+    // object takes the descriptor over: the IDE's copy is closed once the child has it.
+    void SetInheritedDescriptor(int fd);
+
     // Creates the child, suspended. False, with the reason in LastError(), when the
     // program is missing or not executable or the system refuses.
     bool Start();
@@ -89,6 +93,7 @@ private:
     QStringList m_environment;
     QStringList m_baseEnvironment;
     bool m_bOwnEnvironment = false;
+    int m_fdInherited = -1;
     QString m_strLastError;
 
     CRedirectPipe *m_pStdIn = nullptr;

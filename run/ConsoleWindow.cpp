@@ -1,5 +1,6 @@
 #include "run/ConsoleWindow.h"
 
+#include "run/ChildEnvironment.h"
 #include "run/ChildProcess.h"
 
 #include <QEventLoop>
@@ -47,7 +48,7 @@ bool CConsoleWindow::RunAndWait(const QStringList &command, const QString &strWo
     process.setWorkingDirectory(strWorkDir);
     // The terminal starts its command without a shell, so the PWD it passes on is ours
     // unless it is set to the folder the command starts in.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment = CChildEnvironment::System();
     environment.insert(QStringLiteral("PWD"), CChildProcess::EnvironmentPwd(strWorkDir));
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedChannels);

@@ -1,16 +1,19 @@
 #include "run/DebugEngine.h"
 
+#include "run/ChildProcess.h"
 #include "run/DebugSupportCode.h"
 
 #include <QDir>
-#include <QHostAddress>
+#include <QLocalSocket>
 #include <QRegularExpression>
-#include <QTcpServer>
-#include <QTcpSocket>
 
-#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+
 #include <signal.h>
-#endif
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,12 +24,6 @@ void AppendValue(QList<CDebugValue> &roots, int nDepth, const CDebugValue &value
         list = &list->last().children;
     list->append(value);
 }
-
-// A forked child's debugger that connected before the support code could keep it away:
-// it is told to stop debugging and run on, so that it neither hangs nor takes the session.
-const char *const kDetachCommand
-    = "package DB; $DB::single = 0; $DB::trace = 0; $DB::signal = 0; $DB::inhibit_exit = 0; "
-      "$DB::fall_off_end = 1; $DB::kestrel_keep = \\&DB::DB; *DB::DB = sub { };\n";
 
 } // namespace
 
@@ -39,14 +36,8 @@ CDebugEngine::CDebugEngine(QObject *parent) : QObject(parent)
 
 CDebugEngine::~CDebugEngine() = default;
 
-bool CDebugEngine::Listen(QString *pError)
+bool CDebugEngine::PrepareChild(CChildProcess &child, QString *pError)
 {
-    if (!m_pServer) {
-        m_pServer = new QTcpServer(this);
-        connect(m_pServer, &QTcpServer::newConnection, this, &CDebugEngine::OnNewConnection);
-    }
-    if (m_pServer->isListening())
-        return true;
     // A new session with the same engine: the breakpoints and watches stay, the rest starts over.
     if (m_pSocket) {
         m_pSocket->disconnect(this);
@@ -54,28 +45,57 @@ bool CDebugEngine::Listen(QString *pError)
         m_pSocket->deleteLater();
         m_pSocket = nullptr;
     }
+    m_bConnected = false;
     m_bEnded = m_bQuitting = m_bRestarting = m_bStopped = m_bInFlight = false;
     m_bInterrupting = m_bInterruptStop = m_bStartPending = m_bStartCondition = false;
     m_queue.clear();
     m_baLastStep.clear();
-    if (!m_pServer->listen(QHostAddress::LocalHost, 0)) {
+    m_parser = CDebugReplyParser();
+
+    // Close-on-exec on both ends in the IDE: no other program the IDE starts gets either.
+    int fds[2];
+    struct stat st {};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
         if (pError)
-            *pError = QStringLiteral("Cannot listen on 127.0.0.1 for perl's debugger: %1.").arg(m_pServer->errorString());
+            *pError = QStringLiteral("Cannot make the channel for perl's debugger: %1.")
+                          .arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
+    if (::fstat(fds[1], &st) != 0) {
+        const int err = errno;
+        ::close(fds[0]);
+        ::close(fds[1]);
+        if (pError)
+            *pError = QStringLiteral("Cannot make the channel for perl's debugger: %1.")
+                          .arg(QString::fromLocal8Bit(std::strerror(err)));
+        return false;
+    }
+    m_pSocket = new QLocalSocket(this);
+    if (!m_pSocket->setSocketDescriptor(fds[0])) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        if (pError)
+            *pError = QStringLiteral("Cannot make the channel for perl's debugger: %1.").arg(m_pSocket->errorString());
+        delete m_pSocket;
+        m_pSocket = nullptr;
+        return false;
+    }
+    connect(m_pSocket, &QLocalSocket::readyRead, this, &CDebugEngine::OnReadyRead);
+    connect(m_pSocket, &QLocalSocket::disconnected, this, &CDebugEngine::OnDisconnected);
+    child.SetInheritedDescriptor(fds[1]);
+    child.SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), DebuggerOptions());
+    child.SetEnvironmentVariable(QStringLiteral("PERL5DB"),
+                                 QString::fromLatin1(CDebugSupportCode::Bootstrap(kChannelFd, quint64(st.st_ino))));
     return true;
 }
 
-int CDebugEngine::Port() const
+QString CDebugEngine::DebuggerOptions()
 {
-    return m_pServer && m_pServer->isListening() ? m_pServer->serverPort() : 0;
-}
-
-QString CDebugEngine::DebuggerOptions() const
-{
+    // TTY: perl5db.pl starts on the null device until the support code gives it the
+    // channel. ReadLine=0: plain reads and writes on the channel, no terminal handling.
     // inhibit_exit=0: the program ends with its own exit code instead of waiting at the
     // debugger's "terminated" prompt.
-    return QStringLiteral("RemotePort=127.0.0.1:%1 ornaments= inhibit_exit=0").arg(Port());
+    return QStringLiteral("TTY=/dev/null ReadLine=0 ornaments= inhibit_exit=0");
 }
 
 void CDebugEngine::SetDirectory(const QString &strDirectory)
@@ -85,7 +105,7 @@ void CDebugEngine::SetDirectory(const QString &strDirectory)
 
 bool CDebugEngine::IsConnected() const
 {
-    return m_pSocket && m_pSocket->state() == QAbstractSocket::ConnectedState;
+    return m_bConnected && m_pSocket && m_pSocket->state() == QLocalSocket::ConnectedState;
 }
 
 bool CDebugEngine::IsStopped() const
@@ -265,7 +285,8 @@ void CDebugEngine::Restart()
     }
     m_queue.clear();
     // R makes perl start the program again in the same process (an exec), whose debugger
-    // connects anew; it keeps the breakpoints, and the engine sets them again anyway.
+    // says hello anew on the same channel; it keeps the breakpoints, and the engine sets
+    // them again anyway.
     Enqueue("R", Purpose::Restart);
 }
 
@@ -273,8 +294,6 @@ void CDebugEngine::Stop()
 {
     if (m_bEnded)
         return;
-    if (m_pServer)
-        m_pServer->close();
     if (IsConnected() && !m_bRunning) {
         // At the prompt (or about to be): perl quits, and its END blocks and exit code are
         // the program's. The command waits for an answer still due, so that it is read alone.
@@ -365,65 +384,29 @@ void CDebugEngine::SendNext()
     m_pSocket->write(cmd.baText + '\n');
 }
 
-void CDebugEngine::OnNewConnection()
+void CDebugEngine::OnDebuggerStarted()
 {
-    while (QTcpSocket *socket = m_pServer->nextPendingConnection()) {
-        if (!socket->peerAddress().isLoopback() || m_bEnded) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        if (IsConnected() && !m_bRestarting) {
-            m_detached.insert(socket, Detached());
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { OnDetachedReadyRead(socket); });
-            connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-                m_detached.remove(socket);
-                socket->deleteLater();
-            });
-            continue;
-        }
-        if (m_pSocket) {
-            m_pSocket->disconnect(this);
-            m_pSocket->deleteLater();
-        }
-        m_pSocket = socket;
-        m_parser = CDebugReplyParser();
-        m_queue.clear();
-        m_bInFlight = false;
-        m_bRunning = true; // until the first prompt
-        m_bStopped = false;
-        m_bFirstPrompt = true;
-        m_bRestarting = false;
-        m_bQuitting = false;
-        m_bStartCondition = false;
-        m_bInterrupting = false;
-        m_bInterruptStop = false;
-        m_baReplyText.clear();
-        for (CDebugBreakpoint &bp : m_breakpoints) {
-            bp.state = CDebugBreakpoint::State::Pending;
-            bp.nActualLine = 0;
-            bp.strReason.clear();
-        }
-        connect(socket, &QTcpSocket::readyRead, this, &CDebugEngine::OnReadyRead);
-        connect(socket, &QTcpSocket::disconnected, this, &CDebugEngine::OnDisconnected);
-        emit connected();
-        if (socket->bytesAvailable())
-            OnReadyRead();
-    }
-}
-
-void CDebugEngine::OnDetachedReadyRead(QTcpSocket *pSocket)
-{
-    auto it = m_detached.find(pSocket);
-    if (it == m_detached.end())
+    if (m_bEnded || (m_bConnected && !m_bRestarting))
         return;
-    // Only the prompts matter: the first is answered with the release, the later ones with c.
-    const QList<CDebugReplyParser::Event> events = it->parser.Feed(pSocket->readAll());
-    for (const CDebugReplyParser::Event &e : events) {
-        if (e.kind != CDebugReplyParser::Event::Kind::Prompt)
-            continue;
-        pSocket->write(it->nPrompts++ == 0 ? QByteArray(kDetachCommand) : QByteArray("c\n"));
+    m_bConnected = true;
+    m_queue.clear();
+    m_bInFlight = false;
+    m_bRunning = true; // until the first prompt
+    m_bStopped = false;
+    m_bFirstPrompt = true;
+    m_bRestarting = false;
+    m_bQuitting = false;
+    m_bStartCondition = false;
+    m_bInterrupting = false;
+    m_bInterruptStop = false;
+    // What the debugger said before it restarted ("some settings may be lost").
+    m_baReplyText.clear();
+    for (CDebugBreakpoint &bp : m_breakpoints) {
+        bp.state = CDebugBreakpoint::State::Pending;
+        bp.nActualLine = 0;
+        bp.strReason.clear();
     }
+    emit connected();
 }
 
 void CDebugEngine::OnReadyRead()
@@ -487,6 +470,9 @@ void CDebugEngine::OnRecord(const QStringList &fields)
         m_strWhyNoLocals = field(1);
     } else if (kind == QLatin1String("cond")) {
         m_bConditionTrue = field(1) == QLatin1String("1");
+    } else if (kind == QLatin1String("hello")) {
+        m_nPid = field(1).toLongLong();
+        OnDebuggerStarted();
     } else if (kind == QLatin1String("pid")) {
         m_nPid = field(1).toLongLong();
     } else if (kind == QLatin1String("interruptible")) {
@@ -686,7 +672,8 @@ void CDebugEngine::ApplyAfterResume()
 void CDebugEngine::OnDisconnected()
 {
     if (m_pSocket && m_pSocket->isOpen()) {
-        m_baReplyText += m_pSocket->readAll();
+        if (m_pSocket->bytesAvailable() > 0)
+            m_baReplyText += m_pSocket->readAll();
         for (const CDebugReplyParser::Event &e : m_parser.Finish())
             if (e.kind == CDebugReplyParser::Event::Kind::Text)
                 m_baReplyText += e.strText.toUtf8();
@@ -696,8 +683,7 @@ void CDebugEngine::OnDisconnected()
     m_baReplyText.clear();
     m_bInFlight = false;
     m_bStopped = false;
-    if (m_bRestarting)
-        return;
+    // Also during a restart: the new debugger would have taken the same channel.
     EndSession();
 }
 
@@ -709,7 +695,7 @@ void CDebugEngine::EndSession()
     m_bStopped = false;
     m_bRunning = false;
     m_queue.clear();
-    if (m_pServer)
-        m_pServer->close();
+    if (m_pSocket)
+        m_pSocket->close();
     emit sessionEnded();
 }

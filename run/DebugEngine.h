@@ -4,20 +4,20 @@
 #include "run/DebugReplyParser.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-class QTcpServer;
-class QTcpSocket;
+class CChildProcess;
+class QLocalSocket;
 
-// Drives perl's own debugger over a loopback socket of its own: perl -d started with
-// PERLDB_OPTS from DebuggerOptions() connects to the port this engine listens on, so the
-// program's standard streams stay the program's. The engine sets the breakpoints before
-// the program's first statement runs, steps, and reports every stop with its frames,
-// locals and watches. It does not start the program: the runner does, as for Run.
+// Drives perl's own debugger over a channel of its own: a socket pair whose one end the
+// child inherits, so that no other process can reach the debugger (there is nothing to
+// connect to) and the program's standard streams stay the program's. The engine sets the
+// breakpoints before the program's first statement runs, steps, and reports every stop
+// with its frames, locals and watches. It does not start the program: the runner does, as
+// for Run, after PrepareChild.
 class CDebugEngine : public QObject
 {
     Q_OBJECT
@@ -26,11 +26,14 @@ public:
     explicit CDebugEngine(QObject *parent = nullptr);
     ~CDebugEngine() override;
 
-    // Opens the listener on a free port of 127.0.0.1. False, with the reason, when it cannot.
-    bool Listen(QString *pError = nullptr);
-    int Port() const;
-    // The value of PERLDB_OPTS for the child: the remote port and plain prompts.
-    QString DebuggerOptions() const;
+    // Makes a new channel and gives the child (not started yet) its end and the
+    // environment that puts perl -d's debugger on it. A new session with the same engine:
+    // the breakpoints and watches stay. False, with the reason, when it cannot.
+    bool PrepareChild(CChildProcess &child, QString *pError = nullptr);
+    // The value of PERLDB_OPTS for the child: plain prompts, the program's own exit.
+    static QString DebuggerOptions();
+    // The descriptor the channel has in the child.
+    static constexpr int kChannelFd = 3;
     // The folder the child starts in (empty: the IDE's current folder); relative file names
     // perl reports are made absolute against it.
     void SetDirectory(const QString &strDirectory);
@@ -94,8 +97,8 @@ private:
         Purpose purpose;
     };
 
-    void OnNewConnection();
-    void OnDetachedReadyRead(QTcpSocket *pSocket);
+    // A debugger said hello on the channel: the first one, or a new one after R.
+    void OnDebuggerStarted();
     void OnReadyRead();
     void OnDisconnected();
     void OnPrompt();
@@ -116,15 +119,9 @@ private:
     QString AbsoluteFile(const QString &strFile) const;
     int IndexOfId(int nId) const;
 
-    QTcpServer *m_pServer = nullptr;
-    QTcpSocket *m_pSocket = nullptr;
-    // A forked child's debugger that connected on its own: it is told to run on.
-    struct Detached
-    {
-        CDebugReplyParser parser;
-        int nPrompts = 0;
-    };
-    QHash<QTcpSocket *, Detached> m_detached;
+    QLocalSocket *m_pSocket = nullptr;
+    // A debugger has said hello on the channel of this session.
+    bool m_bConnected = false;
     CDebugReplyParser m_parser;
     QString m_strDirectory;
     QList<CDebugBreakpoint> m_breakpoints;

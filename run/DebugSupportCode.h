@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QtGlobal>
 #include <QString>
 #include <QStringList>
 
@@ -15,9 +16,13 @@
 //   cond 0|1                     the answer of AnyConditionTrue
 //   pid PID                      perl's process, once
 //   interruptible 0|1            whether SIGURG still reaches the support code's interrupt handler
+//   hello PID                    a debugger is on the channel (the first, or a new one after R)
 class CDebugSupportCode
 {
 public:
+    // The value of PERL5DB for perl -d: its debugger on the channel that the child inherits
+    // as descriptor nFd, the socket with that inode number.
+    static QByteArray Bootstrap(int nFd, quint64 nInode);
     // The definitions, on one line (the debugger reads one line per command).
     static QByteArray Definition(const QString &strDirectory);
     static QByteArray SetBreakpoint(int nId, const QString &strFile, int nLine, const QString &strCondition);

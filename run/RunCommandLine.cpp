@@ -33,6 +33,13 @@ QStringList CRunCommandLine::SplitOptions(const QString &strOptions)
     return QProcess::splitCommand(strOptions);
 }
 
+QString CRunCommandLine::DebugOptions(const QString &strOptions)
+{
+    // -d goes first: nothing in the user's options (a "--" that ends perl's switches, a
+    // quote left open) can then take it away from perl.
+    return strOptions.trimmed().isEmpty() ? QStringLiteral("-d") : QStringLiteral("-d ") + strOptions;
+}
+
 CRunCommandLine CRunCommandLine::Compose(Kind kind, const QString &strPath, const QString &strTitle,
                                          const CSettings &settings, const QString &strRunHold)
 {
@@ -48,7 +55,7 @@ CRunCommandLine CRunCommandLine::Compose(Kind kind, const QString &strPath, cons
         cl.bConsole = true;
         cl.strProgram = strRunHold;
         cl.arguments << QStringLiteral("Quillon+Kestrel+") << settings.LOCAL_PERL_EXE
-                     << (kind == Kind::Debug ? QStringLiteral("-d") : settings.LOCAL_PERL_PRM) << native;
+                     << (kind == Kind::Debug ? DebugOptions(settings.LOCAL_PERL_PRM) : settings.LOCAL_PERL_PRM) << native;
         cl.strDirectory = FolderOf(strPath);
         return cl;
     }
@@ -63,7 +70,7 @@ CRunCommandLine CRunCommandLine::Compose(Kind kind, const QString &strPath, cons
             cl.arguments << SplitOptions(settings.LOCAL_JAVA_PRM) << strClass;
         } else {
             cl.strProgram = settings.LOCAL_PERL_EXE;
-            cl.arguments << native;
+            cl.arguments << SplitOptions(settings.LOCAL_PERL_PRM) << native;
         }
         break;
     case Kind::Compile:
@@ -78,8 +85,9 @@ CRunCommandLine CRunCommandLine::Compose(Kind kind, const QString &strPath, cons
         break;
     case Kind::Debug:
         cl.bDebugger = true;
+        cl.strDirectory = FolderOf(strPath);
         cl.strProgram = settings.LOCAL_PERL_EXE;
-        cl.arguments << QStringLiteral("-d") << native;
+        cl.arguments << QStringLiteral("-d") << SplitOptions(settings.LOCAL_PERL_PRM) << native;
         break;
     }
     return cl;

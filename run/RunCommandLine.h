@@ -19,7 +19,7 @@ struct CRunCommandLine
     QString strDocument;
     // Run in a console window through runhold: strProgram is runhold.
     bool bConsole = false;
-    // Debug runs the interpreter's debugger talking over the pipes.
+    // Debug runs the interpreter's debugger, driven by the debugger's engine.
     bool bDebugger = false;
 
     // The command as the user reads it in a message: words separated by blanks, a word
@@ -32,6 +32,9 @@ struct CRunCommandLine
     static QString FolderOf(const QString &strPath);
     // An option setting split into arguments by the shell's quoting rules, no shell run.
     static QStringList SplitOptions(const QString &strOptions);
+
+    // The option setting runhold gets for Debug: perl's -d, then the user's options.
+    static QString DebugOptions(const QString &strOptions);
 
     // strRunHold is the path of the console wrapper beside the IDE.
     static CRunCommandLine Compose(Kind kind, const QString &strPath, const QString &strTitle,

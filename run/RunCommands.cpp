@@ -8,6 +8,7 @@
 #include "framework/MessageTarget.h"
 #include "framework/MessageBox.h"
 #include "run/BreakpointHost.h"
+#include "run/ChildEnvironment.h"
 #include "run/ChildProcess.h"
 #include "run/DebugEngine.h"
 #include "run/DebugPanel.h"
@@ -148,7 +149,7 @@ QStringList CRunCommands::ChildEnvironment(CRunCommandLine::Kind kind, const CRu
     if (kind == CRunCommandLine::Kind::Compile || !CCgiEnvironment::IsSimulated(strMethod) || cl.strDocument.isEmpty())
         return {};
     CCgiEnvironment::Request request = CCgiEnvironment::FromInputs(cl.strDocument, strMethod, strInputs, userVariables);
-    return CCgiEnvironment::Apply(QProcessEnvironment::systemEnvironment(), request).toStringList();
+    return CCgiEnvironment::Apply(CChildEnvironment::System(), request).toStringList();
 }
 
 namespace {
@@ -202,18 +203,18 @@ CRunOutcome CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, 
         if (!environment.isEmpty())
             child.SetEnvironment(environment);
         if (cl.bDebugger) {
-            // perl's debugger talks to the engine over a loopback socket of its own, so the
-            // program's standard streams stay the program's. A start again keeps the
-            // engine's breakpoints and watches, those set in the window included.
-            QString strError;
-            if (!engine.Listen(&strError)) {
-                fail(QStringLiteral("The debugger's loopback port could not be opened: ") + strError);
-                return nullptr;
-            }
+            // perl's debugger talks to the engine over a channel that only the child has, so
+            // that nobody else can listen in or type commands, and the program's standard
+            // streams stay the program's. A start again keeps the engine's breakpoints and
+            // watches, those set in the window included.
             engine.SetDirectory(cl.strDirectory.isEmpty() ? QDir::currentPath() : cl.strDirectory);
             if (pBreakpoints && !upWnd)
                 engine.SetBreakpoints(pBreakpoints->Breakpoints());
-            child.SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), engine.DebuggerOptions());
+            QString strError;
+            if (!engine.PrepareChild(child, &strError)) {
+                fail(strError);
+                return nullptr;
+            }
         }
         if (!child.Start()) {
             fail(child.LastError());

@@ -42,7 +42,7 @@ public:
     // message's first words (strFailure) and the command line. With the method GET or
     // POST, Run and Debug give the child the environment of a CGI request with the
     // user's variables last. A debug run is driven by the debugger's engine over a
-    // socket of its own, with the breakpoints of `pBreakpoints`.
+    // channel that only the child has, with the breakpoints of `pBreakpoints`.
     static CRunOutcome RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const CRunCommandLine &cl,
                                 const QString &strInputs,
                                 const QString &strMethod, const QString &strFailure,

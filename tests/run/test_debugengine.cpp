@@ -17,7 +17,7 @@
 namespace {
 
 // A perl -d child started as the output window's runner starts it (its standard streams
-// on pipes, standard output on a terminal), talking to an engine over the loopback port.
+// on pipes, standard output on a terminal), talking to an engine over its channel.
 struct CDebugSession
 {
     QTemporaryDir dir;
@@ -69,11 +69,6 @@ struct CDebugSession
 
     bool Start(const QString &script, const QString &strPerlLib = QString())
     {
-        QString error;
-        if (!engine.Listen(&error)) {
-            qWarning() << error;
-            return false;
-        }
         engine.SetDirectory(dir.path());
         if (!in.Open() || !(out.OpenTerminal() || out.Open()) || !err.Open())
             return false;
@@ -81,7 +76,11 @@ struct CDebugSession
                                                 QStringList{QStringLiteral("-d"), QFileInfo(script).fileName()});
         child->SetRedirection(&in, &out, &err);
         child->SetDirectory(dir.path());
-        child->SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), engine.DebuggerOptions());
+        QString error;
+        if (!engine.PrepareChild(*child, &error)) {
+            qWarning() << error;
+            return false;
+        }
         if (!strPerlLib.isEmpty())
             child->SetEnvironmentVariable(QStringLiteral("PERL5LIB"), strPerlLib);
         if (!child->Start() || !child->Resume())
@@ -188,6 +187,7 @@ private slots:
     void stopWhileRunning();
     void fork();
     void forkBeforeTheFirstStatement();
+    void programsChildrenDoNotGetTheChannel();
     void syntaxError();
     void dieAtBreakpoint();
     void restart();
@@ -709,8 +709,8 @@ void TestDebugEngine::fork()
 void TestDebugEngine::forkBeforeTheFirstStatement()
 {
     CDebugSession s;
-    // The child's debugger, forked before the engine's support code was there, connects
-    // on its own: it is sent on its way and the parent's session goes on.
+    // The child's debugger, forked before the engine's support code was there, lets go
+    // of the channel and runs on; the parent's session goes on.
     const QString file = s.Write(QStringLiteral("early.pl"),
                                  "BEGIN { if (!fork()) { $DB::single = 1; $| = 1; print \"kid runs\\n\"; exit 5 } }\n"
                                  "$| = 1;\n"
@@ -723,6 +723,30 @@ void TestDebugEngine::forkBeforeTheFirstStatement()
     QVERIFY2(s.WaitForEnd(), qPrintable(s.Context()));
     QVERIFY2(s.baOut.contains("kid runs"), s.baOut.constData());
     QVERIFY2(s.baOut.contains("parent 5"), s.baOut.constData());
+    QCOMPARE(s.stops.size(), 1);
+}
+
+// The channel is the debugged perl's alone: a perl -d that the program starts inherits the
+// debugger's variables, not the channel, and runs without a debugger and without
+// disturbing the session; a program left running in the background does not keep the
+// session from ending with perl.
+void TestDebugEngine::programsChildrenDoNotGetTheChannel()
+{
+    CDebugSession s;
+    const QString file = s.Write(QStringLiteral("spawns.pl"), "$| = 1;\n"
+                                                              "system($^X, '-d', '-e', 'print qq(nested ran\\n)');\n"
+                                                              "system('sleep 30 &');\n"
+                                                              "print \"parent done\\n\";\n"
+                                                              "exit 6;\n");
+    s.engine.SetBreakpoints({Breakpoint(file, 4)});
+    QVERIFY(s.Start(file));
+    QVERIFY2(s.WaitForStop(1), qPrintable(s.Context()));
+    QCOMPARE(s.stops.last(), qMakePair(file, 4));
+    QVERIFY2(s.baOut.contains("nested ran\n"), qPrintable(s.Context()));
+    s.engine.Continue();
+    QVERIFY2(s.WaitFor([&] { return s.bEnded && s.child->HasEnded(); }, 15000), qPrintable(s.Context()));
+    QCOMPARE(s.child->GetExitCode(), 6L);
+    QVERIFY(s.baOut.contains("parent done\n"));
     QCOMPARE(s.stops.size(), 1);
 }
 
@@ -775,11 +799,10 @@ void TestDebugEngine::restart()
     // The same engine serves the next Debug, with its breakpoints.
     s.bEnded = false;
     CRedirectPipe in, out, err;
-    QVERIFY(s.engine.Listen());
     QVERIFY(in.Open() && out.Open() && err.Open());
     CChildProcess again(QStandardPaths::findExecutable(QStringLiteral("perl")), {QStringLiteral("-d"), file});
     again.SetRedirection(&in, &out, &err);
-    again.SetEnvironmentVariable(QStringLiteral("PERLDB_OPTS"), s.engine.DebuggerOptions());
+    QVERIFY(s.engine.PrepareChild(again));
     QVERIFY(again.Start() && again.Resume());
     again.StartWaiter();
     QVERIFY2(s.WaitForStop(3), qPrintable(s.Context()));

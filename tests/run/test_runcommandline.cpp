@@ -13,6 +13,8 @@ class TestRunCommandLine : public QObject
 private slots:
     void compose_data();
     void compose();
+    void perlOptions_data();
+    void perlOptions();
     void isJava_data();
     void isJava();
     void display();
@@ -60,8 +62,8 @@ void TestRunCommandLine::compose_data()
     QTest::newRow("Java compile: javac with options and the source")
         << Kind::Compile << "/src/Hello.java" << "Hello.java" << "" << "" << "/usr/bin/javac"
         << QStringList{"-g", "/src/Hello.java"} << "/src" << false;
-    QTest::newRow("piped debug: no working folder")
-        << Kind::Debug << "/s/a.pl" << "a.pl" << "" << "" << "/usr/bin/perl" << QStringList{"-d", "/s/a.pl"} << ""
+    QTest::newRow("piped debug starts in the script's folder, as Run does")
+        << Kind::Debug << "/s/a.pl" << "a.pl" << "" << "" << "/usr/bin/perl" << QStringList{"-d", "/s/a.pl"} << "/s"
         << false;
     QTest::newRow("console debug passes -d as the option")
         << Kind::Debug << "/s/a.pl" << "a.pl" << "Y" << "" << rh
@@ -97,6 +99,64 @@ void TestRunCommandLine::compose()
     QCOMPARE(cl.strDirectory, dir);
     QCOMPARE(cl.bConsole, console);
     QCOMPARE(cl.bDebugger, kind == Kind::Debug && !console);
+}
+
+void TestRunCommandLine::perlOptions_data()
+{
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("dosWindow");
+    QTest::addColumn<QString>("perlPrm");
+    QTest::addColumn<QStringList>("args");
+
+    const QString s = QStringLiteral("/s/my a.pl");
+    QTest::newRow("piped run: options between perl and the script")
+        << Kind::Run << "" << "-w -Ilib" << QStringList{"-w", "-Ilib", s};
+    QTest::newRow("piped run: double quotes group, blanks around are no words")
+        << Kind::Run << "" << "  -I\"my lib\"   -w " << QStringList{"-Imy lib", "-w", s};
+    QTest::newRow("piped run: three double quotes stand for one")
+        << Kind::Run << "" << "-Mconstant=Q,\"\"\"x\"\"\"" << QStringList{"-Mconstant=Q,\"x\"", s};
+    QTest::newRow("piped run: two double quotes alone are no word, as runhold has it")
+        << Kind::Run << "" << "-w \"\"" << QStringList{"-w", s};
+    QTest::newRow("piped run: empty options give no word")
+        << Kind::Run << "" << "" << QStringList{s};
+    QTest::newRow("piped run: blank options give no word")
+        << Kind::Run << "" << "   " << QStringList{s};
+    QTest::newRow("no shell: its characters stay as they are")
+        << Kind::Run << "" << "-e1;$HOME|x" << QStringList{"-e1;$HOME|x", s};
+    QTest::newRow("piped debug: -d, then the options")
+        << Kind::Debug << "" << "-w -Ilib" << QStringList{"-d", "-w", "-Ilib", s};
+    QTest::newRow("piped debug: -d before a -- of the user's")
+        << Kind::Debug << "" << "-w --" << QStringList{"-d", "-w", "--", s};
+    QTest::newRow("piped debug: empty options")
+        << Kind::Debug << "" << "" << QStringList{"-d", s};
+    QTest::newRow("console debug: runhold gets -d and the options as one argument")
+        << Kind::Debug << "Y" << "-w -I\"my lib\"" << QStringList{"Quillon+Kestrel+", "/usr/bin/perl", "-d -w -I\"my lib\"", s};
+    QTest::newRow("console debug: -d stays out of a quote the user left open")
+        << Kind::Debug << "Y" << "-I\"lib" << QStringList{"Quillon+Kestrel+", "/usr/bin/perl", "-d -I\"lib", s};
+    QTest::newRow("console debug: blank options give -d alone")
+        << Kind::Debug << "Y" << "  " << QStringList{"Quillon+Kestrel+", "/usr/bin/perl", "-d", s};
+    QTest::newRow("console run: the options as runhold's one argument")
+        << Kind::Run << "Y" << "-w -Ilib" << QStringList{"Quillon+Kestrel+", "/usr/bin/perl", "-w -Ilib", s};
+    QTest::newRow("compile takes no options")
+        << Kind::Compile << "" << "-w" << QStringList{"-c", s};
+}
+
+// Tools > Options > Perl's parameters reach every form of Run and Debug, split into
+// arguments by the shell's quoting rules (runhold splits them itself).
+void TestRunCommandLine::perlOptions()
+{
+    QFETCH(Kind, kind);
+    QFETCH(QString, dosWindow);
+    QFETCH(QString, perlPrm);
+    QFETCH(QStringList, args);
+
+    CSettings settings;
+    settings.LOCAL_PERL_EXE = QStringLiteral("/usr/bin/perl");
+    settings.LOCAL_PERL_PRM = perlPrm;
+    settings.RUN_IN_DOS_WINDOW = dosWindow;
+    CRunCommandLine cl = CRunCommandLine::Compose(kind, QStringLiteral("/s/my a.pl"), QStringLiteral("my a.pl"), settings,
+                                                  QStringLiteral("/opt/k/runhold"));
+    QCOMPARE(cl.arguments, args);
 }
 
 void TestRunCommandLine::isJava_data()

@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QProcess>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -131,6 +132,12 @@ private slots:
     void compilePerl();
     void javaCompileAndRun();
     void debuggerOverThePipes();
+    void debugStartsInTheScriptFolder();
+    void perlOptionsTakeEffect_data();
+    void perlOptionsTakeEffect();
+    void childrenGetTheUsersEnvironment_data();
+    void childrenGetTheUsersEnvironment();
+    void environmentProbe();
     void startFailure_data();
     void startFailure();
     void viewCommandsSaveAndRun();
@@ -291,6 +298,120 @@ void TestRunCommands::debuggerOverThePipes()
     QVERIFY(!seen.err.contains('\x1b'));
     QCOMPARE(seen.out, QByteArray());
     QCOMPARE(seen.status, QStringLiteral("Process completed with exit code 0."));
+}
+
+namespace {
+
+// At the debugger's first prompt, the user lets the program run.
+void ContinueAtFirstPrompt(COutputWindowDlg *wnd)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(wnd->StdErrPane()->TextBytes().contains("DB<1>"), 30000);
+    SendLine(wnd, QStringLiteral("c"));
+}
+
+// The IDE's current folder for as long as it lives.
+class CCurrentFolderScope
+{
+public:
+    explicit CCurrentFolderScope(const QString &strFolder) : m_strSaved(QDir::currentPath()) { QDir::setCurrent(strFolder); }
+    ~CCurrentFolderScope() { QDir::setCurrent(m_strSaved); }
+
+private:
+    QString m_strSaved;
+};
+
+} // namespace
+
+// Debug starts the script in its own folder, as Run does, whatever folder the IDE runs in:
+// "use lib 'lib'" and relative file names work under the debugger too.
+void TestRunCommands::debugStartsInTheScriptFolder()
+{
+    Script(QStringLiteral("with lib/lib/My/Util.pm"), "package My::Util;\nsub Greeting { 'hello from My::Util' }\n1;\n");
+    Script(QStringLiteral("with lib/data.txt"), "data line\n");
+    const QString path = Script(QStringLiteral("with lib/uses lib.pl"),
+                                "use lib 'lib';\n"
+                                "use My::Util;\n"
+                                "open(my $f, '<', 'data.txt') or die \"data.txt: $!\\n\";\n"
+                                "print My::Util::Greeting(), \"\\n\", scalar(<$f>);\n");
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    CCurrentFolderScope ide(elsewhere.path());
+    const CSeen seen = Run(CRunCommandLine::Kind::Debug, path, QString(), QString(), ContinueAtFirstPrompt);
+    QVERIFY2(!seen.err.contains("Can't locate"), seen.err.constData());
+    QCOMPARE(seen.out, QByteArray("hello from My::Util\ndata line\n"));
+    QCOMPARE(seen.status, QStringLiteral("Process completed with exit code 0."));
+}
+
+void TestRunCommands::perlOptionsTakeEffect_data()
+{
+    QTest::addColumn<CRunCommandLine::Kind>("kind");
+    QTest::newRow("piped Run") << CRunCommandLine::Kind::Run;
+    QTest::newRow("Debug") << CRunCommandLine::Kind::Debug;
+}
+
+// Tools > Options > Perl's parameters reach the interpreter of the output window's runs.
+void TestRunCommands::perlOptionsTakeEffect()
+{
+    QFETCH(CRunCommandLine::Kind, kind);
+    const QString path = Script(QStringLiteral("warns.pl"), "my @a;\nmy $x = 'v' . $a[3];\nprint \"done\\n\";\n");
+    g_settings.LOCAL_PERL_PRM = QStringLiteral("-w");
+    const CSeen seen = Run(kind, path, QString(), QString(),
+                           kind == CRunCommandLine::Kind::Debug ? ContinueAtFirstPrompt : std::function<void(COutputWindowDlg *)>());
+    g_settings.LOCAL_PERL_PRM.clear();
+    QVERIFY2(seen.err.contains("Use of uninitialized value"), seen.err.constData());
+    QCOMPARE(seen.out, QByteArray("done\n"));
+}
+
+void TestRunCommands::childrenGetTheUsersEnvironment_data()
+{
+    QTest::addColumn<bool>("userHadIt");
+    QTest::newRow("set by the IDE for itself: its children do not see it") << false;
+    QTest::newRow("set by the user before the IDE started: they see the user's value") << true;
+}
+
+// The IDE puts variables into its own environment for its browser engine; the programs it
+// runs get the user's environment, not those.
+void TestRunCommands::childrenGetTheUsersEnvironment()
+{
+    QFETCH(bool, userHadIt);
+    // The IDE's code started afresh with the user's environment: this program again,
+    // running only the probe below.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"));
+    if (userHadIt)
+        environment.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("the user's own"));
+    const QString seenFile = m_dir.filePath(QStringLiteral("environment seen"));
+    QFile::remove(seenFile);
+    environment.insert(QStringLiteral("KESTREL_ENVIRONMENT_PROBE"), seenFile);
+    QProcess ide;
+    ide.setProcessEnvironment(environment);
+    ide.setProcessChannelMode(QProcess::ForwardedChannels);
+    ide.start(QCoreApplication::applicationFilePath(), {QStringLiteral("environmentProbe")});
+    QVERIFY(ide.waitForFinished(180000));
+    QCOMPARE(ide.exitCode(), 0);
+    QFile f(seenFile);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray value = userHadIt ? "the user's own" : "unset";
+    QCOMPARE(f.readAll(), "Run: " + value + "\nDebug: " + value + "\n");
+}
+
+// Run by childrenGetTheUsersEnvironment in a program of its own.
+void TestRunCommands::environmentProbe()
+{
+    const QString seenFile = qEnvironmentVariable("KESTREL_ENVIRONMENT_PROBE");
+    if (seenFile.isEmpty())
+        QSKIP("Runs only as part of childrenGetTheUsersEnvironment.");
+    // As the IDE does for its browser engine when it runs as the superuser.
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    const QString path = Script(QStringLiteral("environment.pl"),
+                                "print exists $ENV{QTWEBENGINE_DISABLE_SANDBOX} ? $ENV{QTWEBENGINE_DISABLE_SANDBOX} : 'unset', "
+                                "\"\\n\";\n");
+    const CSeen run = Run(CRunCommandLine::Kind::Run, path);
+    const CSeen debug = Run(CRunCommandLine::Kind::Debug, path, QString(), QString(), ContinueAtFirstPrompt);
+    QFile f(seenFile);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("Run: " + run.out + "Debug: " + debug.out);
 }
 
 void TestRunCommands::startFailure_data()
