@@ -23,6 +23,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
@@ -400,6 +401,8 @@ void TestStartup::openDialogFiltersAndColumns()
     OnNextModal([&](QWidget *w) {
         auto *dlg = qobject_cast<QFileDialog *>(w);
         QVERIFY(dlg);
+        // Closed however the checks end, so that a failed one does not hang the test.
+        const auto close = qScopeGuard([dlg] { dlg->reject(); });
         filters = dlg->nameFilters();
         dlg->selectNameFilter(QStringLiteral("Perl Files (*.pl *.pm *.cgi *.t *.psgi)"));
         auto *tree = dlg->findChild<QTreeView *>(QStringLiteral("treeView"));
@@ -419,7 +422,6 @@ void TestStartup::openDialogFiltersAndColumns()
             if (header->sectionSize(column) < needed)
                 cut += QStringLiteral(" %1: %2 < %3").arg(column).arg(header->sectionSize(column)).arg(needed);
         }
-        dlg->reject();
     });
     App()->MainFrame()->RouteCommand(Cmd::ID_FILE_OPEN);
     QCOMPARE(filters, QStringList({QStringLiteral("Kestrel Files (*.pl)"),
