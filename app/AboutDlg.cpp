@@ -2,6 +2,7 @@
 
 #include "app/KestrelApp.h"
 #include "framework/DialogUnits.h"
+#include "framework/ScreenFit.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,6 +15,7 @@
 CAboutDlg::CAboutDlg(QWidget *parent)
     : QDialog(parent)
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("AboutDlg"));
     setWindowTitle(tr("About Kestrel"));
     CDialogUnits du(this);

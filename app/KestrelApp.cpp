@@ -3,6 +3,7 @@
 #include "app/AboutDlg.h"
 #include "app/KestrelDoc.h"
 #include "app/MainFrame.h"
+#include "app/OpenFileDlg.h"
 #include "app/Settings.h"
 #include "app/SettingsFile.h"
 #include "app/SettingsLocation.h"
@@ -11,7 +12,6 @@
 #include "framework/Trace.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -151,8 +151,12 @@ void CKestrelApp::OnFileOpen()
     if (!m_strOpenDir.isEmpty())
         QDir::setCurrent(m_strOpenDir);
     QString start = QDir::currentPath();
-    QString path = QFileDialog::getOpenFileName(m_pMainFrame, tr("Open"), start,
-                                                QStringLiteral("Kestrel Files (*.pl);;All Files (*)"));
+    QString path;
+    {
+        COpenFileDlg dlg(m_pMainFrame, start);
+        if (dlg.exec() == QDialog::Accepted)
+            path = dlg.selectedFiles().value(0);
+    }
     if (!path.isEmpty()) {
         QDir::setCurrent(QFileInfo(path).absolutePath());
         OpenDocumentFile(path);

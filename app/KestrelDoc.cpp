@@ -34,7 +34,13 @@ void CKestrelDoc::SetView(CKestrelView *pView)
     m_pView = pView;
     connect(pView, &QsciScintillaBase::SCN_SAVEPOINTLEFT, this, [this] {
         if (!m_bSettingText)
-            SetModifiedFlag(true);
+            SetModified(true);
+    });
+    // Undo and Redo back to the text as it was saved (or loaded) take the mark away,
+    // unless the document differs from its file in another way than its text.
+    connect(pView, &QsciScintillaBase::SCN_SAVEPOINTREACHED, this, [this] {
+        if (!m_bSettingText && !m_bModifiedBeyondText)
+            SetModified(false);
     });
 }
 
@@ -57,6 +63,14 @@ void CKestrelDoc::SetModifiedFlag(bool bModified)
     // The next edit after a clean state leaves the save point again.
     if (!bModified && m_pView)
         m_pView->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
+    // Marked modified from outside (a text loaded from a server that has no file here
+    // yet, a conversion that changed nothing): no undo makes it equal to a file.
+    m_bModifiedBeyondText = bModified;
+    SetModified(bModified);
+}
+
+void CKestrelDoc::SetModified(bool bModified)
+{
     if (m_bModified == bModified)
         return;
     m_bModified = bModified;

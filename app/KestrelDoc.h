@@ -60,6 +60,7 @@ signals:
 
 private:
     bool DoSave(const QString &strPath);
+    void SetModified(bool bModified);
     QWidget *Window() const;
 
     CKestrelView *m_pView = nullptr;
@@ -67,6 +68,7 @@ private:
     QString m_strPathName;
     QString m_strTitle;
     bool m_bModified = false;
+    bool m_bModifiedBeyondText = false;
     bool m_bSettingText = false;
 };
 

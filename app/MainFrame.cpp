@@ -19,6 +19,7 @@
 #include "framework/Trace.h"
 #include "run/ConsoleWindow.h"
 #include "server/ServerDlg.h"
+#include "framework/ScreenFit.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -43,6 +44,7 @@ using namespace Cmd;
 
 CMainFrame::CMainFrame()
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("MainFrame"));
     // The PNGs first: Qt draws the SVG only where its SVG module is installed.
     QIcon icon;

@@ -2,6 +2,7 @@
 
 #include "app/PropertyPage.h"
 #include "framework/DialogUnits.h"
+#include "framework/ScreenFit.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -13,6 +14,7 @@ CPropertySheet::CPropertySheet(const QString &strCaption, QWidget *pParentWnd, i
     : QDialog(pParentWnd)
     , m_nStartPage(iSelectPage)
 {
+    CScreenFit::Install(this);
     setWindowTitle(strCaption);
     m_pTabs = new QTabWidget(this);
     m_pTabs->setObjectName(QStringLiteral("tabs"));

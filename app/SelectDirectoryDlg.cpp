@@ -2,6 +2,7 @@
 
 #include "framework/DialogUnits.h"
 #include "framework/Trace.h"
+#include "framework/ScreenFit.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -29,6 +30,7 @@ const int TVIS_EXPANDEDONCE = 64;
 CSelectDirectoryDlg::CSelectDirectoryDlg(QWidget *parent)
     : QDialog(parent)
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("SelectDirectoryDlg"));
     setWindowTitle(tr("Select Directory"));
     CDialogUnits du(this);

@@ -6,6 +6,7 @@
 #include "framework/DataExchange.h"
 #include "framework/DialogUnits.h"
 #include "framework/MessageBox.h"
+#include "framework/ScreenFit.h"
 
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -42,6 +43,7 @@ CBytelensDlg::CBytelensDlg(QWidget *parent)
     : QDialog(parent)
     , m_hIcon(QStringLiteral(":/bytelens/bytelens.png"))
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("BytelensDlg"));
     setWindowTitle(QStringLiteral("Class Dumper"));
     setWindowIcon(m_hIcon);

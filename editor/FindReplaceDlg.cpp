@@ -2,6 +2,7 @@
 
 #include "editor/KestrelView.h"
 #include "framework/MessageBox.h"
+#include "framework/ScreenFit.h"
 
 #include <Qsci/qsciscintilla.h>
 
@@ -82,6 +83,7 @@ CFindReplaceDlg::CFindReplaceDlg(QsciScintilla *pEditor)
     : QDialog(pEditor->window())
     , m_pEditor(pEditor)
 {
+    CScreenFit::Install(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("FindReplaceDlg"));
     auto *grid = new QGridLayout;

@@ -8,6 +8,7 @@
 #include "framework/ReportListView.h"
 #include "framework/DialogUnits.h"
 #include "framework/MessageBox.h"
+#include "framework/ScreenFit.h"
 
 #include <QAction>
 #include <QEvent>
@@ -23,6 +24,7 @@ CFunctionListDlg::CFunctionListDlg(QWidget *parent, const QString &strPath)
     , m_pModel(new CFunctionListModel(this))
     , m_strPath(strPath.isEmpty() ? CataloguePath() : strPath)
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("FunctionListDlg"));
     setWindowTitle(tr("Perl functions"));
     setModal(false);

@@ -78,6 +78,10 @@ CKestrelView::CKestrelView(CKestrelDoc *pDoc, QWidget *parent)
     SendScintilla(SCI_SETIDLESTYLING, SC_IDLESTYLING_TOVISIBLE);
     connect(this, &QsciScintilla::linesChanged, this, &CKestrelView::UpdateLineNumberMargin);
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &CKestrelView::UpdateLineNumberMargin);
+    // The status bar follows the caret however it got there: keys, the mouse, or a
+    // jump from a list, a message or Go To Line.
+    connect(this, &QsciScintilla::cursorPositionChanged, this, &CKestrelView::UpdateCaretPos);
+    connect(this, &QsciScintilla::selectionChanged, this, &CKestrelView::UpdateCaretPos);
     RegisterCommands();
     UpdateLineNumberMargin();
     CScintillaAccessibility::Install();
@@ -169,9 +173,6 @@ void CKestrelView::OnInitialUpdate()
     g_nCurLine = 1;
     g_nCurCol = 1;
     m_nLastKey = 0;
-    m_pMarkers->Clear();
-    // Breakpoints belong to the document that is open, not to the next one.
-    m_pBreakpoints->Clear();
     SelectLexerFor(m_pDoc ? m_pDoc->GetPathName() : QString());
     emit CaretMoved(g_nCurLine, g_nCurCol);
 }
@@ -284,6 +285,13 @@ void CKestrelView::SetTextBytes(const QByteArray &text, bool bCanUndo)
     else
         SendScintilla(SCI_BEGINUNDOACTION);
     SendScintilla(SCI_CLEARALL);
+    if (!bCanUndo) {
+        // Marks and breakpoints belong to the text that was there, not to the new one.
+        // They go while the control is empty: cleared over a long text, they cost a
+        // repaint request per line.
+        m_pMarkers->Clear();
+        m_pBreakpoints->Clear();
+    }
     // Decided before the text goes in: the insertion notice itself would copy the
     // whole text into a string.
     UpdateModEventMask(control.size());
@@ -452,25 +460,39 @@ void CKestrelView::OnTabKeyDown()
 
 void CKestrelView::OnHomeKeyDown(QKeyEvent *e)
 {
-    long selStart = SendScintilla(SCI_GETSELECTIONSTART);
-    int line = int(SendScintilla(SCI_LINEFROMPOSITION, selStart));
-    QByteArray text = LineBytes(line).left(1024);
-    int count = 0;
-    while (count < text.size() && (text[count] == ' ' || text[count] == '\t'))
-        ++count;
-    long lineStart = SendScintilla(SCI_POSITIONFROMLINE, line);
-    SendScintilla(SCI_SETEMPTYSELECTION, lineStart + count);
-    SendScintilla(SCI_SCROLLCARET);
-    if (m_nLastKey != unsigned(Qt::Key_Home)) {
-        m_nLastKey = Qt::Key_Home;
-        return;
+    const bool shift = e->modifiers() & Qt::ShiftModifier;
+    const bool ctrl = e->modifiers() & Qt::ControlModifier;
+    // The previous key, before this one replaces it: only Home right after Home (the
+    // same Home, with or without Shift) takes the second step.
+    const bool again = m_nLastKey == unsigned(Qt::Key_Home);
+    m_nLastKey = Qt::Key_Home;
+    long target = 0;
+    if (ctrl) {
+        // The start of the text, at once: there is no indentation to stop at first.
+        target = 0;
+    } else {
+        // Moving, the line is that of the caret or, with a selection, where it starts;
+        // extending, the line of the end that moves.
+        const long from = shift ? SendScintilla(SCI_GETCURRENTPOS) : SendScintilla(SCI_GETSELECTIONSTART);
+        const int line = int(SendScintilla(SCI_LINEFROMPOSITION, from));
+        const long lineStart = SendScintilla(SCI_POSITIONFROMLINE, line);
+        if (again) {
+            target = lineStart;
+        } else {
+            QByteArray text = LineBytes(line).left(1024);
+            int count = 0;
+            while (count < text.size() && (text[count] == ' ' || text[count] == '\t'))
+                ++count;
+            target = lineStart + count;
+        }
     }
-    // Home again, with no other key between: the usual Home.
-    bool shift = e->modifiers() & Qt::ShiftModifier;
-    if (e->modifiers() & Qt::ControlModifier)
-        SendScintilla(shift ? SCI_DOCUMENTSTARTEXTEND : SCI_DOCUMENTSTART);
-    else
-        SendScintilla(shift ? SCI_HOMEEXTEND : SCI_HOME);
+    if (shift) {
+        SendScintilla(SCI_SETSEL, SendScintilla(SCI_GETANCHOR), target);
+    } else {
+        SendScintilla(SCI_SETEMPTYSELECTION, (unsigned long)target);
+    }
+    SendScintilla(SCI_SCROLLCARET);
+    SendScintilla(SCI_CHOOSECARETX);
 }
 
 void CKestrelView::keyPressEvent(QKeyEvent *e)
@@ -483,7 +505,7 @@ void CKestrelView::keyPressEvent(QKeyEvent *e)
         e->accept();
         return;
     }
-    if (key == Qt::Key_Home) {
+    if (key == Qt::Key_Home && !(e->modifiers() & (Qt::AltModifier | Qt::MetaModifier))) {
         OnHomeKeyDown(e);
         e->accept();
         return;
@@ -493,15 +515,19 @@ void CKestrelView::keyPressEvent(QKeyEvent *e)
         e->accept();
         return;
     }
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    const long linesBefore = enter ? SendScintilla(SCI_GETLINECOUNT) : 0;
     QsciScintilla::keyPressEvent(e);
+    // The indentation goes with the Enter key that broke the line here, never with the
+    // release of an Enter pressed elsewhere: the Enter that closes a dialog over the
+    // editor is released here, after the dialog has gone.
+    if (enter && g_settings.AUTO_INDENT && !isReadOnly() && SendScintilla(SCI_GETLINECOUNT) > linesBefore)
+        AutoIndentAfterEnter();
 }
 
 void CKestrelView::keyReleaseEvent(QKeyEvent *e)
 {
     UpdateCaretPos();
-    if (!e->isAutoRepeat() && g_settings.AUTO_INDENT && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)
-        && !isReadOnly())
-        AutoIndentAfterEnter();
     QsciScintilla::keyReleaseEvent(e);
 }
 

@@ -56,7 +56,10 @@ void CLanguageAidCommands::ConvertLineEnds(CKestrelView *pView, bool bToDos)
         pView->SetTextBytes(converted, true);
         pView->SendScintilla(QsciScintilla::SCI_GOTOLINE, caretLine);
         pView->SendScintilla(QsciScintilla::SCI_SETFIRSTVISIBLELINE, firstVisible);
+        // The changed text has left the save point, so Undo can take the mark away.
+        return;
     }
+    // Nothing to convert still counts as a change of the file.
     if (CKestrelDoc *doc = pView->GetDocument())
         doc->SetModifiedFlag(true);
 }

@@ -1,5 +1,6 @@
 #include "editor/PerlDocLookup.h"
 
+#include "editor/ScriptEncoding.h"
 #include "run/ChildEnvironment.h"
 
 #include <QProcess>
@@ -21,6 +22,16 @@ CPerlDocLookup::~CPerlDocLookup()
 QString CPerlDocLookup::NotFoundText(const CPerlDocTopic &topic)
 {
     return tr("No documentation found for \"%1\".").arg(topic.strName);
+}
+
+QString CPerlDocLookup::DecodeOutput(const QByteArray &output)
+{
+    // perldoc writes a page in the encoding of its source: UTF-8 for a page that says
+    // so, and for one that does not, the 8-bit encoding it guessed (Latin-1, or
+    // Windows-1252, which reads Latin-1 alike). Such a page is not valid UTF-8.
+    if (CScriptEncoding::IsUtf8(output))
+        return QString::fromUtf8(output);
+    return QString::fromUtf8(CScriptEncoding::Windows1252ToUtf8(output));
 }
 
 bool CPerlDocLookup::IsRunning() const
@@ -78,7 +89,7 @@ void CPerlDocLookup::OnProcessFinished()
     if (!process)
         return;
     const bool ok = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
-    QString text = QString::fromUtf8(process->readAllStandardOutput());
+    QString text = DecodeOutput(process->readAllStandardOutput());
     m_pProcess = nullptr;
     process->deleteLater();
     if (ok && !m_topic.strSection.isEmpty())

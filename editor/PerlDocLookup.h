@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QString>
 
+class QByteArray;
+
 class QProcess;
 
 // Looks a topic up with perldoc, as plain text, in a process of its own so the window
@@ -26,6 +28,8 @@ public:
     QString m_strProgram = QStringLiteral("perldoc");
 
     static QString NotFoundText(const CPerlDocTopic &topic);
+    // perldoc's output as text, whichever encoding the page was written in.
+    static QString DecodeOutput(const QByteArray &output);
 
 signals:
     // bFound: strText is the documentation; otherwise it says why there is none.

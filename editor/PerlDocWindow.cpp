@@ -1,6 +1,7 @@
 #include "editor/PerlDocWindow.h"
 
 #include "editor/PerlDocLookup.h"
+#include "framework/ScreenFit.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -12,6 +13,7 @@ CPerlDocWindow::CPerlDocWindow(QWidget *parent)
     , m_pText(new QPlainTextEdit(this))
     , m_pLookup(new CPerlDocLookup(this))
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("PerlDocWindow"));
     setWindowTitle(tr("Perl Documentation"));
     auto *layout = new QVBoxLayout(this);

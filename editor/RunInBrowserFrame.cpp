@@ -9,6 +9,7 @@
 #include "run/CgiEnvironment.h"
 #include "run/CgiWebServer.h"
 #include "run/ScriptInputsDlg.h"
+#include "framework/ScreenFit.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -78,6 +79,7 @@ CRunInBrowserFrame::CRunInBrowserFrame(const QString &strScript, const QString &
     , m_strScript(strScript)
     , m_pServer(new CCgiWebServer(QFileInfo(strScript).absolutePath(), strPerl, this))
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("CRunInBrowserFrame"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Run in Browser - %1").arg(QDir::toNativeSeparators(strScript)));

@@ -1,7 +1,5 @@
 #include "editor/ScriptEncoding.h"
 
-#include <QByteArrayView>
-
 #include <array>
 #include <cstring>
 
@@ -100,21 +98,45 @@ int CScriptEncoding::ByteOf(char32_t ch)
     return -1;
 }
 
-bool CScriptEncoding::IsUtf8(const QByteArray &bytes)
+namespace {
+
+constexpr quint64 kHighBits = 0x8080808080808080ULL;
+
+// The first byte from p on that is not ASCII, or end; eight bytes at a time while
+// they are all ASCII.
+inline const unsigned char *SkipAscii(const unsigned char *p, const unsigned char *end)
 {
-    // Scripts are mostly ASCII: skip it eight bytes at a time, so that a large file
-    // costs little more than reading it.
-    const char *p = bytes.constData();
-    const char *const end = p + bytes.size();
     while (end - p >= 8) {
         quint64 word;
         std::memcpy(&word, p, 8);
-        if (word & 0x8080808080808080ULL)
+        if (word & kHighBits)
             break;
         p += 8;
     }
-    // Everything before p is ASCII, so the rest is checked on its own.
-    return QByteArrayView(p, end - p).isValidUtf8();
+    while (p < end && *p < 0x80)
+        ++p;
+    return p;
+}
+
+} // namespace
+
+bool CScriptEncoding::IsUtf8(const QByteArray &bytes)
+{
+    // Scripts are mostly ASCII with a character beyond it here and there (a name in a
+    // comment): each run of ASCII is skipped eight bytes at a time, and only the
+    // characters between the runs are decoded, so a large file costs little more than
+    // reading it.
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const unsigned char *const end = p + bytes.size();
+    for (;;) {
+        p = SkipAscii(p, end);
+        if (p == end)
+            return true;
+        int length = 1;
+        if (DecodeUtf8(p, end, length) == 0xFFFFFFFF)
+            return false;
+        p += length;
+    }
 }
 
 CScriptEncoding::Kind CScriptEncoding::Detect(const QByteArray &bytes)
@@ -124,21 +146,32 @@ CScriptEncoding::Kind CScriptEncoding::Detect(const QByteArray &bytes)
 
 QByteArray CScriptEncoding::Windows1252ToUtf8(const QByteArray &bytes)
 {
-    const auto *src = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const qsizetype n = bytes.size();
-    qsizetype size = 0;
-    for (qsizetype i = 0; i < n; ++i)
-        size += kUtf8OfByte[src[i]].nLength;
+    const auto *const begin = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const unsigned char *const end = begin + bytes.size();
+    // The size first, so the text is written once into a buffer of its own size: the
+    // ASCII runs add nothing to it, and are copied whole.
+    qsizetype size = bytes.size();
+    for (const unsigned char *p = SkipAscii(begin, end); p < end; p = SkipAscii(p + 1, end))
+        size += kUtf8OfByte[*p].nLength - 1;
+    if (size == bytes.size())
+        return bytes;
     QByteArray out(size, Qt::Uninitialized);
     char *dst = out.data();
-    for (qsizetype i = 0; i < n; ++i) {
-        const CUtf8Seq &seq = kUtf8OfByte[src[i]];
-        dst[0] = seq.bytes[0];
-        if (seq.nLength > 1) {
-            dst[1] = seq.bytes[1];
-            if (seq.nLength > 2)
-                dst[2] = seq.bytes[2];
+    const unsigned char *p = begin;
+    while (p < end) {
+        const unsigned char *ascii = SkipAscii(p, end);
+        if (ascii != p) {
+            std::memcpy(dst, p, size_t(ascii - p));
+            dst += ascii - p;
+            p = ascii;
+            if (p == end)
+                break;
         }
+        const CUtf8Seq &seq = kUtf8OfByte[*p++];
+        dst[0] = seq.bytes[0];
+        dst[1] = seq.bytes[1];
+        if (seq.nLength > 2)
+            dst[2] = seq.bytes[2];
         dst += seq.nLength;
     }
     return out;
@@ -154,7 +187,10 @@ QByteArray CScriptEncoding::Utf8ToWindows1252(const QByteArray &utf8, qsizetype 
     char *dst = out.data();
     for (const unsigned char *p = begin; p < end;) {
         if (*p < 0x80) {
-            *dst++ = char(*p++);
+            const unsigned char *ascii = SkipAscii(p, end);
+            std::memcpy(dst, p, size_t(ascii - p));
+            dst += ascii - p;
+            p = ascii;
             continue;
         }
         int length = 1;

@@ -2,6 +2,7 @@
 
 #include "editor/SubListModel.h"
 #include "framework/ReportListView.h"
+#include "framework/ScreenFit.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -15,6 +16,7 @@ CSubListDlg::CSubListDlg(QWidget *parent)
     : QDialog(parent)
     , m_pModel(new CSubListModel(this))
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("SubListDlg"));
     setWindowTitle(tr("List of Subs"));
     setSizeGripEnabled(true);

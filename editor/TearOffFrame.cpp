@@ -3,6 +3,7 @@
 #include "app/KestrelDoc.h"
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
+#include "framework/ScreenFit.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -14,6 +15,7 @@ CTearOffFrame::CTearOffFrame()
     : QWidget(nullptr, Qt::Window)
     , m_wndEdit(new QPlainTextEdit(this))
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("CTearOffFrame"));
     setAttribute(Qt::WA_DeleteOnClose);
     m_wndEdit->setObjectName(QStringLiteral("103"));

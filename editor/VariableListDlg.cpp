@@ -4,6 +4,7 @@
 #include "editor/VariableListModel.h"
 #include "framework/CommandIds.h"
 #include "framework/ReportListView.h"
+#include "framework/ScreenFit.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -34,6 +35,7 @@ CVariableListDlg::CVariableListDlg(QWidget *parent)
     : QDialog(parent)
     , m_pModel(new CVariableListModel(this))
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("VariableListDlg"));
     setWindowTitle(tr("List special variables"));
     setSizeGripEnabled(true);

@@ -2,6 +2,7 @@
 
 #include "editor/WebPageView.h"
 #include "editor/WebPreview.h"
+#include "framework/ScreenFit.h"
 
 #include <QWebEngineHttpRequest>
 #include <QVBoxLayout>
@@ -14,6 +15,7 @@ CWebFrame::CWebFrame(const QString &strPath)
     : QWidget(nullptr, Qt::Window)
     , m_strPath(strPath)
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("CWebFrame"));
     setAttribute(Qt::WA_DeleteOnClose);
     resize(800, 600);

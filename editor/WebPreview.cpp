@@ -4,6 +4,7 @@
 #include "app/KestrelDoc.h"
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
+#include "framework/ScreenFit.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,6 +35,7 @@ QWidget *CreateStandIn(const QString &strPath)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(page);
     frame->resize(800, 600);
+    CScreenFit::Install(frame);
     return frame;
 }
 

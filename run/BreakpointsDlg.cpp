@@ -3,6 +3,7 @@
 #include "run/BreakpointHost.h"
 #include "run/BreakpointMarks.h"
 #include "run/DebugBreakpointList.h"
+#include "framework/ScreenFit.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -24,6 +25,7 @@ CBreakpointsDlg::CBreakpointsDlg(CBreakpointHost *pHost, QWidget *parent)
     : QDialog(parent)
     , m_pHost(pHost)
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("BreakpointsDlg"));
     setWindowTitle(QStringLiteral("Breakpoints"));
 

@@ -3,6 +3,7 @@
 #include "framework/DialogUnits.h"
 #include "framework/MessageBox.h"
 #include "run/ScriptInputsDlg.h"
+#include "framework/ScreenFit.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -37,6 +38,7 @@ CCgiParamsDlg::CCgiParamsDlg(CScriptInputsDlg &record, const QList<CCgiEnvironme
     : QDialog(parent)
     , m_record(record)
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("CgiParamsDlg"));
     setWindowTitle(QStringLiteral("CGI Parameters"));
     CDialogUnits du(this);

@@ -11,6 +11,7 @@
 #include "run/RedirectPipe.h"
 #include "run/ScriptInputsDlg.h"
 #include "run/SendInputDlg.h"
+#include "framework/ScreenFit.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -30,6 +31,7 @@
 COutputWindowDlg::COutputWindowDlg(QWidget *parent)
     : QDialog(parent)
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("OutputWindowDlg"));
     setWindowTitle(QStringLiteral("Output Window"));
     setSizeGripEnabled(true);

@@ -9,6 +9,7 @@
 #include "framework/Trace.h"
 #include "server/ShellConnection.h"
 #include "server/ShellOutputPane.h"
+#include "framework/ScreenFit.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -42,6 +43,7 @@ CServerDlg::CServerDlg(int nPort, const QString &strHost, QWidget *parent)
     , m_nPort(nPort)
     , m_strHost(strHost)
 {
+    CScreenFit::Install(this);
     setObjectName(QStringLiteral("ServerDlg"));
     setWindowTitle(tr("Run on Server"));
     setModal(false);

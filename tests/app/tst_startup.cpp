@@ -15,12 +15,15 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
@@ -84,6 +87,7 @@ private slots:
     void failedSaveKeepsOriginal();
     void fileNewAsksBeforeDiscarding();
     void openStartsInLocalDirectoryAndRestoresFolder();
+    void openDialogFiltersAndColumns();
     void droppedFileIsOpened();
     void recentFiles();
     void savedAsEntersRecentFiles();
@@ -378,6 +382,55 @@ void TestStartup::openStartsInLocalDirectoryAndRestoresFolder()
     App()->MainFrame()->RouteCommand(Cmd::ID_FILE_OPEN);
     QCOMPARE(startedIn, QDir(other.path()).absolutePath());
     QCOMPARE(QDir::currentPath(), cwd);
+}
+
+// File > Open offers each kind of script Kestrel edits, the document type's own filter
+// first, and opens wide enough that every column of the file list reads whole.
+void TestStartup::openDialogFiltersAndColumns()
+{
+    QVERIFY(App()->InitInstance(m_programDir.path(), QString()));
+    QTemporaryDir dir;
+    for (const char *name : {"a.pl", "b.pm", "c.cgi", "d.t", "e.psgi", "f.java", "g.txt"})
+        WriteFile(dir.filePath(QLatin1String(name)), "1;\n");
+    App()->m_strOpenDir = dir.path();
+
+    QStringList filters;
+    QStringList listed;
+    int lacking = -1;
+    QString cut;
+    OnNextModal([&](QWidget *w) {
+        auto *dlg = qobject_cast<QFileDialog *>(w);
+        QVERIFY(dlg);
+        // Closed however the checks end, so that a failed one does not hang the test.
+        const auto close = qScopeGuard([dlg] { dlg->reject(); });
+        filters = dlg->nameFilters();
+        dlg->selectNameFilter(QStringLiteral("Perl Files (*.pl *.pm *.cgi *.t *.psgi)"));
+        auto *tree = dlg->findChild<QTreeView *>(QStringLiteral("treeView"));
+        QVERIFY(tree);
+        QVERIFY(tree->isVisible());
+        QAbstractItemModel *model = tree->model();
+        QTRY_COMPARE(model->rowCount(tree->rootIndex()), 5);
+        for (int row = 0; row < model->rowCount(tree->rootIndex()); ++row)
+            listed << model->index(row, 0, tree->rootIndex()).data().toString();
+        QHeaderView *header = tree->header();
+        // The columns together fit the list, and each is as wide as what it shows.
+        lacking = header->length() - tree->viewport()->width();
+        for (int column = 1; column < 4; ++column) {
+            int needed = header->sectionSizeHint(column);
+            for (int row = 0; row < model->rowCount(tree->rootIndex()); ++row)
+                needed = qMax(needed, tree->sizeHintForIndex(model->index(row, column, tree->rootIndex())).width());
+            if (header->sectionSize(column) < needed)
+                cut += QStringLiteral(" %1: %2 < %3").arg(column).arg(header->sectionSize(column)).arg(needed);
+        }
+    });
+    App()->MainFrame()->RouteCommand(Cmd::ID_FILE_OPEN);
+    QCOMPARE(filters, QStringList({QStringLiteral("Kestrel Files (*.pl)"),
+                                   QStringLiteral("Perl Files (*.pl *.pm *.cgi *.t *.psgi)"),
+                                   QStringLiteral("Java Files (*.java)"), QStringLiteral("All Files (*)")}));
+    listed.sort();
+    QCOMPARE(listed, QStringList({"a.pl", "b.pm", "c.cgi", "d.t", "e.psgi"}));
+    QVERIFY2(lacking <= 0, qPrintable(QString::number(lacking)));
+    QVERIFY2(cut.isEmpty(), qPrintable(cut));
 }
 
 void TestStartup::droppedFileIsOpened()

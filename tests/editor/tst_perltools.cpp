@@ -48,6 +48,7 @@ private slots:
     void tidyOnlyForPerl();
     void tidyStoppedWithItsView();
     void tidyWithoutPerltidy();
+    void undoOfTidyClearsModified();
     void wordAtCaret_data();
     void wordAtCaret();
     void documentationAtCaret_data();
@@ -152,6 +153,29 @@ void TestPerlTools::tidyWholeDocument()
     QVERIFY(m_pView->Commands().Execute(Cmd::ID_EDIT_UNDO));
     QCOMPARE(m_pView->GetTextBytes(), kMessy);
     QVERIFY(!m_pView->isUndoAvailable());
+}
+
+// Tidy is one step to undo, and undoing it gives the text as it was saved: the
+// document is no longer modified.
+void TestPerlTools::undoOfTidyClearsModified()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("name.pl"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(kMessy);
+    file.close();
+    QVERIFY(m_pDoc->OnOpenDocument(path));
+    m_pView->OnInitialUpdate();
+    QVERIFY(!m_pDoc->IsModified());
+    QCOMPARE(RunTidy(), QString());
+    QVERIFY(m_pView->GetTextBytes() != kMessy);
+    QVERIFY(m_pDoc->IsModified());
+    m_pView->undo();
+    QCOMPARE(m_pView->GetTextBytes(), kMessy);
+    QVERIFY(!m_pDoc->IsModified());
+    m_pView->redo();
+    QVERIFY(m_pDoc->IsModified());
 }
 
 void TestPerlTools::tidySelection()
@@ -335,6 +359,9 @@ void TestPerlTools::documentationAtCaret_data()
     QTest::newRow("$_") << QByteArray("print $_;\n") << 7 << true << "The default input and pattern-searching space";
     QTest::newRow("File::Temp") << QByteArray("use File::Temp;\n") << 6 << true
                                 << "File::Temp - return name and handle of a temporary file safely";
+    // A page without an =encoding line comes out of perldoc in Latin-1.
+    QTest::newRow("File::Spec, written in Latin-1") << QByteArray("use File::Spec;\n") << 6 << true
+                                                    << "Andreas K\u00f6nig";
     QTest::newRow("unknown word") << QByteArray("frobnicate_zz(1);\n") << 3 << false
                                   << "No documentation found for \"frobnicate_zz\".";
 }

@@ -7,6 +7,7 @@
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QFile>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <QTest>
@@ -32,6 +34,10 @@ private slots:
     void homeKey_data();
     void homeKey();
     void homePairBrokenByShiftNotByClick();
+    void homeWithCtrlAndShift_data();
+    void homeWithCtrlAndShift();
+    void undoBackToTheSavedTextClearsModified_data();
+    void undoBackToTheSavedTextClearsModified();
     void autoIndent_data();
     void autoIndent();
     void autoIndentBeforeKeysTypedAfterIt();
@@ -174,6 +180,76 @@ void TestView::homePairBrokenByShiftNotByClick()
     QCOMPARE(Caret(), 4);
 }
 
+// Each key as a user presses it: a modifier goes down (a key of its own, which ends a
+// pair of Home presses) before the first key that needs it and stays down for the
+// keys after it that need it too; 0 lets every modifier up.
+void TestView::homeWithCtrlAndShift_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("caret");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("expectedCaret");
+
+    const QByteArray text("x\n    print 1;\n");
+    const int home = Qt::Key_Home;
+    const int ctrl = int(Qt::ControlModifier);
+    const int shift = int(Qt::ShiftModifier);
+    QTest::newRow("Ctrl+Home: the start of the text at once") << text << 12 << QList<int>{home | ctrl} << 0 << 0;
+    QTest::newRow("Ctrl+Home twice, Ctrl let up between, stays there")
+        << text << 12 << QList<int>{home | ctrl, 0, home | ctrl} << 0 << 0;
+    QTest::newRow("End, Shift+Home: selected back to the first non-blank")
+        << text << 2 << QList<int>{int(Qt::Key_End), home | shift} << 14 << 6;
+    QTest::newRow("Shift+Home twice: selected back to column 1")
+        << text << 14 << QList<int>{home | shift, home | shift} << 14 << 2;
+    QTest::newRow("Shift+Home from before the first non-blank selects forward to it")
+        << text << 3 << QList<int>{home | shift} << 3 << 6;
+    QTest::newRow("Ctrl+Shift+Home: selected to the start of the text")
+        << text << 12 << QList<int>{home | ctrl | shift} << 12 << 0;
+    QTest::newRow("plain Home after Shift+Home moves and selects nothing")
+        << text << 14 << QList<int>{home | shift, int(Qt::Key_Right), home} << 6 << 6;
+}
+
+void TestView::homeWithCtrlAndShift()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, caret);
+    QFETCH(QList<int>, keys);
+    SetText(text, caret);
+    Qt::KeyboardModifiers held;
+    auto press = [&](Qt::Key key, Qt::KeyboardModifier mod) {
+        QTest::keyPress(m_pView, key, held);
+        held |= mod;
+    };
+    auto release = [&](Qt::Key key, Qt::KeyboardModifier mod) {
+        held &= ~mod;
+        QTest::keyRelease(m_pView, key, held);
+    };
+    for (int combo : keys) {
+        const auto mods = Qt::KeyboardModifiers(combo & int(Qt::KeyboardModifierMask));
+        const auto key = Qt::Key(combo & ~int(Qt::KeyboardModifierMask));
+        if ((held & Qt::ShiftModifier) && !(mods & Qt::ShiftModifier))
+            release(Qt::Key_Shift, Qt::ShiftModifier);
+        if ((held & Qt::ControlModifier) && !(mods & Qt::ControlModifier))
+            release(Qt::Key_Control, Qt::ControlModifier);
+        if (combo == 0)
+            continue;
+        if ((mods & Qt::ControlModifier) && !(held & Qt::ControlModifier))
+            press(Qt::Key_Control, Qt::ControlModifier);
+        if ((mods & Qt::ShiftModifier) && !(held & Qt::ShiftModifier))
+            press(Qt::Key_Shift, Qt::ShiftModifier);
+        // The key alone, with the modifiers already down: keyClick would press them again.
+        QTest::simulateEvent(m_pView, true, key, mods, QString(), false);
+        QTest::simulateEvent(m_pView, false, key, mods, QString(), false);
+    }
+    if (held & Qt::ShiftModifier)
+        release(Qt::Key_Shift, Qt::ShiftModifier);
+    if (held & Qt::ControlModifier)
+        release(Qt::Key_Control, Qt::ControlModifier);
+    QTEST(int(m_pView->SendScintilla(QsciScintillaBase::SCI_GETANCHOR)), "anchor");
+    QTEST(Caret(), "expectedCaret");
+}
+
 void TestView::autoIndent_data()
 {
     QTest::addColumn<QString>("expand");
@@ -226,6 +302,53 @@ void TestView::autoIndentOff()
     QTest::keyClick(m_pView, Qt::Key_Return);
     QTest::qWait(10);
     QCOMPARE(m_pView->GetTextBytes(), QByteArray("\tif ($x) {\n"));
+}
+
+// The modified mark follows the text: back at the text as it was saved or loaded,
+// whether by Undo or by Redo, the mark goes; marked from outside (a text loaded from a
+// server, with no file here yet), it stays.
+void TestView::undoBackToTheSavedTextClearsModified_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<bool>("modified");
+    // x types a character, u undoes, r redoes, s saves, c converts the line ends to DOS,
+    // m marks the document modified as a load from a server does.
+    QTest::newRow("typed, undone") << "xu" << false;
+    QTest::newRow("typed, line ends converted, the conversion undone") << "xcu" << true;
+    QTest::newRow("typed, undone, redone") << "xur" << true;
+    QTest::newRow("typed, saved, typed, undone") << "xsxu" << false;
+    QTest::newRow("typed, saved, undone past the save") << "xsu" << true;
+    QTest::newRow("line ends converted, undone") << "cu" << false;
+    QTest::newRow("marked from outside, typed, undone") << "mxu" << true;
+}
+
+void TestView::undoBackToTheSavedTextClearsModified()
+{
+    QFETCH(QString, steps);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("name.pl"));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("print 1;\nprint 2;\n");
+    }
+    QVERIFY(m_pDoc->OnOpenDocument(path));
+    m_pView->OnInitialUpdate();
+    QVERIFY(!m_pDoc->IsModified());
+    QSignalSpy titles(m_pDoc, &CKestrelDoc::TitleChanged);
+    for (QChar step : steps) {
+        switch (step.toLatin1()) {
+        case 'x': QTest::keyClick(m_pView, Qt::Key_Z); break;
+        case 'u': m_pView->undo(); break;
+        case 'r': m_pView->redo(); break;
+        case 's': QVERIFY(m_pDoc->OnFileSave()); break;
+        case 'c': QVERIFY(m_pView->Commands().Execute(Cmd::ID_EDIT_CONVERT_TO_DOS)); break;
+        case 'm': m_pDoc->SetModifiedFlag(true); break;
+        }
+    }
+    QTEST(m_pDoc->IsModified(), "modified");
+    // The title follows: each change of the mark is said.
+    QVERIFY(!titles.isEmpty());
 }
 
 void TestView::caretLineAndColumn()
