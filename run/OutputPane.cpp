@@ -17,6 +17,7 @@ void COutputPane::AppendBytes(const QByteArray &data)
         return;
     bool bFollow = IsAtBottom();
     SendScintilla(SCI_SETREADONLY, 0);
+    Reserve(qint64(SendScintilla(SCI_GETLENGTH)) + data.size());
     SendScintilla(SCI_APPENDTEXT, (unsigned long)data.size(), data.constData());
     if (SendScintilla(SCI_GETLENGTH) > m_nMaxBytes)
         DropOldest();
@@ -35,6 +36,21 @@ void COutputPane::AppendBytes(const QByteArray &data)
         });
     }
     emit Appended();
+}
+
+void COutputPane::Reserve(qint64 nBytes)
+{
+    // Scintilla grows its text by a sixth at a time, each time into new memory, all of
+    // it written once; under a flood that meant faulting in the text several times
+    // over, the larger part of an append's cost. Doubling the room here grows it a few
+    // times in all. Beyond the pane's limit it never needs to grow: the oldest output
+    // goes first.
+    if (nBytes < m_nReserved)
+        return;
+    qint64 room = qMax(nBytes + 1, qMax(m_nReserved * 2, qint64(kFirstReserve)));
+    room = qMin(room, qMax(nBytes + 1, m_nMaxBytes + 1));
+    SendScintilla(SCI_ALLOCATE, (unsigned long)room);
+    m_nReserved = room;
 }
 
 void COutputPane::DropOldest()
