@@ -171,7 +171,7 @@ CRunOutcome CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, 
     };
     // Standard output is a terminal, so that the child's lines come as it writes them
     // rather than when its buffer fills; a pipe serves where no terminal can be had.
-    if (!stdIn.Open() || !(stdOut.OpenTerminal() || stdOut.Open()) || !stdErr.Open()) {
+    if (!(stdIn.OpenTerminalInput() || stdIn.Open()) || !(stdOut.OpenTerminal() || stdOut.Open()) || !stdErr.Open()) {
         fail(QStringLiteral("The pipes for the standard streams could not be created."));
         return outcome;
     }
