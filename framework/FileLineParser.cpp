@@ -1,14 +1,13 @@
 #include "framework/FileLineParser.h"
 
+#include <QByteArrayMatcher>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
-namespace {
+#include <cstring>
 
-// A continued "near" quotes perl's source; it is cut after this many lines should
-// its closing quote never come.
-constexpr int kMaxNearLines = 50;
+namespace {
 
 QString TrimEnd(const QString &s)
 {
@@ -32,6 +31,33 @@ bool NamesNoFile(const QString &file)
 }
 
 } // namespace
+
+bool CFileLineParser::MayHoldMessage(const char *pLine, qsizetype nLength)
+{
+    const char *const end = pLine + nLength;
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    for (const char *p = pLine; p < end;) {
+        const void *found = std::memchr(p, ':', size_t(end - p));
+        const char *colon = static_cast<const char *>(found);
+        if (!colon)
+            break;
+        if (colon + 1 < end && isDigit(colon[1]))
+            return true;
+        p = colon + 1;
+    }
+    static const QByteArrayMatcher line(" line ");
+    for (qsizetype at = line.indexIn(pLine, nLength); at >= 0; at = line.indexIn(pLine, nLength, at + 1)) {
+        if (at + 6 < nLength && isDigit(pLine[at + 6]))
+            return true;
+    }
+    return false;
+}
+
+bool CFileLineParser::MayOpenNear(const char *pLine, qsizetype nLength)
+{
+    static const QByteArrayMatcher near(", near \"");
+    return near.indexIn(pLine, nLength) >= 0;
+}
 
 CFileLineParser::CFileLineParser(const QString &strBaseDir)
     : m_strBaseDir(strBaseDir)
@@ -171,10 +197,51 @@ bool CFileLineParser::ParseCritic(const QString &line, CFileLineMessage &msg) co
     return true;
 }
 
+bool CFileLineParser::ParseJavaTrace(const QString &line, CFileLineMessage &msg) const
+{
+    // "at", the class loader and module ("app//", "java.base/", "lib@1.2/"), the
+    // class and method, the file and line.
+    static const QRegularExpression form(QStringLiteral(
+        "^\\s*at (?:([^\\s(/]*/)?([^\\s(/]*)/)?([A-Za-z_$][\\w$]*(?:\\.[\\w$<>]+)+)\\(([\\w$]+\\.java):(\\d+)\\)$"));
+    const QRegularExpressionMatch m = form.match(line);
+    // A class in a module of its own is the JDK's or a library's, not of the user's
+    // sources; the class path's have none ("app//pkg.Cls").
+    if (!m.hasMatch() || m.capturedLength(2) > 0)
+        return false;
+    bool ok = false;
+    const int n = m.captured(5).toInt(&ok);
+    if (!ok || n < 1)
+        return false;
+    // "pkg.sub.Cls.method": the method after the last dot, the class before it, the
+    // package before that.
+    const QString qualified = m.captured(3);
+    const qsizetype methodDot = qualified.lastIndexOf(QLatin1Char('.'));
+    const qsizetype classDot = qualified.lastIndexOf(QLatin1Char('.'), methodDot - 1);
+    msg.nForm = CFileLineMessage::JavaTrace;
+    msg.strFile = m.captured(4);
+    msg.strPackage = classDot > 0 ? qualified.left(classDot) : QString();
+    msg.nLine = n;
+    msg.nSeverity = CFileLineMessage::Error;
+    return true;
+}
+
+QString CFileLineParser::ResolveJava(const QString &strFile, const QString &strPackage) const
+{
+    if (m_strBaseDir.isEmpty())
+        return strFile;
+    if (!strPackage.isEmpty() && !Exists(strFile)) {
+        const QString inPackage = QString(strPackage).replace(QLatin1Char('.'), QLatin1Char('/')) + QLatin1Char('/') + strFile;
+        if (Exists(inPackage))
+            return Resolve(inPackage);
+    }
+    return Resolve(strFile);
+}
+
 bool CFileLineParser::ParseOne(const QString &line, CFileLineMessage &msg, bool *pbOpenNear) const
 {
     *pbOpenNear = false;
-    return ParseCritic(line, msg) || ParseJavac(line, msg) || ParsePerl(line, msg, pbOpenNear);
+    return ParseCritic(line, msg) || ParseJavac(line, msg) || ParseJavaTrace(line, msg)
+           || ParsePerl(line, msg, pbOpenNear);
 }
 
 QList<CFileLineMessage> CFileLineParser::Parse(const QString &strText) const
@@ -197,7 +264,8 @@ QList<CFileLineMessage> CFileLineParser::Parse(const QStringList &lines) const
         msg.nFirstLine = i;
         msg.strText = line;
         if (openNear) {
-            for (int k = i + 1; k < lines.size() && k <= i + kMaxNearLines; ++k) {
+            const int cut = i + kMaxNearLines;
+            for (int k = i + 1; k < lines.size() && k <= cut; ++k) {
                 const QString more = TrimEnd(lines[k]);
                 msg.strText += QLatin1Char('\n') + more;
                 i = k;
@@ -206,7 +274,12 @@ QList<CFileLineMessage> CFileLineParser::Parse(const QStringList &lines) const
             }
         }
         msg.nLastLine = i;
-        msg.strPath = Resolve(msg.strFile);
+        msg.strPath = msg.nForm == CFileLineMessage::JavaTrace ? ResolveJava(msg.strFile, msg.strPackage) : Resolve(msg.strFile);
+        if (msg.nForm == CFileLineMessage::JavaTrace) {
+            // The frame under another is where the one above was called from.
+            msg.bFrame = !messages.isEmpty() && messages.last().nForm == CFileLineMessage::JavaTrace
+                         && messages.last().nLastLine == i - 1;
+        }
         if (msg.nForm == CFileLineMessage::Perl) {
             if (msg.bFrame)
                 msg.nSeverity = messages.isEmpty() ? CFileLineMessage::Warning : messages.last().nSeverity;

@@ -1,6 +1,6 @@
 // The message parser over any error output: each message names a file and a line
 // above 0, lies within the text's lines in order without overlapping, and its text
-// starts with its first line.
+// starts with its first line, which the cheap test of the output pane lets through.
 #include "framework/FileLineParser.h"
 
 #include <cstdint>
@@ -17,6 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             || m.nLastLine >= lines.size() || m.strPath != m.strFile)
             std::abort();
         if (!lines[m.nFirstLine].startsWith(m.strText.section(QLatin1Char('\n'), 0, 0)))
+            std::abort();
+        const QByteArray first = lines[m.nFirstLine].toUtf8();
+        if (!CFileLineParser::MayHoldMessage(first.constData(), first.size()))
             std::abort();
         previousLast = m.nLastLine;
     }

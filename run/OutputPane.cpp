@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+#include <cstring>
+
 COutputPane::COutputPane(QWidget *parent)
     : COutputView(parent)
 {
@@ -17,6 +19,7 @@ void COutputPane::AppendBytes(const QByteArray &data)
         return;
     bool bFollow = IsAtBottom();
     SendScintilla(SCI_SETREADONLY, 0);
+    Reserve(qint64(SendScintilla(SCI_GETLENGTH)) + data.size());
     SendScintilla(SCI_APPENDTEXT, (unsigned long)data.size(), data.constData());
     if (SendScintilla(SCI_GETLENGTH) > m_nMaxBytes)
         DropOldest();
@@ -35,6 +38,21 @@ void COutputPane::AppendBytes(const QByteArray &data)
         });
     }
     emit Appended();
+}
+
+void COutputPane::Reserve(qint64 nBytes)
+{
+    // Scintilla grows its text by a sixth at a time, each time into new memory, all of
+    // it written once; under a flood that meant faulting in the text several times
+    // over, the larger part of an append's cost. Doubling the room here grows it a few
+    // times in all. Beyond the pane's limit it never needs to grow: the oldest output
+    // goes first.
+    if (nBytes < m_nReserved)
+        return;
+    qint64 room = qMax(nBytes + 1, qMax(m_nReserved * 2, qint64(kFirstReserve)));
+    room = qMin(room, qMax(nBytes + 1, m_nMaxBytes + 1));
+    SendScintilla(SCI_ALLOCATE, (unsigned long)room);
+    m_nReserved = room;
 }
 
 void COutputPane::DropOldest()
@@ -89,27 +107,66 @@ void COutputPane::FindNewMessages(bool bFinal)
     const long length = SendScintilla(SCI_GETLENGTH);
     if (m_nSearchedTo >= length)
         return;
-    auto *p = reinterpret_cast<const char *>(SendScintilla(SCI_GETRANGEPOINTER, m_nSearchedTo, length - m_nSearchedTo));
-    QByteArray bytes(p, int(length - m_nSearchedTo));
+    // Read in place: nothing changes the text while this runs.
+    const auto *p = reinterpret_cast<const char *>(SendScintilla(SCI_GETRANGEPOINTER, m_nSearchedTo, length - m_nSearchedTo));
+    qsizetype size = qsizetype(length - m_nSearchedTo);
     // A line still being written is searched when its end has come.
     if (!bFinal) {
-        const qsizetype lastEnd = bytes.lastIndexOf('\n');
-        if (lastEnd < 0)
+        const char *lastEnd = static_cast<const char *>(::memrchr(p, '\n', size_t(size)));
+        if (!lastEnd)
             return;
-        bytes.truncate(lastEnd + 1);
+        size = lastEnd - p + 1;
     }
-    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
+    // Only the lines that can be messages become text for the parser, with the lines
+    // that may continue a quotation of source after one; a flood of other output is
+    // passed over byte by byte. Each run of lines passed over is one empty line for
+    // the parser, so that what follows what stays as it was. lineOf maps the parsed
+    // lines back to the new ones.
+    QStringList lines;
+    QList<int> lineOf;
+    int nLines = 0;
+    int continuing = 0;
+    bool bSkipping = false;
+    for (qsizetype at = 0; at < size; ++nLines) {
+        const char *nl = static_cast<const char *>(std::memchr(p + at, '\n', size_t(size - at)));
+        const qsizetype lineEnd = nl ? nl - p : size;
+        const char *line = p + at;
+        const qsizetype lineLength = lineEnd - at;
+        const bool candidate = CFileLineParser::MayHoldMessage(line, lineLength);
+        if (candidate || continuing > 0) {
+            lines << QString::fromUtf8(line, lineLength);
+            lineOf << nLines;
+            bSkipping = false;
+        } else if (!bSkipping) {
+            lines << QString();
+            lineOf << nLines;
+            bSkipping = true;
+        }
+        if (candidate && CFileLineParser::MayOpenNear(line, lineLength))
+            continuing = CFileLineParser::kMaxNearLines;
+        else if (continuing > 0)
+            --continuing;
+        at = lineEnd + 1;
+    }
     QList<CFileLineMessage> found = CFileLineParser(m_strBaseDir).Parse(lines);
+    for (CFileLineMessage &msg : found) {
+        msg.nFirstLine = lineOf[msg.nFirstLine];
+        msg.nLastLine = lineOf[msg.nLastLine];
+    }
     const long firstLine = SendScintilla(SCI_LINEFROMPOSITION, m_nSearchedTo);
-    long searchedTo = m_nSearchedTo + long(bytes.size());
+    // A stack trace that goes on from the text searched before: its next line is a
+    // frame, as it would be were the whole text searched at once.
+    if (!found.isEmpty() && !m_messages.isEmpty() && found[0].nForm == CFileLineMessage::JavaTrace
+        && found[0].nFirstLine == 0 && m_messages.last().nForm == CFileLineMessage::JavaTrace
+        && m_messages.last().nLastLine == firstLine - 1)
+        found[0].bFrame = true;
+    long searchedTo = m_nSearchedTo + long(size);
     // perl quotes source after "near"; one whose closing quote has not come yet is
     // searched again with the lines after it.
     if (!bFinal && !found.isEmpty()) {
         const CFileLineMessage &last = found.last();
         if (last.strText.contains(QLatin1String(", near \"")) && !last.strText.endsWith(QLatin1Char('"'))
-            && last.nLastLine == lines.size() - 1) {
+            && last.nLastLine == nLines - 1) {
             searchedTo = SendScintilla(SCI_POSITIONFROMLINE, firstLine + last.nFirstLine);
             found.removeLast();
         }

@@ -49,11 +49,15 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
+    void Reserve(qint64 nBytes);
     void DropOldest();
     void FindNewMessages(bool bFinal);
 
     qint64 m_nMaxBytes = kMaxBytes;
     qint64 m_nDropped = 0;
+    // The room Scintilla holds for the text, in bytes.
+    static constexpr qint64 kFirstReserve = 64 * 1024;
+    qint64 m_nReserved = 0;
     long m_nNoteLength = 0;
     bool m_bLinks = false;
     bool m_bFindScheduled = false;

@@ -140,18 +140,18 @@ void COutputReader::Deliver()
 
 void COutputReader::DeliverNow()
 {
-    QByteArray data;
     bool bEnd;
+    m_baDelivered.resize(0);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        data.swap(m_baBuffer);
+        m_baDelivered.swap(m_baBuffer);
         m_bPosted = false;
         bEnd = m_bEnd;
     }
     m_cvSpace.notify_all();
     m_sinceDelivery.restart();
-    if (!data.isEmpty())
-        emit OutputReceived(data);
+    if (!m_baDelivered.isEmpty())
+        emit OutputReceived(m_baDelivered);
     if (bEnd && !m_bFinished) {
         m_bFinished = true;
         emit Finished();

@@ -71,6 +71,9 @@ private:
     int m_fdWake[2] = {-1, -1};
     QSocketNotifier *m_pWakeNotifier = nullptr;
 
+    // The batch the GUI thread handed on last; its room is given back to the reader
+    // thread, so a flood reuses the same memory instead of faulting in new pages.
+    QByteArray m_baDelivered;
     bool m_bFinished = false;
     QElapsedTimer m_sinceDelivery;
     QTimer m_timer;

@@ -79,6 +79,81 @@ bool CRedirectPipe::OpenTerminal()
     return true;
 }
 
+bool CRedirectPipe::OpenTerminalInput()
+{
+    int master = ::open("/dev/ptmx", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0)
+        return false;
+    char name[128];
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
+        ::close(master);
+        return false;
+    }
+    int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave < 0) {
+        ::close(master);
+        return false;
+    }
+    termios tio{};
+    bool ok = ::tcgetattr(slave, &tio) == 0;
+    if (ok) {
+        // Raw, then line by line with only two characters of its own: end of file and
+        // the quote that makes the next byte plain data. Everything else a terminal
+        // would act on (signals, erase, kill, flow control, CR/NL mapping) is off, and
+        // nothing is echoed back into the output.
+        ::cfmakeraw(&tio);
+        tio.c_lflag |= ICANON | IEXTEN;
+        tio.c_lflag &= ~tcflag_t(ECHO | ECHONL | ISIG | ECHOCTL | ECHOKE | ECHOE | ECHOK);
+        tio.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP | IMAXBEL);
+        for (cc_t &c : tio.c_cc)
+            c = 0;
+        tio.c_cc[VEOF] = cc_t(kEof);
+        tio.c_cc[VLNEXT] = cc_t(kLiteralNext);
+        tio.c_cc[VMIN] = 1;
+        tio.c_cc[VTIME] = 0;
+        ok = ::tcsetattr(slave, TCSANOW, &tio) == 0;
+    }
+    if (!ok) {
+        ::close(slave);
+        ::close(master);
+        return false;
+    }
+    m_fdRead = slave;
+    m_fdWrite = master;
+    m_bTerminal = true;
+    m_bTerminalInput = true;
+    return true;
+}
+
+void CRedirectPipe::QueueTerminalInputLocked(const QByteArray &text)
+{
+    // The characters switched off above read as NUL to the terminal, so NUL is quoted
+    // with the two that are on.
+    for (char c : text) {
+        if (c == '\n') {
+            m_baPending.append(c);
+            m_nLinePiece = 0;
+            continue;
+        }
+        if (c == 0 || c == kEof || c == kLiteralNext)
+            m_baPending.append(kLiteralNext);
+        m_baPending.append(c);
+        // End of file within a line hands over what the line has so far.
+        if (++m_nLinePiece == kTerminalPiece) {
+            m_baPending.append(kEof);
+            m_nLinePiece = 0;
+        }
+    }
+}
+
+void CRedirectPipe::QueueLocked(const char *pData, qsizetype nSize)
+{
+    if (m_bTerminalInput)
+        QueueTerminalInputLocked(QByteArray::fromRawData(pData, nSize));
+    else
+        m_baPending.append(pData, nSize);
+}
+
 int CRedirectPipe::ReadAvailable(char *pBuffer, unsigned nSize, int nTimeoutMs)
 {
     if (m_fdRead < 0 || nSize == 0)
@@ -111,23 +186,28 @@ int CRedirectPipe::Write(const QByteArray &text)
     if (text.isEmpty())
         return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_fdWrite < 0 || m_bCloseWhenWritten)
+    if (m_fdWrite < 0 || m_bCloseWhenWritten || m_bInputEnded)
         return 0;
     // A copy of the bytes, not a share of the caller's array: the writer thread owns them.
-    m_baPending.append(text.constData(), text.size());
-    if (!m_writer.joinable()) {
-        if (::pipe2(m_fdWake, O_CLOEXEC | O_NONBLOCK) != 0) {
-            m_baPending.clear();
-            return 0;
-        }
-        int flags = ::fcntl(m_fdWrite, F_GETFL);
-        ::fcntl(m_fdWrite, F_SETFL, flags | O_NONBLOCK);
-        m_bWriterOwnsEnd = true;
-        m_writer = std::thread([this] { WriterLoop(); });
-    } else {
-        Wake();
-    }
+    QueueLocked(text.constData(), text.size());
+    StartWriterLocked();
     return 0;
+}
+
+void CRedirectPipe::StartWriterLocked()
+{
+    if (m_writer.joinable()) {
+        Wake();
+        return;
+    }
+    if (::pipe2(m_fdWake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        m_baPending.clear();
+        return;
+    }
+    int flags = ::fcntl(m_fdWrite, F_GETFL);
+    ::fcntl(m_fdWrite, F_SETFL, flags | O_NONBLOCK);
+    m_bWriterOwnsEnd = true;
+    m_writer = std::thread([this] { WriterLoop(); });
 }
 
 bool CRedirectPipe::Flush()
@@ -218,6 +298,21 @@ bool CRedirectPipe::CloseReadEnd()
 bool CRedirectPipe::CloseWriteEnd()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bTerminalInput && m_fdWrite >= 0) {
+        // Closing the master would hang the terminal up, and a hang-up throws away
+        // what the child has not read yet. End of file goes in line instead, after
+        // the rest of a line not ended (the first one hands that over, the second is
+        // read as the end). The master stays open until the pipe goes.
+        if (!m_bInputEnded) {
+            m_bInputEnded = true;
+            if (m_nLinePiece > 0)
+                m_baPending.append(kEof);
+            m_baPending.append(kEof);
+            m_nLinePiece = 0;
+            StartWriterLocked();
+        }
+        return true;
+    }
     if (m_bWriterOwnsEnd) {
         m_bCloseWhenWritten = true;
         Wake();

@@ -28,10 +28,18 @@ public:
     // the write end the terminal the child writes to. It never becomes the child's
     // controlling terminal.
     bool OpenTerminal();
+    // A pseudo-terminal for the child's standard input, so that a program that reads
+    // a terminal flushes its prompt before it waits (perl does so only for a terminal).
+    // The read end is the terminal the child reads, the write end the master. It
+    // takes every byte as written: no echo, no signals, no line-end mapping, no editing
+    // characters, no limit on a line's length. End of input (CloseWriteEnd) reaches
+    // the child as end of file once it has read everything before it.
+    bool OpenTerminalInput();
 
     int GetReadHandle() const { return m_fdRead; }
     int GetWriteHandle() const { return m_fdWrite; }
     bool IsTerminal() const { return m_bTerminal; }
+    bool IsTerminalInput() const { return m_bTerminalInput; }
 
     // Waits at most nTimeoutMs for bytes, then reads what is there, at most nSize bytes.
     // Returns the count read, 0 when nothing came in time, kEnd when the other side has
@@ -56,10 +64,24 @@ private:
     void WriterLoop();
     void Wake();
     void CloseWriteEndLocked();
+    void QueueLocked(const char *pData, qsizetype nSize);
+    void StartWriterLocked();
+    void QueueTerminalInputLocked(const QByteArray &text);
+
+    // Terminal input is read line by line (canonical mode): the only mode in which a
+    // reader can be told of end of file while the terminal stays open. Bytes that mode
+    // would take as editing or end of file go quoted, and a line is handed over in
+    // pieces, so that none reaches the terminal's limit of 4095 bytes to a line.
+    static constexpr qsizetype kTerminalPiece = 1024;
+    static constexpr char kEof = 0x04;
+    static constexpr char kLiteralNext = 0x16;
+    qsizetype m_nLinePiece = 0;
+    bool m_bInputEnded = false;
 
     int m_fdRead = -1;
     int m_fdWrite = -1;
     bool m_bTerminal = false;
+    bool m_bTerminalInput = false;
 
     std::mutex m_mutex;
     QByteArray m_baPending;

@@ -192,8 +192,9 @@ CRunOutcome CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, 
         children.push_back(std::make_unique<CChildProcess>(cl.strProgram, cl.arguments));
         CChildProcess &child = *children.back();
         // Standard output is a terminal, so that the child's lines come as it writes them
-        // rather than when its buffer fills; a pipe serves where no terminal can be had.
-        if (!stdIn.Open() || !(stdOut.OpenTerminal() || stdOut.Open()) || !stdErr.Open()) {
+        // rather than when its buffer fills, and so is standard input, so that perl shows
+        // a prompt before it reads the answer; a pipe serves where no terminal can be had.
+        if (!(stdIn.OpenTerminalInput() || stdIn.Open()) || !(stdOut.OpenTerminal() || stdOut.Open()) || !stdErr.Open()) {
             fail(QStringLiteral("The pipes for the standard streams could not be created."));
             return nullptr;
         }

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,6 +18,10 @@ private slots:
     void blanksAndAtInPathFoundOnDisk();
     void relativeNamesResolveAgainstTheFolder();
     void failedRunEndsInAnError();
+    void javaFramesFoundBesideTheSourceOrInItsPackage_data();
+    void javaFramesFoundBesideTheSourceOrInItsPackage();
+    void cheapTestRejectsOnlyLinesWithoutMessages_data();
+    void cheapTestRejectsOnlyLinesWithoutMessages();
 };
 
 namespace {
@@ -91,13 +96,44 @@ void TestFileLineParser::messages_data()
     QTest::newRow("CR LF line ends") << "Died at C:\\scripts\\dies.pl line 4.\r\n"
                                      << QStringList{"C:\\scripts\\dies.pl:4:E"};
     QTest::newRow("an at in the message") << "Look at me at /tmp/x.pl line 3.\n" << QStringList{"/tmp/x.pl:3:W"};
+    QTest::newRow("java exception: its first line the message, the callers frames")
+        << "Exception in thread \"main\" java.lang.IllegalStateException: at line 3: no\n"
+           "\tat Hello.fail(Hello.java:9)\n\tat Hello.lambda$main$0(Hello.java:4)\n"
+           "\tat Hello$Inner.<init>(Hello.java:14)\n\tat Hello.main(Hello.java:5)\n"
+        << QStringList{"Hello.java:9:E", "Hello.java:4:E^", "Hello.java:14:E^", "Hello.java:5:E^"};
+    QTest::newRow("java frames in a package, of the class path's loader")
+        << "java.lang.RuntimeException: x\n\tat app//org.demo.Cls.run(Cls.java:21)\n"
+           "\tat org.demo.Main.main(Main.java:7)\n"
+        << QStringList{"Cls.java:21:E", "Main.java:7:E^"};
+    QTest::newRow("java frames of the JDK, native or without source are none")
+        << "java.lang.NumberFormatException: For input string: \"x\"\n"
+           "\tat java.base/java.lang.NumberFormatException.forInputString(NumberFormatException.java:67)\n"
+           "\tat java.base@17.0.15/java.lang.Integer.parseInt(Integer.java:668)\n"
+           "\tat jdk.internal.reflect.NativeMethodAccessorImpl.invoke0(Native Method)\n"
+           "\tat Gen.call(Unknown Source)\n\tat P.main(P.java:3)\n\t... 2 more\n"
+        << QStringList{"P.java:3:E"};
+    QTest::newRow("a cause starts a trace of its own")
+        << "\tat A.f(A.java:2)\nCaused by: java.io.IOException: gone\n\tat B.g(B.java:8)\n\t... 1 more\n"
+        << QStringList{"A.java:2:E", "B.java:8:E"};
+    QTest::newRow("only looks like a java frame")
+        << "at Hello.main(Hello.java:0)\nat Hello.main(Hello.java)\nwhat at Hello.main(Hello.java:3)\n"
+           "at Hello(Hello.java:3)\nat x.y(Hello.kt:3)\n"
+        << QStringList{};
 }
 
 void TestFileLineParser::messages()
 {
     QFETCH(QString, text);
     QFETCH(QStringList, expected);
-    QCOMPARE(Describe(CFileLineParser().Parse(text)), expected);
+    const QList<CFileLineMessage> found = CFileLineParser().Parse(text);
+    QCOMPARE(Describe(found), expected);
+    // The output pane passes over the lines the cheap test rejects: none of them may
+    // hold a message.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (const CFileLineMessage &m : found) {
+        const QByteArray line = lines[m.nFirstLine].toUtf8();
+        QVERIFY2(CFileLineParser::MayHoldMessage(line.constData(), line.size()), line.constData());
+    }
 }
 
 void TestFileLineParser::nearSpanningLines()
@@ -114,6 +150,13 @@ void TestFileLineParser::nearSpanningLines()
     const QList<CFileLineMessage> open = CFileLineParser().Parse(QStringLiteral("syntax error at a.pl line 1, near \"x\ny\n"));
     QCOMPARE(open.size(), 1);
     QCOMPARE(open[0].nLastLine, 1);
+    // Nor more than its limit: the lines after it are searched again.
+    QString longOpen = QStringLiteral("syntax error at a.pl line 1, near \"x\n");
+    for (int i = 0; i < CFileLineParser::kMaxNearLines + 5; ++i)
+        longOpen += QStringLiteral("source\n");
+    longOpen += QStringLiteral("Died at b.pl line 2.\n");
+    QCOMPARE(Describe(CFileLineParser().Parse(longOpen)), (QStringList{"a.pl:1:E", "b.pl:2:E"}));
+    QCOMPARE(CFileLineParser().Parse(longOpen)[0].nLastLine, CFileLineParser::kMaxNearLines);
 }
 
 void TestFileLineParser::blanksAndAtInPathFoundOnDisk()
@@ -153,6 +196,61 @@ void TestFileLineParser::failedRunEndsInAnError()
     QList<CFileLineMessage> javac = CFileLineParser().Parse(QStringLiteral("H.java:2: warning: [x] y\n"));
     CFileLineParser::MarkFatalEnd(javac);
     QCOMPARE(Describe(javac), QStringList{"H.java:2:W"});
+}
+
+void TestFileLineParser::javaFramesFoundBesideTheSourceOrInItsPackage_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("frame");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("beside the source") << QStringList{"Hello.java"} << "\tat Hello.main(Hello.java:3)"
+                                       << "Hello.java";
+    QTest::newRow("in its package's folders") << QStringList{"org/demo/Cls.java"}
+                                              << "\tat org.demo.Cls$Inner.run(Cls.java:3)" << "org/demo/Cls.java";
+    QTest::newRow("beside the source first") << QStringList{"Cls.java", "org/demo/Cls.java"}
+                                             << "\tat org.demo.Cls.run(Cls.java:3)" << "Cls.java";
+    // Like a javac message's, a name found nowhere is taken as beside the source.
+    QTest::newRow("nowhere") << QStringList{} << "\tat org.demo.Cls.run(Cls.java:3)" << "Cls.java";
+}
+
+void TestFileLineParser::javaFramesFoundBesideTheSourceOrInItsPackage()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, frame);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (const QString &name : files) {
+        QVERIFY(QDir(dir.path()).mkpath(QFileInfo(name).path()));
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    const QList<CFileLineMessage> found = CFileLineParser(dir.path()).Parse(frame);
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found[0].nForm, CFileLineMessage::JavaTrace);
+    QCOMPARE(found[0].nLine, 3);
+    QCOMPARE(found[0].strPath, dir.filePath(expected));
+}
+
+void TestFileLineParser::cheapTestRejectsOnlyLinesWithoutMessages_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("may");
+    QTest::newRow("plain output") << QByteArray("00012345 xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx") << false;
+    QTest::newRow("a colon, no number") << QByteArray("Exception in thread \"main\" java.lang.Error: x") << false;
+    QTest::newRow("a line word, no number") << QByteArray("the line is busy at 5") << false;
+    QTest::newRow("colon at the end") << QByteArray("key:") << false;
+    QTest::newRow("perl") << QByteArray("x at a.pl line 1.") << true;
+    QTest::newRow("javac") << QByteArray("A.java:12: error: x") << true;
+    QTest::newRow("java frame") << QByteArray("\tat A.m(A.java:3)") << true;
+    QTest::newRow("a colon before the number") << QByteArray("a: b:7") << true;
+}
+
+void TestFileLineParser::cheapTestRejectsOnlyLinesWithoutMessages()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, may);
+    QCOMPARE(CFileLineParser::MayHoldMessage(line.constData(), line.size()), may);
 }
 
 QTEST_APPLESS_MAIN(TestFileLineParser)

@@ -50,6 +50,9 @@ private slots:
     void messagesOfARun_data();
     void messagesOfARun();
     void javacErrorsAndWarnings();
+    void javaExceptionIsALink();
+    void paneFindsWhatTheParserFindsInTheWholeText_data();
+    void paneFindsWhatTheParserFindsInTheWholeText();
     void doubleClickAndEnterChooseTheMessage_data();
     void doubleClickAndEnterChooseTheMessage();
     void windowKeepsThePlaceTheUserGaveIt();
@@ -155,6 +158,80 @@ void TestMessageLinks::javacErrorsAndWarnings()
     const QStringList seen = Describe(outcome.messages);
     QVERIFY2(seen.contains(QStringLiteral("Broken.java:3:W")), qPrintable(seen.join(QLatin1Char(' '))));
     QVERIFY2(seen.contains(QStringLiteral("Broken.java:4:E")), qPrintable(seen.join(QLatin1Char(' '))));
+}
+
+void TestMessageLinks::javaExceptionIsALink()
+{
+    g_settings.LOCAL_JAVA_EXE = QStandardPaths::findExecutable(QStringLiteral("java"));
+    QVERIFY(!g_settings.LOCAL_JAVA_EXE.isEmpty());
+    const QString path = Script(QStringLiteral("java trace/Thrower.java"),
+                                "public class Thrower {\n"
+                                "    static void fail() {\n"
+                                "        throw new IllegalStateException(\"no\");\n"
+                                "    }\n"
+                                "    public static void main(String[] a) {\n"
+                                "        fail();\n"
+                                "    }\n"
+                                "}\n");
+    QVERIFY(Run(CRunCommandLine::Kind::Compile, path).messages.isEmpty());
+    QList<CFileLineMessage> links;
+    const CRunOutcome outcome = Run(CRunCommandLine::Kind::Run, path, [&links](COutputWindowDlg *wnd) {
+        links = wnd->StdErrPane()->Messages();
+    });
+    // The place that threw is the run's message, its caller a frame; both are links
+    // to the source.
+    QCOMPARE(Describe(outcome.messages), QStringList{"Thrower.java:3:E"});
+    QCOMPARE(links.size(), 2);
+    QCOMPARE(links[1].nLine, 6);
+    QVERIFY(links[1].bFrame);
+    for (const CFileLineMessage &m : links)
+        QCOMPARE(QFileInfo(m.strPath).canonicalFilePath(), QFileInfo(path).canonicalFilePath());
+}
+
+void TestMessageLinks::paneFindsWhatTheParserFindsInTheWholeText_data()
+{
+    QTest::addColumn<int>("pieceSize");
+    QTest::addColumn<int>("piecesPerSearch");
+    // Searches that end inside lines, inside a quotation of source and inside a stack
+    // trace, and the whole text at once.
+    QTest::newRow("7 bytes, searched every 91") << 7 << 13;
+    QTest::newRow("61 bytes, each searched") << 61 << 1;
+    QTest::newRow("whole") << 0 << 1;
+}
+
+void TestMessageLinks::paneFindsWhatTheParserFindsInTheWholeText()
+{
+    QFETCH(int, pieceSize);
+    QFETCH(int, piecesPerSearch);
+    QByteArray text;
+    for (int i = 0; i < 40; ++i)
+        text += "00000" + QByteArray::number(i) + " plain output: nothing here\n";
+    text += "syntax error at nl8.pl line 2, near \"x\n";
+    for (int i = 0; i < 3; ++i)
+        text += "  quoted: source line " + QByteArray::number(i) + "\n";
+    text += "}\"\nwarned at w.pl line 4.\n\tmain::f() called at w.pl line 9\n";
+    text += "Exception in thread \"main\" java.lang.Error: x\n\tat A.f(A.java:2)\n\tat A.main(A.java:5)\n";
+    for (int i = 0; i < 60; ++i)
+        text += "noise " + QByteArray::number(i) + "\n";
+    text += "\tat B.g(B.java:8)\nsyntax error at open.pl line 1, near \"never closed\n";
+    for (int i = 0; i < 55; ++i)
+        text += "more " + QByteArray::number(i) + "\n";
+    text += "last words at e.pl line 3.";
+
+    COutputPane pane;
+    pane.EnableMessageLinks(QString());
+    const int step = pieceSize > 0 ? pieceSize : int(text.size());
+    for (int at = 0, piece = 1; at < text.size(); at += step, ++piece) {
+        pane.AppendBytes(text.mid(at, step));
+        // The search runs shortly after output arrives, once for all that came.
+        if (piece % piecesPerSearch == 0)
+            QTest::qWait(60);
+    }
+    pane.FinishMessageLinks();
+    const QList<CFileLineMessage> expected = CFileLineParser().Parse(QString::fromUtf8(text));
+    QCOMPARE(pane.Messages().size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        QCOMPARE(pane.Messages()[i], expected[i]);
 }
 
 void TestMessageLinks::doubleClickAndEnterChooseTheMessage_data()

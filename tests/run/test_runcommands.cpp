@@ -128,6 +128,8 @@ private slots:
     void stdinByMethod_data();
     void stdinByMethod();
     void lineShowsBeforeTheEnd();
+    void promptShowsBeforeTheAnswer_data();
+    void promptShowsBeforeTheAnswer();
     void compilePerl_data();
     void compilePerl();
     void javaCompileAndRun();
@@ -238,6 +240,38 @@ void TestRunCommands::lineShowsBeforeTheEnd()
         SendLine(wnd, QStringLiteral("second"));
     });
     QCOMPARE(seen.out, QByteArray("first line\nthen second\n"));
+}
+
+void TestRunCommands::promptShowsBeforeTheAnswer_data()
+{
+    QTest::addColumn<CRunCommandLine::Kind>("kind");
+    QTest::newRow("Run") << CRunCommandLine::Kind::Run;
+    QTest::newRow("Debug") << CRunCommandLine::Kind::Debug;
+}
+
+void TestRunCommands::promptShowsBeforeTheAnswer()
+{
+    QFETCH(CRunCommandLine::Kind, kind);
+    // A prompt without a line end, then the answer, then lines up to end of file.
+    QString path = Script(QStringLiteral("prompt.pl"), "print \"Name? \"; my $n = <STDIN>; print \"Hello $n\";\n"
+                                                       "my $c = 0; $c++ while <STDIN>; print \"lines after: $c\\n\";\n");
+    CSeen seen = Run(kind, path, QString(), QString(), [kind](COutputWindowDlg *wnd) {
+        if (kind == CRunCommandLine::Kind::Debug) {
+            QTRY_VERIFY_WITH_TIMEOUT(wnd->StdErrPane()->TextBytes().contains("DB<1>"), 30000);
+            SendLine(wnd, QStringLiteral("c"));
+        }
+        // As at a terminal, the prompt is there before anything is typed.
+        QTRY_COMPARE_WITH_TIMEOUT(wnd->StdOutPane()->TextBytes(), QByteArray("Name? "), 30000);
+        QVERIFY(!wnd->m_pProcess->HasEnded());
+        SendLine(wnd, QStringLiteral("Bob"));
+        QTRY_COMPARE_WITH_TIMEOUT(wnd->StdOutPane()->TextBytes(), QByteArray("Name? Hello Bob\n"), 30000);
+        SendLine(wnd, QStringLiteral("one more"));
+        wnd->OnSendInput();
+        wnd->m_pDlgSend->findChild<QPushButton *>(QStringLiteral("button_1065"))->click();
+    });
+    // The typed lines are not echoed into the output, and end of file ends the loop.
+    QCOMPARE(seen.out, QByteArray("Name? Hello Bob\nlines after: 1\n"));
+    QCOMPARE(seen.status, QStringLiteral("Process completed with exit code 0."));
 }
 
 void TestRunCommands::compilePerl_data()

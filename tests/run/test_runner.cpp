@@ -45,9 +45,10 @@ struct CRun
     CCountingListener listener;
     std::unique_ptr<CChildProcess> child;
 
-    bool Start(const QStringList &args, bool bTerminal = false, const QString &dir = QString())
+    bool Start(const QStringList &args, bool bTerminal = false, const QString &dir = QString(), bool bTerminalIn = false)
     {
-        if (!in.Open() || !(bTerminal ? out.OpenTerminal() : out.Open()) || !err.Open())
+        if (!(bTerminalIn ? in.OpenTerminalInput() : in.Open()) || !(bTerminal ? out.OpenTerminal() : out.Open())
+            || !err.Open())
             return false;
         child = std::make_unique<CChildProcess>(kHelper, args);
         child->SetRedirection(&in, &out, &err);
@@ -87,6 +88,8 @@ private slots:
     void killEndsTheGroup();
     void crashIsNotSuccess();
     void writeAndEof();
+    void terminalInputArrivesWhole_data();
+    void terminalInputArrivesWhole();
     void emptyWriteWritesNothing();
     void writeToChildThatNeverReads();
     void idlePipeTimesOut();
@@ -343,6 +346,44 @@ void TestRunner::writeAndEof()
     QCOMPARE(ReadToEnd(run.out), QByteArray("abc\ndef<EOF>\n"));
     // A write after the close goes nowhere.
     QCOMPARE(run.in.Write("lost"), 0);
+}
+
+void TestRunner::terminalInputArrivesWhole_data()
+{
+    QTest::addColumn<QList<QByteArray>>("writes");
+    QByteArray every;
+    for (int i = 0; i < 256; ++i)
+        every += char(i);
+    QByteArray longLine(10000, 'x');
+    longLine[4095] = 'y';
+    QTest::newRow("lines") << QList<QByteArray>{"abc\n", "def\n"};
+    QTest::newRow("a last line without its end") << QList<QByteArray>{"abc\n", "def"};
+    QTest::newRow("nothing") << QList<QByteArray>{};
+    // Longer than the terminal takes in one line, in one write and in pieces.
+    QTest::newRow("10000 bytes in a line") << QList<QByteArray>{longLine + '\n'};
+    QTest::newRow("a long line in pieces") << QList<QByteArray>{longLine.left(3000), longLine.mid(3000), "\n"};
+    QTest::newRow("a long line without its end") << QList<QByteArray>{longLine};
+    // Editing, signal, flow control, end of file and quoting characters, CR and NUL.
+    QTest::newRow("every byte") << QList<QByteArray>{every, every};
+    QTest::newRow("control characters at line starts")
+        << QList<QByteArray>{QByteArray("\x04\n\x16\n\x03\x1a\x1c\x7f\x15\x17\x12\n\r\n\0\n", 16)};
+}
+
+void TestRunner::terminalInputArrivesWhole()
+{
+    QFETCH(QList<QByteArray>, writes);
+    CRun run;
+    QVERIFY(run.Start({QStringLiteral("echo")}, false, QString(), true));
+    QByteArray all;
+    for (const QByteArray &w : writes) {
+        run.in.Write(w);
+        all += w;
+    }
+    run.in.Close();
+    // Every byte as written, no echo, no mapping; end of input is end of file.
+    QCOMPARE(ReadToEnd(run.out), all + "<EOF>\n");
+    run.child->StartWaiter();
+    QTRY_VERIFY(run.child->HasEnded());
 }
 
 void TestRunner::emptyWriteWritesNothing()
