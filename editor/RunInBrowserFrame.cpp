@@ -138,11 +138,8 @@ CRunInBrowserFrame::CRunInBrowserFrame(const QString &strScript, const QString &
     layout->setSpacing(0);
     layout->addWidget(tools);
     layout->addWidget(splitter, 1);
-    // Inside the screen's free area, frame and task bars included, on small screens too.
-    const QRect area = (screen() ? screen() : QGuiApplication::primaryScreen())->availableGeometry();
-    const QSize frame(16, 48); // room for the window manager's border and title bar
-    resize(QSize(900, 700).boundedTo(area.size() - frame));
-    move(area.topLeft() + QPoint((area.width() - width() - frame.width()) / 2, (area.height() - height() - frame.height()) / 2));
+    // CScreenFit shrinks it to the free area of smaller screens when it is shown.
+    resize(900, 700);
 
     connect(back, &QAction::triggered, this, [this] { QMetaObject::invokeMethod(m_pPage, "back"); });
     connect(reload, &QAction::triggered, this, &CRunInBrowserFrame::OnReload);
