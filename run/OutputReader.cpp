@@ -1,5 +1,6 @@
 #include "run/OutputReader.h"
 
+#include "framework/LargeBlockPages.h"
 #include "framework/Trace.h"
 #include "run/RedirectPipe.h"
 
@@ -90,6 +91,13 @@ void COutputReader::ReadLocked(qsizetype nLimit)
         }
         if (n <= 0)
             break;
+        // A flood: the batch takes its whole room at once, on huge pages, rather than
+        // growing step by step into fresh small pages, each a page fault (and a copy of
+        // what it held). A script that prints a little never gets here.
+        if (m_baBuffer.size() + n > m_baBuffer.capacity() && m_baBuffer.size() + n > kFloodBytes) {
+            m_baBuffer.reserve(kMaxBuffered + kReadSize);
+            CLargeBlockPages::Advise(m_baBuffer.data(), size_t(m_baBuffer.capacity()));
+        }
         m_baBuffer.append(buffer, n);
         total += n;
     }

@@ -27,6 +27,8 @@ public:
     static constexpr int kBatchIntervalMs = 25;
     static constexpr int kMaxBuffered = 8 * 1024 * 1024;
     static constexpr int kReadSize = 64 * 1024;
+    // Beyond this much waiting for the GUI, the batch takes its full room at once.
+    static constexpr int kFloodBytes = 256 * 1024;
     static constexpr int kPollMs = 100;
 
     explicit COutputReader(CRedirectPipe *pPipe, QObject *parent = nullptr);
