@@ -82,6 +82,15 @@ QByteArray OwnerFields(const CCgiWebServer &server)
         + server.Access().Secret() + "\r\n";
 }
 
+// AddressSanitizer keeps freed blocks in a quarantine (256 MB by default) before it reuses
+// them, so under it what the server read and let go still counts as resident. The bounds
+// below are on what the server holds; under ASan they allow the quarantine on top, which
+// still fails a server that holds what it is sent (a gigabyte in the largest case).
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kQuarantineMb = 256 + 32;
+#else
+constexpr qint64 kQuarantineMb = 0;
+#endif
 
 // This process's resident memory in kB (VmRSS), sampled while an attack runs, with the
 // longest pause of the event loop meanwhile: the IDE's own work runs on that loop.
@@ -814,7 +823,7 @@ void TestCgiWebServer::bigBodiesAreNotHeld()
     CClient client(m_strPerl, ClientScript(), m_upServer->Port(), 4, head, 262144000, 3);
     const CClientRun run = client.Result();
     QCOMPARE(run.statuses, QStringList(4, QStringLiteral("413")));
-    QVERIFY2(watch.GrowthMb() < 40, qPrintable(QStringLiteral("grew by %1 MB").arg(watch.GrowthMb())));
+    QVERIFY2(watch.GrowthMb() < 40 + kQuarantineMb, qPrintable(QStringLiteral("grew by %1 MB").arg(watch.GrowthMb())));
     QVERIFY2(watch.LongestGapMs() < 2000, qPrintable(QStringLiteral("stalled %1 ms").arg(watch.LongestGapMs())));
 }
 
@@ -827,7 +836,7 @@ void TestCgiWebServer::nothingReadAheadOfAScript()
     CClient client(m_strPerl, ClientScript(), m_upServer->Port(), 1, Get("/slow.pl"), 2048LL * 1024 * 1024, 2.5);
     const CClientRun run = client.Result();
     QCOMPARE(run.statuses, QStringList{QStringLiteral("200")});
-    QVERIFY2(watch.GrowthMb() < 16, qPrintable(QStringLiteral("grew by %1 MB, %2 MB sent").arg(watch.GrowthMb()).arg(run.nSent >> 20)));
+    QVERIFY2(watch.GrowthMb() < 16 + kQuarantineMb, qPrintable(QStringLiteral("grew by %1 MB, %2 MB sent").arg(watch.GrowthMb()).arg(run.nSent >> 20)));
     QVERIFY2(watch.LongestGapMs() < 2000, qPrintable(QStringLiteral("stalled %1 ms").arg(watch.LongestGapMs())));
 }
 
@@ -844,7 +853,7 @@ void TestCgiWebServer::filesAreStreamed()
         CMemoryWatch watch;
         CClient client(m_strPerl, ClientScript(), m_upServer->Port(), 2, Get("/huge.bin"), 0, 2);
         QTest::qWait(2000);
-        QVERIFY2(watch.GrowthMb() < 16, qPrintable(QStringLiteral("grew by %1 MB").arg(watch.GrowthMb())));
+        QVERIFY2(watch.GrowthMb() < 16 + kQuarantineMb, qPrintable(QStringLiteral("grew by %1 MB").arg(watch.GrowthMb())));
         QVERIFY2(watch.LongestGapMs() < 2000, qPrintable(QStringLiteral("stalled %1 ms").arg(watch.LongestGapMs())));
     }
     QFile::remove(huge.fileName());
