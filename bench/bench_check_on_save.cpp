@@ -4,7 +4,7 @@
 
 #include "app/KestrelDoc.h"
 #include "app/Settings.h"
-#include "editor/CheckCommands.h"
+#include "perl/CheckCommands.h"
 #include "editor/KestrelView.h"
 #include "editor/MessageMarkers.h"
 

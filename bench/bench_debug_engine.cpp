@@ -6,7 +6,7 @@
 // 2. One Step Over with the stack and the locals of a frame with 50 lexicals refreshed,
 //    against a bare "n" (target under 100 ms).
 #include "run/ChildProcess.h"
-#include "run/DebugEngine.h"
+#include "debug/DebugEngine.h"
 
 #include <QCoreApplication>
 #include <QDir>

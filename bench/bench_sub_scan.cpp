@@ -2,8 +2,8 @@
 // variable scan of the same text in the same run.
 #include "BenchPerlText.h"
 
-#include "editor/SubListModel.h"
-#include "editor/SubScanner.h"
+#include "perl/SubListModel.h"
+#include "perl/SubScanner.h"
 #include "editor/VariableScanner.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 // same run. Each request is a new connection, as a browser's page loads are for a
 // server that closes after each answer; one client, then four at once. The requests
 // carry the window's cookie, which our server checks and busybox ignores.
-#include "run/CgiWebServer.h"
+#include "web/CgiWebServer.h"
 
 #include <QCoreApplication>
 #include <QDir>

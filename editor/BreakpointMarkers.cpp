@@ -3,9 +3,9 @@
 #include "app/KestrelDoc.h"
 #include "editor/KestrelView.h"
 #include "editor/MessageMarkers.h"
-#include "run/BreakpointMarks.h"
-#include "run/BreakpointsDlg.h"
-#include "run/DebugBreakpointList.h"
+#include "debug/BreakpointMarks.h"
+#include "debug/BreakpointsDlg.h"
+#include "debug/DebugBreakpointList.h"
 
 #include <QContextMenuEvent>
 #include <QHelpEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/BreakpointHost.h"
+#include "debug/BreakpointHost.h"
 
 #include <QList>
 #include <QObject>

@@ -3,7 +3,7 @@
 #include "app/KestrelApp.h"
 #include "app/KestrelDoc.h"
 #include "editor/KestrelView.h"
-#include "run/BreakpointMarks.h"
+#include "debug/BreakpointMarks.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 // What a CGI script can print: its output read as a CGI response. A valid one keeps
 // the body after its header block, and a document always has a type.
-#include "run/CgiResponseParser.h"
+#include "web/CgiResponseParser.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "run/DebugReplyParser.h"
+#include "debug/DebugReplyParser.h"
 
 #include <cstddef>
 #include <cstdint>

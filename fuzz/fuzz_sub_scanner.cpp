@@ -2,8 +2,8 @@
 // lie inside the text in text order, start with their keyword, have a name after it,
 // and their line is the count of line feeds before the keyword, plus one. The word
 // at any column of any line is a name of word bytes, "::" and at most one sigil.
-#include "editor/PerlDocTopic.h"
-#include "editor/SubScanner.h"
+#include "perl/PerlDocTopic.h"
+#include "perl/SubScanner.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,8 +3,8 @@
 // limit). A complete request must hold exactly the body its length names, never more
 // than the limit; the access check and the removal of the secret from a query or a
 // Cookie field must take any head the parser lets through.
-#include "run/CgiWebServerAccess.h"
-#include "run/HttpRequestParser.h"
+#include "web/CgiWebServerAccess.h"
+#include "web/HttpRequestParser.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "run/CgiEnvironment.h"
 
-#include "run/HttpRequestParser.h"
+#include "framework/HttpToken.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -108,7 +108,7 @@ QString CCgiEnvironment::HeaderVariable(const QByteArray &baHeader)
 {
     if (baHeader.isEmpty())
         return QString();
-    if (!CHttpRequestParser::IsToken(baHeader))
+    if (!CHttpToken::IsToken(baHeader))
         return QString();
     const QByteArray lower = baHeader.toLower();
     // Content type and length have variables of their own. A "Proxy" header would

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/OutputView.h"
+#include "framework/OutputView.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

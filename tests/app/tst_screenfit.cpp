@@ -2,8 +2,8 @@
 // screen shrinks, and a place off the screen moves onto it. The screen here is the
 // offscreen platform's, made 640 x 480.
 #include "app/OpenFileDlg.h"
-#include "editor/PerlDocWindow.h"
-#include "editor/SubListDlg.h"
+#include "perl/PerlDocWindow.h"
+#include "perl/SubListDlg.h"
 #include "editor/TearOffFrame.h"
 #include "editor/VariableListDlg.h"
 #include "framework/ScreenFit.h"

@@ -4,9 +4,9 @@
 #include "editor/KestrelView.h"
 #include "editor/MessageMarkers.h"
 #include "framework/CommandIds.h"
-#include "run/BreakpointMarks.h"
-#include "run/BreakpointsDlg.h"
-#include "run/DebugBreakpointList.h"
+#include "debug/BreakpointMarks.h"
+#include "debug/BreakpointsDlg.h"
+#include "debug/DebugBreakpointList.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

@@ -2,13 +2,13 @@
 #include "app/KestrelDoc.h"
 #include "app/Settings.h"
 #include "editor/BreakpointMarkers.h"
-#include "editor/CheckCommands.h"
+#include "perl/CheckCommands.h"
 #include "editor/KestrelView.h"
 #include "editor/MessageMarkers.h"
 #include "framework/CommandIds.h"
 #include "run/OutputPane.h"
 #include "run/OutputWindowDlg.h"
-#include "run/ScriptCheck.h"
+#include "perl/ScriptCheck.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 #include "app/Settings.h"
 #include "framework/CommandIds.h"
 #include "run/CgiEnvironment.h"
-#include "run/DebugPanel.h"
+#include "debug/DebugPanel.h"
 #include "run/OutputPane.h"
 #include "run/OutputWindowDlg.h"
 #include "run/RunCommandLine.h"
