@@ -19,7 +19,7 @@ void COutputPane::AppendBytes(const QByteArray &data)
         return;
     bool bFollow = IsAtBottom();
     SendScintilla(SCI_SETREADONLY, 0);
-    Reserve(qint64(SendScintilla(SCI_GETLENGTH)) + data.size());
+    Reserve(qint64(SendScintilla(SCI_GETLENGTH)) + data.size(), data.size());
     SendScintilla(SCI_APPENDTEXT, (unsigned long)data.size(), data.constData());
     if (SendScintilla(SCI_GETLENGTH) > m_nMaxBytes)
         DropOldest();
@@ -40,16 +40,19 @@ void COutputPane::AppendBytes(const QByteArray &data)
     emit Appended();
 }
 
-void COutputPane::Reserve(qint64 nBytes)
+void COutputPane::Reserve(qint64 nBytes, qint64 nBatch)
 {
     // Scintilla grows its text by a sixth at a time, each time into new memory, all of
     // it written once; under a flood that meant faulting in the text several times
-    // over, the larger part of an append's cost. Doubling the room here grows it a few
-    // times in all. Beyond the pane's limit it never needs to grow: the oldest output
-    // goes first.
+    // over, the larger part of an append's cost. Here the room at least doubles, and
+    // a batch that says a flood is on takes room for the next several batches at its
+    // size at once, so that a flood of many megabytes moves its text once or twice,
+    // not at each doubling. Beyond the pane's limit it never needs to grow: the oldest
+    // output goes first.
     if (nBytes < m_nReserved)
         return;
     qint64 room = qMax(nBytes + 1, qMax(m_nReserved * 2, qint64(kFirstReserve)));
+    room = qMax(room, nBytes + kBatchesAhead * nBatch);
     room = qMin(room, qMax(nBytes + 1, m_nMaxBytes + 1));
     SendScintilla(SCI_ALLOCATE, (unsigned long)room);
     m_nReserved = room;

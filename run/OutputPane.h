@@ -49,7 +49,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
-    void Reserve(qint64 nBytes);
+    // Room for nBytes of text, the last batch appended being nBatch bytes.
+    void Reserve(qint64 nBytes, qint64 nBatch);
     void DropOldest();
     void FindNewMessages(bool bFinal);
 
@@ -57,6 +58,7 @@ private:
     qint64 m_nDropped = 0;
     // The room Scintilla holds for the text, in bytes.
     static constexpr qint64 kFirstReserve = 64 * 1024;
+    static constexpr qint64 kBatchesAhead = 8;
     qint64 m_nReserved = 0;
     long m_nNoteLength = 0;
     bool m_bLinks = false;

@@ -81,24 +81,31 @@ void COutputReader::ReaderThreadProc()
 
 void COutputReader::ReadLocked(qsizetype nLimit)
 {
-    char buffer[16 * 1024];
     qsizetype total = 0;
     while (total < nLimit) {
-        const int n = m_pPipe->ReadAvailable(buffer, unsigned(qMin<qsizetype>(sizeof buffer, nLimit - total)), 0);
+        const qsizetype at = m_baBuffer.size();
+        if (m_baBuffer.capacity() - at < kMinPiece) {
+            // A flood: the batch takes its whole room at once, on huge pages, rather
+            // than growing step by step into fresh small pages, each a page fault (and
+            // a copy of what it held). A script that prints a little never gets here.
+            if (at + kMinPiece > kFloodBytes) {
+                m_baBuffer.reserve(qMax<qsizetype>(kMaxBuffered + kReadSize, at + kMinPiece));
+                CLargeBlockPages::Advise(m_baBuffer.data(), size_t(m_baBuffer.capacity()));
+            } else {
+                m_baBuffer.reserve(qMax(2 * m_baBuffer.capacity(), at + kMinPiece));
+            }
+        }
+        const qsizetype piece = qMin(nLimit - total, m_baBuffer.capacity() - at);
+        // The bytes go straight from the pipe into the batch, with no copy between.
+        m_baBuffer.resize(at + piece);
+        const int n = m_pPipe->ReadAvailable(m_baBuffer.data() + at, unsigned(piece), 0);
+        m_baBuffer.resize(at + qMax(n, 0));
         if (n == CRedirectPipe::kEnd) {
             m_bEnd = true;
             break;
         }
         if (n <= 0)
             break;
-        // A flood: the batch takes its whole room at once, on huge pages, rather than
-        // growing step by step into fresh small pages, each a page fault (and a copy of
-        // what it held). A script that prints a little never gets here.
-        if (m_baBuffer.size() + n > m_baBuffer.capacity() && m_baBuffer.size() + n > kFloodBytes) {
-            m_baBuffer.reserve(kMaxBuffered + kReadSize);
-            CLargeBlockPages::Advise(m_baBuffer.data(), size_t(m_baBuffer.capacity()));
-        }
-        m_baBuffer.append(buffer, n);
         total += n;
     }
     if (total > 0 || m_bEnd)

@@ -26,7 +26,10 @@ class COutputReader : public QObject
 public:
     static constexpr int kBatchIntervalMs = 25;
     static constexpr int kMaxBuffered = 8 * 1024 * 1024;
-    static constexpr int kReadSize = 64 * 1024;
+    // What one read may take: a full pipe of the size CRedirectPipe asks for.
+    static constexpr int kReadSize = 1024 * 1024;
+    // The least room a read is given in the batch.
+    static constexpr int kMinPiece = 64 * 1024;
     // Beyond this much waiting for the GUI, the batch takes its full room at once.
     static constexpr int kFloodBytes = 256 * 1024;
     static constexpr int kPollMs = 100;

@@ -43,31 +43,39 @@ bool CRedirectPipe::Open()
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return false;
+    // A flood then passes in pieces of up to a megabyte instead of 64 KB: the child
+    // waits on a full pipe, and the reader wakes, far less often. The kernel takes the
+    // pages only as they fill, and refuses quietly where a lower limit is set.
+    ::fcntl(fds[1], F_SETPIPE_SZ, kPipeCapacity);
     m_fdRead = fds[0];
     m_fdWrite = fds[1];
     m_bTerminal = false;
     return true;
 }
 
-bool CRedirectPipe::OpenTerminal()
+bool CRedirectPipe::OpenPseudoTerminal(int &master, int &slave)
 {
-    int master = ::open("/dev/ptmx", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    master = ::open("/dev/ptmx", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0)
         return false;
-    if (::grantpt(master) != 0 || ::unlockpt(master) != 0) {
-        ::close(master);
-        return false;
-    }
     char name[128];
-    if (::ptsname_r(master, name, sizeof name) != 0) {
-        ::close(master);
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
+        CloseFd(master);
         return false;
     }
-    int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (slave < 0) {
-        ::close(master);
+        CloseFd(master);
         return false;
     }
+    return true;
+}
+
+bool CRedirectPipe::OpenTerminal()
+{
+    int master, slave;
+    if (!OpenPseudoTerminal(master, slave))
+        return false;
     termios tio{};
     if (::tcgetattr(slave, &tio) == 0) {
         ::cfmakeraw(&tio);
@@ -81,19 +89,9 @@ bool CRedirectPipe::OpenTerminal()
 
 bool CRedirectPipe::OpenTerminalInput()
 {
-    int master = ::open("/dev/ptmx", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0)
+    int master, slave;
+    if (!OpenPseudoTerminal(master, slave))
         return false;
-    char name[128];
-    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
-        ::close(master);
-        return false;
-    }
-    int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave < 0) {
-        ::close(master);
-        return false;
-    }
     termios tio{};
     bool ok = ::tcgetattr(slave, &tio) == 0;
     if (ok) {
@@ -114,8 +112,8 @@ bool CRedirectPipe::OpenTerminalInput()
         ok = ::tcsetattr(slave, TCSANOW, &tio) == 0;
     }
     if (!ok) {
-        ::close(slave);
-        ::close(master);
+        CloseFd(slave);
+        CloseFd(master);
         return false;
     }
     m_fdRead = slave;

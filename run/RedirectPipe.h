@@ -21,7 +21,8 @@ public:
     CRedirectPipe(const CRedirectPipe &) = delete;
     CRedirectPipe &operator=(const CRedirectPipe &) = delete;
 
-    // An anonymous pipe.
+    // An anonymous pipe, of kPipeCapacity bytes where the system allows it.
+    static constexpr int kPipeCapacity = 1024 * 1024;
     bool Open();
     // A pseudo-terminal in raw mode (no line-end translation, no echo), so that a child
     // writing to it line-buffers its output as at a console. The read end is the master,
@@ -61,6 +62,8 @@ public:
     void CloseChildEnd(bool bChildReads);
 
 private:
+    // A new master and its terminal, both closed again on failure.
+    static bool OpenPseudoTerminal(int &master, int &slave);
     void WriterLoop();
     void Wake();
     void CloseWriteEndLocked();
