@@ -107,7 +107,8 @@ bool CServerSocket::SendBytes(const QByteArray &bytes)
 
 bool CServerSocket::SendLine(const QString &strLine)
 {
-    TRACE() << strLine;
+    // Only its size: the line may answer a password prompt on the server.
+    TRACE() << "sending a line of" << strLine.size() << "characters";
     if (!IsOpen())
         return false;
     const QByteArray now = m_login.Queue(strLine.toUtf8());

@@ -91,7 +91,8 @@ void CSshShell::Close()
 
 bool CSshShell::SendLine(const QString &strLine)
 {
-    TRACE() << strLine;
+    // Only its size: the line may answer a password prompt on the server.
+    TRACE() << "sending a line of" << strLine.size() << "characters";
     if (!IsOpen())
         return false;
     m_pSession->Write(strLine.toUtf8() + '\n');

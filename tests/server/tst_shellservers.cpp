@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QLoggingCategory>
 
 #include <unistd.h>
 
@@ -46,6 +47,7 @@ private slots:
     void shellFloodThenInterrupt();
 
     void telnetLoginAndDirectory();
+    void telnetLoginLeavesNoPasswordInTraces();
     void telnetRunOnServer();
     void telnetDisconnect();
     void telnetServerClose();
@@ -242,6 +244,39 @@ void TestShellServers::telnetLoginAndDirectory()
     SendCommand(QStringLiteral("pwd; id -un"));
     QTRY_VERIFY2(Output().contains(m_strRemoteDir + QLatin1Char('\n') + m_strUser + QLatin1Char('\n')),
                  qPrintable(Output()));
+}
+
+namespace {
+QStringList g_traced;
+void KeepTrace(QtMsgType, const QMessageLogContext &, const QString &strMessage)
+{
+    g_traced << strMessage;
+}
+} // namespace
+
+// With the diagnostic traces on (a debug build, or a user's QT_LOGGING_RULES), what
+// the user types for the server is never written to them, neither the login's password
+// nor a line typed at a remote prompt (sudo, passwd): a trace ends up in bug reports
+// and terminal scroll-back.
+void TestShellServers::telnetLoginLeavesNoPasswordInTraces()
+{
+    if (!m_strTelnetSkip.isEmpty())
+        QSKIP(qPrintable(m_strTelnetSkip));
+    const QString typed = QStringLiteral("typed-secret-9");
+    g_traced.clear();
+    QLoggingCategory::setFilterRules(QStringLiteral("kestrel.debug=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(KeepTrace);
+    StartTelnetSession();
+    SendCommand(QStringLiteral("read -r answer; echo \"answered ${#answer}\""));
+    SendCommand(typed);
+    QTRY_VERIFY2(Output().contains(QLatin1String("answered 14")), qPrintable(Output()));
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    QVERIFY2(!g_traced.isEmpty(), "the traces were not on");
+    for (const QString &line : g_traced) {
+        QVERIFY2(!line.contains(kPassword), qPrintable(line));
+        QVERIFY2(!line.contains(typed), qPrintable(line));
+    }
 }
 
 void TestShellServers::telnetRunOnServer()
