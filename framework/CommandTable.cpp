@@ -156,9 +156,10 @@ const QVector<CCommandInfo> kCommands = {
     // Line commands of the Edit menu.
     {ID_EDIT_TOGGLE_COMMENT, "Toggle Co&mment", "Comment out the selected lines, or uncomment them",
      "Toggle Comment", ""},
-    {ID_EDIT_INDENT, "&Indent", "Indent the selected lines by one level", "Indent", ""},
-    {ID_EDIT_OUTDENT, "Ou&tdent", "Take one level of indentation off the selected lines", "Outdent", ""},
-    {ID_EDIT_MOVE_LINES_UP, "Move Line &Up", "Move the selected lines above the line before them", "Move Line Up",
+    {ID_EDIT_INDENT, "Indent &Selection", "Indent the selected lines by one level", "Indent Selection", ""},
+    {ID_EDIT_OUTDENT, "Outdent Selection", "Take one level of indentation off the selected lines",
+     "Outdent Selection", ""},
+    {ID_EDIT_MOVE_LINES_UP, "M&ove Line Up", "Move the selected lines above the line before them", "Move Line Up",
      ""},
     {ID_EDIT_MOVE_LINES_DOWN, "Move Line Do&wn", "Move the selected lines below the line after them",
      "Move Line Down", ""},

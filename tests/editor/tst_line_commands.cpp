@@ -4,6 +4,7 @@
 //
 // In the texts, "|" is the caret and "^" the anchor of the selection (no "^": nothing
 // is selected).
+#include "app/KestrelApp.h"
 #include "app/KestrelDoc.h"
 #include "app/MainFrame.h"
 #include "app/Settings.h"
@@ -14,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QStandardPaths>
 #include <QTest>
 
 namespace {
@@ -257,12 +259,29 @@ void TestLineCommands::menuAndKeys()
     const qsizetype paste = texts.indexOf(QStringLiteral("&Paste\tCtrl+V"));
     QVERIFY(paste >= 0);
     QCOMPARE(texts.mid(paste + 1, 8), (QStringList{QStringLiteral("-"), QStringLiteral("Toggle Co&mment\tCtrl+/"),
-                                                   QStringLiteral("&Indent\tCtrl+]"), QStringLiteral("Ou&tdent\tCtrl+["),
-                                                   QStringLiteral("Move Line &Up\tAlt+Up"),
+                                                   QStringLiteral("Indent &Selection\tCtrl+]"),
+                                                   QStringLiteral("Outdent Selection\tCtrl+["),
+                                                   QStringLiteral("M&ove Line Up\tAlt+Up"),
                                                    QStringLiteral("Move Line Do&wn\tAlt+Down"),
                                                    QStringLiteral("Dup&licate Line\tCtrl+Shift+D"),
                                                    QStringLiteral("-")}));
+    // Alt and a letter picks one item of the menu, never a choice between two.
+    QHash<QChar, QString> letters;
+    for (QAction *a : edit->actions()) {
+        const qsizetype amp = a->text().indexOf(QLatin1Char('&'));
+        if (a->isSeparator() || amp < 0)
+            continue;
+        const QChar letter = a->text().at(amp + 1).toLower();
+        QVERIFY2(!letters.contains(letter), qPrintable(letters.value(letter) + QLatin1String(", ") + a->text()));
+        letters.insert(letter, a->text());
+    }
 }
 
-QTEST_MAIN(TestLineCommands)
+int main(int argc, char **argv)
+{
+    CKestrelApp app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    TestLineCommands test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_line_commands.moc"
