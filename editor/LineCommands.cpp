@@ -106,6 +106,30 @@ QByteArray FirstLineEnd(const QByteArray &text)
     return QByteArrayLiteral("\n");
 }
 
+qsizetype CountLines(const QByteArray &text)
+{
+    qsizetype count = 1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
+            ++count;
+    }
+    return count;
+}
+
+// A text that mixes lone CRs with LFs can have a CR end up right before an LF, which
+// makes two lines one; a command that would do that does nothing instead.
+CLineCommands::Result Guarded(const QByteArray &text, CLineCommands::Result result, qsizetype nNewLines,
+                              qsizetype nAnchor, qsizetype nCaret)
+{
+    if (!result.changes.isEmpty()
+        && CountLines(CLineCommands::Apply(text, result.changes)) != CountLines(text) + nNewLines) {
+        result.changes.clear();
+        result.nAnchor = nAnchor;
+        result.nCaret = nCaret;
+    }
+    return result;
+}
+
 } // namespace
 
 CLineCommands::Result CLineCommands::ToggleComment(const QByteArray &text, qsizetype nAnchor, qsizetype nCaret)
@@ -136,7 +160,7 @@ CLineCommands::Result CLineCommands::ToggleComment(const QByteArray &text, qsize
         for (const CLine &line : targets)
             changes.append(Change{line.nStart + column, 0, QByteArrayLiteral("# ")});
     }
-    return PerLine(std::move(changes), nAnchor, nCaret);
+    return Guarded(text, PerLine(std::move(changes), nAnchor, nCaret), 0, nAnchor, nCaret);
 }
 
 CLineCommands::Result CLineCommands::MoveLines(const QByteArray &text, qsizetype nAnchor, qsizetype nCaret, bool bUp)
@@ -190,7 +214,7 @@ CLineCommands::Result CLineCommands::MoveLines(const QByteArray &text, qsizetype
     };
     result.nAnchor = map(nAnchor);
     result.nCaret = map(nCaret);
-    return result;
+    return Guarded(text, result, 0, nAnchor, nCaret);
 }
 
 CLineCommands::Result CLineCommands::DuplicateLines(const QByteArray &text, qsizetype nAnchor, qsizetype nCaret)
@@ -206,7 +230,7 @@ CLineCommands::Result CLineCommands::DuplicateLines(const QByteArray &text, qsiz
     result.changes.append(Change{last.nNext, 0, copy});
     result.nAnchor = nAnchor + copy.size();
     result.nCaret = nCaret + copy.size();
-    return result;
+    return Guarded(text, result, block.size(), nAnchor, nCaret);
 }
 
 CLineCommands::Result CLineCommands::Indent(const QByteArray &text, qsizetype nAnchor, qsizetype nCaret,
@@ -220,7 +244,7 @@ CLineCommands::Result CLineCommands::Indent(const QByteArray &text, qsizetype nA
                 changes.append(Change{line.nStart, 0, strUnit});
         }
     }
-    return PerLine(std::move(changes), nAnchor, nCaret);
+    return Guarded(text, PerLine(std::move(changes), nAnchor, nCaret), 0, nAnchor, nCaret);
 }
 
 CLineCommands::Result CLineCommands::Outdent(const QByteArray &text, qsizetype nAnchor, qsizetype nCaret, int nWidth)
@@ -240,7 +264,7 @@ CLineCommands::Result CLineCommands::Outdent(const QByteArray &text, qsizetype n
         if (n > 0)
             changes.append(Change{line.nStart, n, QByteArray()});
     }
-    return PerLine(std::move(changes), nAnchor, nCaret);
+    return Guarded(text, PerLine(std::move(changes), nAnchor, nCaret), 0, nAnchor, nCaret);
 }
 
 QByteArray CLineCommands::Apply(const QByteArray &text, const QVector<Change> &changes)

@@ -140,6 +140,7 @@ void AddCases()
     row("down onto last line without end", "down", "a|\nb", "b\na|");
     row("down block ending at line start", "down", "^a\nb\n|c\nd", "c\n^a\nb\n|d");
     row("down past last line end", "down", "a|\n", "\na|");
+    row("up that would join a CR to an LF", "up", "\rab|\n", "\rab|\n");
     row("down CRLF block", "down", "^x\r\ny|\r\nz\r\n", "z\r\n^x\r\ny|\r\n");
     // Duplicate Line
     row("dup caret line", "dup", "a|b\nc\n", "ab\na|b\nc\n");
@@ -163,6 +164,7 @@ void AddCases()
     row("outdent block", "outdent4", "^  a\n\tb\nc|", "^a\nb\nc|");
     row("outdent caret in indentation", "outdent4", "  |  a", "|a");
     row("outdent nothing to take", "outdent4", "a|", "a|");
+    row("outdent that would join a CR to an LF", "outdent4", "x\r |\n", "x\r |\n");
     row("outdent tab width", "outdentTab8", "          a|", "  a|");
 }
 
