@@ -117,12 +117,22 @@ qsizetype CountLines(const QByteArray &text)
 }
 
 // A text that mixes lone CRs with LFs can have a CR end up right before an LF, which
-// makes two lines one; a command that would do that does nothing instead.
+// makes two lines one; a command that would do that does nothing instead. Only the
+// stretch the changes touch, and a byte either side, is counted, so a long text costs
+// no more than a short one.
 CLineCommands::Result Guarded(const QByteArray &text, CLineCommands::Result result, qsizetype nNewLines,
                               qsizetype nAnchor, qsizetype nCaret)
 {
-    if (!result.changes.isEmpty()
-        && CountLines(CLineCommands::Apply(text, result.changes)) != CountLines(text) + nNewLines) {
+    if (result.changes.isEmpty())
+        return result;
+    const qsizetype from = std::max<qsizetype>(0, result.changes.first().nFrom - 1);
+    const CLineCommands::Change &lastChange = result.changes.last();
+    const qsizetype to = std::min(text.size(), lastChange.nFrom + lastChange.nLength + 1);
+    QVector<CLineCommands::Change> local = result.changes;
+    for (CLineCommands::Change &c : local)
+        c.nFrom -= from;
+    const QByteArray before = text.mid(from, to - from);
+    if (CountLines(CLineCommands::Apply(before, local)) != CountLines(before) + nNewLines) {
         result.changes.clear();
         result.nAnchor = nAnchor;
         result.nCaret = nCaret;

@@ -51,8 +51,11 @@ void CLineEditCommands::Run(CKestrelView *pView, int nId)
     if (pView->isReadOnly())
         return;
     // The commands insert only ASCII and move whole lines, so they work on the text as
-    // the control holds it, whatever the file's encoding.
-    const QByteArray text = pView->GetControlBytes();
+    // the control holds it, whatever the file's encoding. It is read in place, not
+    // copied: the control does not change it before the changes are worked out.
+    const long length = pView->SendScintilla(QsciScintilla::SCI_GETLENGTH);
+    const auto *data = reinterpret_cast<const char *>(pView->SendScintilla(QsciScintilla::SCI_GETCHARACTERPOINTER));
+    const QByteArray text = QByteArray::fromRawData(data, length);
     const qsizetype anchor = pView->SendScintilla(QsciScintilla::SCI_GETANCHOR);
     const qsizetype caret = pView->SendScintilla(QsciScintilla::SCI_GETCURRENTPOS);
     // The Tab key's own indentation: TAB_SIZE blanks when it expands tabs, else a tab.
