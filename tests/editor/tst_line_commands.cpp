@@ -180,6 +180,7 @@ private slots:
     void throughKeys_data() { AddCases(); }
     void throughKeys();
     void menuAndKeys();
+    void eachCommandIsItsOwnUndoStep();
 };
 
 void TestLineCommands::onBytes()
@@ -277,6 +278,33 @@ void TestLineCommands::menuAndKeys()
         QVERIFY2(!letters.contains(letter), qPrintable(letters.value(letter) + QLatin1String(", ") + a->text()));
         letters.insert(letter, a->text());
     }
+}
+
+void TestLineCommands::eachCommandIsItsOwnUndoStep()
+{
+    g_settings = CSettings();
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    CKestrelView *view = frame.GetActiveView();
+    view->SetTextBytes("a\nb\nc\n");
+    view->setFocus();
+    QApplication::setActiveWindow(&frame);
+    QTRY_VERIFY(view->hasFocus());
+    QTest::keyClick(view, Qt::Key_Down, Qt::AltModifier);
+    QTest::keyClick(view, Qt::Key_Down, Qt::AltModifier);
+    QCOMPARE(view->GetTextBytes(), QByteArray("b\nc\na\n"));
+    QTest::keyClicks(view, "x");
+    QTest::keyClick(view, Qt::Key_Slash, Qt::ControlModifier);
+    QCOMPARE(view->GetTextBytes(), QByteArray("b\nc\n# xa\n"));
+    // Undo by Undo: the comment, the typing, then each move on its own.
+    const QByteArray steps[] = {"b\nc\nxa\n", "b\nc\na\n", "b\na\nc\n", "a\nb\nc\n"};
+    for (const QByteArray &step : steps) {
+        QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(view->GetTextBytes(), step);
+    }
+    QVERIFY(!view->isUndoAvailable());
+    frame.GetDocument()->SetModifiedFlag(false);
 }
 
 int main(int argc, char **argv)
