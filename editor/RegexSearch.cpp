@@ -1,5 +1,6 @@
 #include "editor/RegexSearch.h"
 
+#include <QByteArrayView>
 #include <QCoreApplication>
 
 namespace {
@@ -31,6 +32,10 @@ int SequenceLength(const unsigned char *p, qsizetype nLeft)
 // The text as the pattern sees it; a byte that starts no UTF-8 sequence is one U+FFFD.
 QString Decode(const QByteArray &bytes)
 {
+    // The editor's text is UTF-8 throughout but for what a file held that was not, and
+    // Qt's own decoder is many times quicker on it.
+    if (QByteArrayView(bytes).isValidUtf8())
+        return QString::fromUtf8(bytes);
     QString out;
     out.reserve(bytes.size());
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
@@ -171,14 +176,26 @@ CRegexSearch::Match CRegexSearch::FindBackward(const QByteArray &text, qsizetype
     const QString subject = Decode(text);
     COffsets offsets(text);
     const qsizetype from = offsets.UnitOf(nFrom);
+    // The matches are the ones a search from the start would find, in step with Perl's
+    // //g; but searching from the start each time makes going up through a long file
+    // slow. So the search starts at a line start a stretch back, which gives the same
+    // matches for any pattern that does not reach across that line start, and goes
+    // further back only when the stretch holds no match.
     qsizetype start = -1, end = -1;
-    QRegularExpressionMatchIterator it = m_re.globalMatch(subject);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch m = it.next();
-        if (m.capturedStart() >= from)
+    for (qsizetype stretch = 1 << 16;; stretch *= 4) {
+        qsizetype begin = qMax<qsizetype>(0, from - stretch);
+        while (begin > 0 && subject[begin - 1] != QLatin1Char('\n') && subject[begin - 1] != QLatin1Char('\r'))
+            --begin;
+        QRegularExpressionMatchIterator it = m_re.globalMatch(subject, begin);
+        while (it.hasNext()) {
+            const QRegularExpressionMatch m = it.next();
+            if (m.capturedStart() >= from)
+                break;
+            start = m.capturedStart();
+            end = m.capturedEnd();
+        }
+        if (start >= 0 || begin == 0)
             break;
-        start = m.capturedStart();
-        end = m.capturedEnd();
     }
     if (start >= 0) {
         found.nStart = offsets.ByteOf(start);

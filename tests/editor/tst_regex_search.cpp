@@ -72,6 +72,7 @@ private slots:
     void replaceAll();
     void findEach_data();
     void findEach();
+    void upKeepsTheStepsOfALongLine();
     void badPattern_data();
     void badPattern();
     void dialogFindAndReplace();
@@ -181,6 +182,11 @@ void TestRegexSearch::findEach_data()
                                            << QStringList{"0-0", "1-1", "2-2"};
     QTest::newRow("empty then a longer one") << QByteArray("ba") << QStringLiteral("a*") << true
                                              << QStringList{"0-0", "1-2", "2-2"};
+    // Far apart, so that going up has to look further back than where it starts looking.
+    const QByteArray far = "w1 " + QByteArray(200000, '.') + "\n" + QByteArray(200000, '-') + " w2";
+    QTest::newRow("far apart up") << far << QStringLiteral("w\\d") << false
+                                  << QStringList{QStringLiteral("%1-%2").arg(far.size() - 2).arg(far.size()),
+                                                 QStringLiteral("0-2")};
     QTest::newRow("positions are bytes") << QByteArray("\xc3\xa9x \xe2\x82\xacx") << QStringLiteral("x") << true
                                          << QStringList{"2-3", "7-8"};
 }
@@ -192,6 +198,16 @@ void TestRegexSearch::findEach()
     QFETCH(bool, forward);
     QFETCH(QStringList, found);
     QCOMPARE(FindEach(CRegexSearch(pattern, true, false), text, forward), found);
+}
+
+void TestRegexSearch::upKeepsTheStepsOfALongLine()
+{
+    // Matched from the start, "aa" takes the a's two by two; a search up that started
+    // anywhere but at the line's start could find the pair one a later.
+    const QByteArray line(200001, 'a');
+    const CRegexSearch::Match m = CRegexSearch(QStringLiteral("aa"), true, false).FindBackward(line, line.size());
+    QCOMPARE(m.nStart, qsizetype(199998));
+    QCOMPARE(m.nEnd, qsizetype(200000));
 }
 
 void TestRegexSearch::badPattern_data()
