@@ -1,6 +1,7 @@
 #include "editor/FindReplaceDlg.h"
 
 #include "editor/KestrelView.h"
+#include "editor/RegexSearch.h"
 #include "framework/MessageBox.h"
 #include "framework/ScreenFit.h"
 
@@ -25,6 +26,10 @@ struct CLastSearch
     QString strText;
     bool bMatchCase = false;
     bool bWholeWord = false;
+    bool bRegex = false;
+    // Where the last empty match of a regular expression was found or replaced, so that
+    // searching again from there moves on instead of finding it again; -1: none.
+    long nLastEmptyAt = -1;
 };
 
 CLastSearch &LastSearch()
@@ -33,8 +38,43 @@ CLastSearch &LastSearch()
     return s_last;
 }
 
-bool FindFrom(QsciScintilla *pEditor, const CLastSearch &search, bool bForward)
+QByteArray ControlBytes(QsciScintilla *pEditor)
 {
+    const long length = pEditor->SendScintilla(QsciScintilla::SCI_GETLENGTH);
+    auto *p = reinterpret_cast<const char *>(pEditor->SendScintilla(QsciScintilla::SCI_GETCHARACTERPOINTER));
+    return QByteArray(p, length);
+}
+
+// Empty when found or not found (*pbFound says which); else why the pattern is wrong.
+QString FindRegex(QsciScintilla *pEditor, CLastSearch &search, bool bForward, bool *pbFound)
+{
+    *pbFound = false;
+    const CRegexSearch re(search.strText, search.bMatchCase, search.bWholeWord);
+    if (!re.IsValid())
+        return re.ErrorMessage();
+    const QByteArray text = ControlBytes(pEditor);
+    const long start = pEditor->SendScintilla(QsciScintilla::SCI_GETSELECTIONSTART);
+    const long end = pEditor->SendScintilla(QsciScintilla::SCI_GETSELECTIONEND);
+    const CRegexSearch::Match m = bForward ? re.FindForward(text, end, start == end && end == search.nLastEmptyAt)
+                                           : re.FindBackward(text, start);
+    if (!m.IsValid())
+        return QString();
+    search.nLastEmptyAt = m.nStart == m.nEnd ? long(m.nStart) : -1;
+    const long line = pEditor->SendScintilla(QsciScintilla::SCI_LINEFROMPOSITION, (unsigned long)m.nStart);
+    pEditor->SendScintilla(QsciScintilla::SCI_ENSUREVISIBLEENFORCEPOLICY, (unsigned long)line);
+    pEditor->SendScintilla(QsciScintilla::SCI_SETSEL, (unsigned long)m.nStart, long(m.nEnd));
+    pEditor->SendScintilla(QsciScintilla::SCI_SCROLLCARET);
+    *pbFound = true;
+    return QString();
+}
+
+bool FindFrom(QsciScintilla *pEditor, CLastSearch &search, bool bForward, QString *pError)
+{
+    if (search.bRegex) {
+        bool found = false;
+        *pError = FindRegex(pEditor, search, bForward, &found);
+        return found;
+    }
     int line = 0, index = 0, l1 = 0, i1 = 0;
     if (bForward)
         pEditor->getSelection(&l1, &i1, &line, &index);
@@ -50,13 +90,16 @@ bool FindFrom(QsciScintilla *pEditor, const CLastSearch &search, bool bForward)
 
 bool CFindReplaceDlg::FindAgain(QsciScintilla *pEditor, bool bForward)
 {
-    const CLastSearch &search = LastSearch();
+    CLastSearch &search = LastSearch();
     if (search.strText.isEmpty()) {
         Show(pEditor, false);
         return false;
     }
-    const bool found = FindFrom(pEditor, search, bForward);
-    if (!found)
+    QString error;
+    const bool found = FindFrom(pEditor, search, bForward, &error);
+    if (!error.isEmpty())
+        AfxMessageBox(pEditor->window(), error);
+    else if (!found)
         AfxMessageBox(pEditor->window(), tr("Cannot find the string '%1'.").arg(search.strText), QMessageBox::Ok,
                       QMessageBox::Information);
     return found;
@@ -107,6 +150,11 @@ CFindReplaceDlg::CFindReplaceDlg(QsciScintilla *pEditor)
     m_pWholeWord = new QCheckBox(tr("Match &whole word only"));
     grid->addWidget(m_pWholeWord, 2, 0, 1, 2);
     grid->addWidget(m_pMatchCase, 3, 0, 1, 2);
+    // Perl-compatible, as the scripts' own patterns are.
+    m_pRegex = new QCheckBox(tr("Regular e&xpression"));
+    m_pRegex->setObjectName(QStringLiteral("RegularExpression"));
+    m_pRegex->setChecked(LastSearch().bRegex);
+    grid->addWidget(m_pRegex, 4, 0, 1, 2);
     auto *direction = new QGroupBox(tr("Direction"));
     auto *dirLayout = new QHBoxLayout(direction);
     m_pUp = new QRadioButton(tr("&Up"));
@@ -114,7 +162,7 @@ CFindReplaceDlg::CFindReplaceDlg(QsciScintilla *pEditor)
     m_pDown->setChecked(true);
     dirLayout->addWidget(m_pUp);
     dirLayout->addWidget(m_pDown);
-    grid->addWidget(direction, 4, 0, 1, 2);
+    grid->addWidget(direction, 5, 0, 1, 2);
 
     auto *buttons = new QVBoxLayout;
     m_pFindNext = new QPushButton(tr("&Find Next"));
@@ -161,14 +209,30 @@ void CFindReplaceDlg::UpdateButtons()
     m_pReplaceAll->setEnabled(any);
 }
 
-bool CFindReplaceDlg::FindNext()
+void CFindReplaceDlg::SaveSearch()
 {
-    bool forward = m_pDown->isChecked();
     CLastSearch &search = LastSearch();
+    if (search.strText != m_pFindWhat->text() || search.bMatchCase != m_pMatchCase->isChecked()
+        || search.bWholeWord != m_pWholeWord->isChecked() || search.bRegex != m_pRegex->isChecked())
+        search.nLastEmptyAt = -1;
     search.strText = m_pFindWhat->text();
     search.bMatchCase = m_pMatchCase->isChecked();
     search.bWholeWord = m_pWholeWord->isChecked();
-    bool found = FindFrom(m_pEditor, search, forward);
+    search.bRegex = m_pRegex->isChecked();
+}
+
+bool CFindReplaceDlg::FindNext()
+{
+    bool forward = m_pDown->isChecked();
+    SaveSearch();
+    QString error;
+    bool found = FindFrom(m_pEditor, LastSearch(), forward, &error);
+    if (!error.isEmpty()) {
+        // The dialog stays, with the pattern ready to be mended.
+        AfxMessageBox(this, error);
+        m_pFindWhat->setFocus();
+        return false;
+    }
     if (!found)
         AfxMessageBox(this, tr("Cannot find the string '%1'.").arg(m_pFindWhat->text()), QMessageBox::Ok,
                       QMessageBox::Information);
@@ -187,6 +251,10 @@ bool CFindReplaceDlg::ReplacementFits()
 
 void CFindReplaceDlg::ReplaceCurrent()
 {
+    if (m_pRegex->isChecked()) {
+        ReplaceCurrentRegex();
+        return;
+    }
     if (!ReplacementFits())
         return;
     QString selected = m_pEditor->selectedText();
@@ -199,6 +267,8 @@ void CFindReplaceDlg::ReplaceCurrent()
 
 int CFindReplaceDlg::ReplaceAll()
 {
+    if (m_pRegex->isChecked())
+        return ReplaceAllRegex();
     if (!ReplacementFits())
         return 0;
     int count = 0;
@@ -212,4 +282,62 @@ int CFindReplaceDlg::ReplaceAll()
     }
     m_pEditor->endUndoAction();
     return count;
+}
+
+void CFindReplaceDlg::ReplaceCurrentRegex()
+{
+    SaveSearch();
+    CLastSearch &search = LastSearch();
+    const CRegexSearch re(search.strText, search.bMatchCase, search.bWholeWord);
+    QString error = re.IsValid() ? re.CheckReplacement(m_pReplaceWith->text()) : re.ErrorMessage();
+    if (!error.isEmpty()) {
+        AfxMessageBox(this, error);
+        return;
+    }
+    if (!ReplacementFits())
+        return;
+    const long start = m_pEditor->SendScintilla(QsciScintilla::SCI_GETSELECTIONSTART);
+    const long end = m_pEditor->SendScintilla(QsciScintilla::SCI_GETSELECTIONEND);
+    QByteArray replacement;
+    // An empty selection is the match only where an empty match was just found.
+    const bool isMatch = (start != end || start == search.nLastEmptyAt)
+                         && re.MatchesAt(ControlBytes(m_pEditor), start, end, m_pReplaceWith->text(), &replacement);
+    if (isMatch) {
+        m_pEditor->SendScintilla(QsciScintilla::SCI_BEGINUNDOACTION);
+        m_pEditor->SendScintilla(QsciScintilla::SCI_SETTARGETRANGE, (unsigned long)start, end);
+        m_pEditor->SendScintilla(QsciScintilla::SCI_REPLACETARGET, (unsigned long)replacement.size(),
+                                 replacement.constData());
+        m_pEditor->SendScintilla(QsciScintilla::SCI_ENDUNDOACTION);
+        const long after = start + long(replacement.size());
+        m_pEditor->SendScintilla(QsciScintilla::SCI_SETEMPTYSELECTION, (unsigned long)after);
+        // The empty match replaced is not to be found again right after its replacement.
+        search.nLastEmptyAt = start == end ? after : -1;
+    }
+    FindNext();
+}
+
+int CFindReplaceDlg::ReplaceAllRegex()
+{
+    SaveSearch();
+    const CLastSearch &search = LastSearch();
+    const CRegexSearch re(search.strText, search.bMatchCase, search.bWholeWord);
+    QString error = re.IsValid() ? re.CheckReplacement(m_pReplaceWith->text()) : re.ErrorMessage();
+    if (!error.isEmpty()) {
+        AfxMessageBox(this, error);
+        return 0;
+    }
+    if (!ReplacementFits())
+        return 0;
+    const QVector<CRegexSearch::Match> matches = re.FindAll(ControlBytes(m_pEditor), m_pReplaceWith->text());
+    if (matches.isEmpty())
+        return 0;
+    m_pEditor->SendScintilla(QsciScintilla::SCI_BEGINUNDOACTION);
+    // From the last match back, so the positions of the earlier ones still hold.
+    for (auto it = matches.crbegin(); it != matches.crend(); ++it) {
+        m_pEditor->SendScintilla(QsciScintilla::SCI_SETTARGETRANGE, (unsigned long)it->nStart, long(it->nEnd));
+        m_pEditor->SendScintilla(QsciScintilla::SCI_REPLACETARGET, (unsigned long)it->replacement.size(),
+                                 it->replacement.constData());
+    }
+    m_pEditor->SendScintilla(QsciScintilla::SCI_ENDUNDOACTION);
+    return int(matches.size());
 }

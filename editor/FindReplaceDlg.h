@@ -10,7 +10,7 @@ class QRadioButton;
 class QsciScintilla;
 
 // The modeless Find and Replace dialog of the editor: Find Next, Replace, Replace All,
-// match case, whole word and direction.
+// match case, whole word, regular expression and direction.
 class CFindReplaceDlg : public QDialog
 {
     Q_OBJECT
@@ -34,6 +34,10 @@ private:
     void UpdateButtons();
     // False, having said why, when the file's encoding cannot hold the replacement.
     bool ReplacementFits();
+    void SaveSearch();
+    // The regular expression's Replace and Replace All.
+    void ReplaceCurrentRegex();
+    int ReplaceAllRegex();
 
     QsciScintilla *m_pEditor;
     QLineEdit *m_pFindWhat;
@@ -41,6 +45,7 @@ private:
     QLabel *m_pReplaceLabel;
     QCheckBox *m_pMatchCase;
     QCheckBox *m_pWholeWord;
+    QCheckBox *m_pRegex;
     QRadioButton *m_pUp;
     QRadioButton *m_pDown;
     QPushButton *m_pFindNext;

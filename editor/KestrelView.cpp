@@ -8,6 +8,7 @@
 #include "web/RunInBrowserFrame.h"
 #include "editor/WebPreview.h"
 #include "editor/LanguageAidCommands.h"
+#include "editor/LineEditCommands.h"
 #include "editor/MessageMarkers.h"
 #include "editor/BreakpointMarkers.h"
 #include "perl/CheckCommands.h"
@@ -125,6 +126,7 @@ void CKestrelView::RegisterCommands()
     CWebPreview::Register(this);
     CRunInBrowserFrame::Register(this);
     CLanguageAidCommands::Register(this);
+    CLineEditCommands::Register(this);
     CPerlToolCommands::Register(this);
     CRunOnServer::Register(this);
     CFtpCommands::Register(this);

@@ -121,5 +121,12 @@ enum : int {
     ID_DEBUG_RUN_TO_CURSOR = 33228,
     ID_DEBUG_RESTART = 33229,
     ID_DEBUG_STOP = 33230,
+    // Line commands of the Edit menu
+    ID_EDIT_TOGGLE_COMMENT = 33250,
+    ID_EDIT_MOVE_LINES_UP = 33251,
+    ID_EDIT_MOVE_LINES_DOWN = 33252,
+    ID_EDIT_DUPLICATE_LINES = 33253,
+    ID_EDIT_INDENT = 33254,
+    ID_EDIT_OUTDENT = 33255,
 };
 } // namespace Cmd

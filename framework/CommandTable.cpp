@@ -153,6 +153,18 @@ const QVector<CCommandInfo> kCommands = {
     {ID_DEBUG_REMOVE_ALL_BREAKPOINTS, "Remove &All Breakpoints", "Remove every breakpoint of the script", "", ""},
     {ID_HELP_PERL_DOC, "&Perl Documentation", "Show the Perl documentation of the word at the caret",
      "Perl Documentation", ""},
+    // Line commands of the Edit menu.
+    {ID_EDIT_TOGGLE_COMMENT, "Toggle Co&mment", "Comment out the selected lines, or uncomment them",
+     "Toggle Comment", ""},
+    {ID_EDIT_INDENT, "Indent &Selection", "Indent the selected lines by one level", "Indent Selection", ""},
+    {ID_EDIT_OUTDENT, "Outdent Selection", "Take one level of indentation off the selected lines",
+     "Outdent Selection", ""},
+    {ID_EDIT_MOVE_LINES_UP, "M&ove Line Up", "Move the selected lines above the line before them", "Move Line Up",
+     ""},
+    {ID_EDIT_MOVE_LINES_DOWN, "Move Line Do&wn", "Move the selected lines below the line after them",
+     "Move Line Down", ""},
+    {ID_EDIT_DUPLICATE_LINES, "Dup&licate Line", "Put a copy of the selected lines below them", "Duplicate Line",
+     ""},
 };
 
 // Inserts the item `nId` after the item `nAfter`, searching popups too.
@@ -177,6 +189,10 @@ void AddPerlToolItems(QVector<CMenuItemDef> &menu)
     InsertAfter(menu, ID_EDIT_REPEAT, ID_EDIT_FIND_PREVIOUS);
     InsertAfter(menu, ID_EDIT_CONVERT_TO_UNIX, ID_EDIT_TIDY);
     InsertAfter(menu, ID_VIEW_FUNCTIONS, ID_VIEW_SUBS);
+    // The line commands follow Paste, in a group of their own.
+    for (int id : std::initializer_list<int>{ID_EDIT_DUPLICATE_LINES, ID_EDIT_MOVE_LINES_DOWN, ID_EDIT_MOVE_LINES_UP,
+                                             ID_EDIT_OUTDENT, ID_EDIT_INDENT, ID_EDIT_TOGGLE_COMMENT, 0})
+        InsertAfter(menu, ID_EDIT_PASTE, id);
     for (CMenuItemDef &popup : menu) {
         if (popup.strPopup == QLatin1String("&Help"))
             popup.children.prepend(CMenuItemDef{ID_HELP_PERL_DOC, QString(), {}});
@@ -233,6 +249,13 @@ QList<QKeySequence> CCommandTable::Shortcuts(int nId)
     case ID_HELP_PERL_DOC: return {QKeySequence(Qt::Key_F1)};
     // The debugger
     case ID_DEBUG_TOGGLE_BREAKPOINT: return {QKeySequence(Qt::Key_F9)};
+    // Line commands
+    case ID_EDIT_TOGGLE_COMMENT: return {QKeySequence(Qt::CTRL | Qt::Key_Slash)};
+    case ID_EDIT_MOVE_LINES_UP: return {QKeySequence(Qt::ALT | Qt::Key_Up)};
+    case ID_EDIT_MOVE_LINES_DOWN: return {QKeySequence(Qt::ALT | Qt::Key_Down)};
+    case ID_EDIT_DUPLICATE_LINES: return {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)};
+    case ID_EDIT_INDENT: return {QKeySequence(Qt::CTRL | Qt::Key_BracketRight)};
+    case ID_EDIT_OUTDENT: return {QKeySequence(Qt::CTRL | Qt::Key_BracketLeft)};
     default: return {};
     }
 }
