@@ -182,6 +182,11 @@ void COutputWindowDlg::FollowRun(CRunProcess *pProcess)
     OnInitDialog();
 }
 
+void COutputWindowDlg::SetPathMap(const CPathMap &map)
+{
+    m_pEditStdErr->SetPathMap(map);
+}
+
 void COutputWindowDlg::StopProgram()
 {
     // The program ends as Close ends it; the window stays to be read.

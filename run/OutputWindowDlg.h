@@ -13,6 +13,7 @@
 #include <functional>
 
 class COutputPane;
+class CPathMap;
 class COutputReader;
 class CRedirectPipe;
 class CRunProcess;
@@ -77,6 +78,10 @@ public:
     CSendInputDlg *m_pDlgSend;
     // The child's working folder: file names in its messages are relative to it.
     QString m_strBaseDir;
+
+    // A program that runs elsewhere: its messages lead to the local files of the map.
+    // Before OnInitDialog.
+    void SetPathMap(const CPathMap &map);
 
     // The message the user chose on the error pane, which closed the window.
     bool HasChosenMessage() const { return m_bChosen; }
