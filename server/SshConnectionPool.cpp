@@ -2,6 +2,8 @@
 
 #include "server/SshConnection.h"
 
+#include <QCoreApplication>
+
 std::shared_ptr<CSshConnection> CSshConnectionPool::For(const CSshLogin &login, CTransferQuestions *pQuestions)
 {
     const QString key = login.strUser + QLatin1Char('@') + login.strHost.toLower() + QLatin1Char(':')
@@ -32,5 +34,13 @@ CSshConnectionPool::~CSshConnectionPool()
 CSshConnectionPool &CSshConnectionPool::Instance()
 {
     static CSshConnectionPool pool;
+    // The connections end with the event loop, while the application that their threads
+    // report to is still there, rather than when static objects go.
+    static const bool bHooked = [] {
+        if (QCoreApplication *app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, app, [] { pool.CloseAll(); });
+        return true;
+    }();
+    (void)bHooked;
     return pool;
 }
