@@ -116,6 +116,8 @@ private slots:
     void messagesLeadToTheLocalLine();
     void serverKilledDuringARun();
     void theViewsCommands();
+    void hostKeyAndLoginRules_data();
+    void hostKeyAndLoginRules();
 
 private:
     std::shared_ptr<CSshConnection> Connection(CSshTestServer &server);
@@ -434,6 +436,58 @@ void TestRemoteRun::theViewsCommands()
     QVERIFY(frame.RouteCommand(Cmd::ID_SCRIPT_CHECK_ON_SERVER));
     QVERIFY2(err.contains("syntax error at " + remote.toUtf8() + " line 2"), err.constData());
     QCOMPARE(ReadFile(remote), QByteArray("print \"from the view\\n\";\n"));
+}
+
+// The kept connection logs in by the SSH shell's rules: an unknown host is asked about
+// (and recorded when trusted), a changed key is refused without a question, and a run
+// that cannot log in ends with the reason in its status.
+void TestRemoteRun::hostKeyAndLoginRules_data()
+{
+    QTest::addColumn<QString>("knownHosts");  // "none", "other key"
+    QTest::addColumn<bool>("trust");
+    QTest::addColumn<bool>("password");
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<QString>("end");  // the start of the end's words
+    QTest::newRow("unknown host refused") << "none" << false << true << 1
+                                          << "Could not connect to 127.0.0.1: the host key was not accepted.";
+    QTest::newRow("unknown host trusted") << "none" << true << true << 1 << "Process completed with exit code 0.";
+    QTest::newRow("changed key") << "other key" << true << true << 0 << "Could not connect to 127.0.0.1: ";
+    QTest::newRow("no way to log in") << "known" << false << false << 1 << "Could not connect to 127.0.0.1: ";
+}
+
+void TestRemoteRun::hostKeyAndLoginRules()
+{
+    QFETCH(QString, knownHosts);
+    QFETCH(bool, trust);
+    QFETCH(bool, password);
+    QFETCH(int, asked);
+    QFETCH(QString, end);
+    QTemporaryDir sshDir;
+    if (knownHosts == QLatin1String("known"))
+        QVERIFY(WriteFile(sshDir.filePath(QStringLiteral("known_hosts")), m_server.KnownHostsLine()));
+    else if (knownHosts == QLatin1String("other key"))
+        QVERIFY(WriteFile(sshDir.filePath(QStringLiteral("known_hosts")),
+                          QStringLiteral("[127.0.0.1]:%1 %2\n").arg(m_server.Port()).arg(m_server.OtherHostKey()).toUtf8()));
+    CTestQuestions questions;
+    questions.m_bTrustHostKey = trust;
+    CSshLogin login;
+    login.strHost = QStringLiteral("127.0.0.1");
+    login.nPort = m_server.Port();
+    login.strUser = m_server.User();
+    login.strSshDir = sshDir.path();  // no key of the user's there
+    if (password)
+        login.strPassword = m_server.Password();
+    auto connection = std::make_shared<CSshConnection>(login, &questions);
+    const QByteArray script = "exit 0;\n";
+    const QString local = LocalScript(QStringLiteral("rules.pl"), script);
+    auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunSpec(g_settings, local, script, {}, {}, {}));
+    QVERIFY(process->Start(connection));
+    const CResult r = Collect(*process);
+    QVERIFY(r.bEnded);
+    QVERIFY2(r.strEnd.startsWith(end), qPrintable(r.strEnd));
+    QCOMPARE(int(questions.m_asked.size()), asked);
+    if (trust && knownHosts == QLatin1String("none"))
+        QVERIFY(ReadFile(sshDir.filePath(QStringLiteral("known_hosts"))).contains(m_server.HostKey().section(QLatin1Char(' '), 1, 1).toLatin1()));
 }
 
 int main(int argc, char **argv)
