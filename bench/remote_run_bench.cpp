@@ -24,22 +24,22 @@ double Median(QList<double> values)
     return values.isEmpty() ? -1 : values.at(values.size() / 2);
 }
 
-CRemoteProcess::Spec Spec(const QString &script, const QByteArray &bytes)
+CRemoteProcess::Plan MakePlan(const QString &script, const QByteArray &bytes)
 {
-    CRemoteProcess::Spec spec;
-    spec.strPerl = QStringLiteral("/usr/bin/perl");
-    spec.program = {spec.strPerl, script};
-    spec.bUpload = true;
-    spec.strUploadPath = script;
-    spec.baUpload = bytes;
-    return spec;
+    CRemoteProcess::Plan plan;
+    plan.strPerl = QStringLiteral("/usr/bin/perl");
+    plan.program = {plan.strPerl, script};
+    plan.bUpload = true;
+    plan.strUploadPath = script;
+    plan.baUpload = bytes;
+    return plan;
 }
 
 // Seconds from the start of a run on `connection` until its first output, or -1; the
 // run is read to its end.
-double Ours(const std::shared_ptr<CSshConnection> &connection, const CRemoteProcess::Spec &spec)
+double Ours(const std::shared_ptr<CSshConnection> &connection, const CRemoteProcess::Plan &plan)
 {
-    auto process = std::make_shared<CRemoteProcess>(spec);
+    auto process = std::make_shared<CRemoteProcess>(plan);
     QElapsedTimer timer;
     timer.start();
     if (!process->Start(connection))
@@ -127,7 +127,7 @@ int main(int argc, char **argv)
     CTestQuestions questions;
     {
         auto first = std::make_shared<CSshConnection>(login, &questions);
-        if (Ours(first, Spec(script, bytes)) < 0) {
+        if (Ours(first, MakePlan(script, bytes)) < 0) {
             std::printf("remote run first output: failed\n");
             return 1;
         }
@@ -136,8 +136,8 @@ int main(int argc, char **argv)
     // Alternate, so that all meet the machine in the same state.
     for (int i = 0; i < kRounds; ++i) {
         auto connection = std::make_shared<CSshConnection>(login, &questions);
-        ours << Ours(connection, Spec(script, bytes));
-        kept << Ours(connection, Spec(script, bytes));
+        ours << Ours(connection, MakePlan(script, bytes));
+        kept << Ours(connection, MakePlan(script, bytes));
         theirs << OpenSsh(login, key, script);
     }
     if (ours.contains(-1) || theirs.contains(-1) || kept.contains(-1)) {

@@ -40,8 +40,8 @@ QString Argument(const QString &strWord)
 }
 } // namespace
 
-CRemoteProcess::CRemoteProcess(Spec spec)
-    : m_spec(std::move(spec))
+CRemoteProcess::CRemoteProcess(Plan plan)
+    : m_plan(std::move(plan))
 {
 }
 
@@ -85,9 +85,9 @@ QByteArray CRemoteProcess::EnvironmentBlock(const QStringList &entries)
 
 QString CRemoteProcess::CommandLine() const
 {
-    QStringList words = {Argument(m_spec.strPerl), QStringLiteral("-e"), Argument(BootstrapCode()),
-                         QStringLiteral("--"), Argument(m_spec.strDirectory)};
-    for (const QString &arg : m_spec.program)
+    QStringList words = {Argument(m_plan.strPerl), QStringLiteral("-e"), Argument(BootstrapCode()),
+                         QStringLiteral("--"), Argument(m_plan.strDirectory)};
+    for (const QString &arg : m_plan.program)
         words << Argument(arg);
     return words.join(QLatin1Char(' '));
 }
@@ -168,11 +168,11 @@ bool CRemoteProcess::Put()
         const QString error = QString::fromLocal8Bit(ssh_get_error(m_pSession));
         if (sftp)
             sftp_free(sftp);
-        End(kUnknown, tr("Could not put %1 on the server: no SFTP (%2).").arg(m_spec.strUploadPath, error));
+        End(kUnknown, tr("Could not put %1 on the server: no SFTP (%2).").arg(m_plan.strUploadPath, error));
         return false;
     }
-    const QByteArray path = m_spec.strUploadPath.toUtf8();
-    const QByteArray &bytes = m_spec.baUpload;
+    const QByteArray path = m_plan.strUploadPath.toUtf8();
+    const QByteArray &bytes = m_plan.baUpload;
     bool bSame = false;
     // Only a copy of the same size can be the same; it is read to be sure.
     if (sftp_attributes attrs = sftp_stat(sftp, path.constData())) {
@@ -203,7 +203,7 @@ bool CRemoteProcess::Put()
             bOk = false;
         if (!bOk) {
             sftp_free(sftp);
-            End(kUnknown, tr("Could not put %1 on the server (%2).").arg(m_spec.strUploadPath, error));
+            End(kUnknown, tr("Could not put %1 on the server (%2).").arg(m_plan.strUploadPath, error));
             return false;
         }
         m_bUploaded = true;
@@ -219,7 +219,7 @@ bool CRemoteProcess::Begin(ssh_session_struct *pSession)
         End(kUnknown, QStringLiteral("Process was terminated."));
         return false;
     }
-    if (m_spec.bUpload && !Put())
+    if (m_plan.bUpload && !Put())
         return false;
     m_pChannel = ssh_channel_new(pSession);
     if (!m_pChannel || ssh_channel_open_session(m_pChannel) != SSH_OK) {
@@ -230,7 +230,7 @@ bool CRemoteProcess::Begin(ssh_session_struct *pSession)
         End(kUnknown, tr("The server ran nothing: %1").arg(QString::fromLocal8Bit(ssh_get_error(pSession))));
         return false;
     }
-    m_baToChannel = EnvironmentBlock(m_spec.environment);
+    m_baToChannel = EnvironmentBlock(m_plan.environment);
     return true;
 }
 
@@ -274,7 +274,7 @@ void CRemoteProcess::SendSignal(const char *pszSignal)
         return;
     // The server's perl says it, since shells' kill builtins differ in how a group is
     // named.
-    const QString command = Argument(m_spec.strPerl) + QStringLiteral(" -e ")
+    const QString command = Argument(m_plan.strPerl) + QStringLiteral(" -e ")
                             + Argument(QStringLiteral("kill(q(-%1),%2)").arg(QLatin1String(pszSignal)).arg(m_nPid));
     if (ssh_channel_open_session(side) != SSH_OK
         || ssh_channel_request_exec(side, command.toUtf8().constData()) != SSH_OK) {

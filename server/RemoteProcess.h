@@ -31,7 +31,7 @@ class CSshConnection;
 class CRemoteProcess : public CRunProcess, public CSshJob, public std::enable_shared_from_this<CRemoteProcess>
 {
 public:
-    struct Spec
+    struct Plan
     {
         // The server's perl, which runs the bootstrap.
         QString strPerl;
@@ -50,7 +50,7 @@ public:
     // The grace a program has after the interrupt of Kill before it is killed.
     static constexpr int kKillGraceMs = 1000;
 
-    explicit CRemoteProcess(Spec spec);
+    explicit CRemoteProcess(Plan plan);
     ~CRemoteProcess() override;
 
     // Opens the pipes and hands the job to the connection; false, with the reason in
@@ -95,7 +95,7 @@ private:
     void End(long nExitCode, const QString &strFailure);
     bool WriteOut(int nStream, const char *pData, qsizetype nSize);
 
-    Spec m_spec;
+    Plan m_plan;
     mutable CRedirectPipe m_stdIn, m_stdOut, m_stdErr;
     // Weak: the connection holds the job while it runs, and the last owner of the
     // connection must never be its own thread.

@@ -67,36 +67,36 @@ CPathMap CRemoteRun::PathMap(const CSettings &settings, const QString &strLocalP
     return map;
 }
 
-CRemoteProcess::Spec CRemoteRun::RunSpec(const CSettings &settings, const QString &strLocalPath,
+CRemoteProcess::Plan CRemoteRun::RunPlan(const CSettings &settings, const QString &strLocalPath,
                                          const QByteArray &baScript, const QString &strInputs,
                                          const QString &strMethod,
                                          const QList<CCgiEnvironment::NameValue> &userVariables)
 {
-    CRemoteProcess::Spec spec;
-    spec.strPerl = settings.REMOTE_PERL_EXE;
-    spec.strDirectory = settings.REMOTE_DIRECTORY;
+    CRemoteProcess::Plan plan;
+    plan.strPerl = settings.REMOTE_PERL_EXE;
+    plan.strDirectory = settings.REMOTE_DIRECTORY;
     const QString remote = RemotePath(settings, strLocalPath);
-    spec.program = QStringList{settings.REMOTE_PERL_EXE} + CRunCommandLine::SplitOptions(settings.REMOTE_PERL_PRM)
+    plan.program = QStringList{settings.REMOTE_PERL_EXE} + CRunCommandLine::SplitOptions(settings.REMOTE_PERL_PRM)
                    + QStringList{ScriptArgument(settings, strLocalPath)};
-    spec.bUpload = true;
-    spec.strUploadPath = remote;
-    spec.baUpload = baScript;
+    plan.bUpload = true;
+    plan.strUploadPath = remote;
+    plan.baUpload = baScript;
     if (CCgiEnvironment::IsSimulated(strMethod)) {
         const CCgiEnvironment::Request request =
             CCgiEnvironment::FromInputs(remote, strMethod, strInputs, userVariables);
         for (const CCgiEnvironment::NameValue &var : CCgiEnvironment::Variables(request))
-            spec.environment << var.first + QLatin1Char('=') + var.second;
+            plan.environment << var.first + QLatin1Char('=') + var.second;
     }
-    return spec;
+    return plan;
 }
 
-CRemoteProcess::Spec CRemoteRun::CheckSpec(const CSettings &settings)
+CRemoteProcess::Plan CRemoteRun::CheckPlan(const CSettings &settings)
 {
-    CRemoteProcess::Spec spec;
-    spec.strPerl = settings.REMOTE_PERL_EXE;
-    spec.strDirectory = settings.REMOTE_DIRECTORY;
-    spec.program = {settings.REMOTE_PERL_EXE, QStringLiteral("-c"), QStringLiteral("-w"), QStringLiteral("-")};
-    return spec;
+    CRemoteProcess::Plan plan;
+    plan.strPerl = settings.REMOTE_PERL_EXE;
+    plan.strDirectory = settings.REMOTE_DIRECTORY;
+    plan.program = {settings.REMOTE_PERL_EXE, QStringLiteral("-c"), QStringLiteral("-w"), QStringLiteral("-")};
+    return plan;
 }
 
 QByteArray CRemoteRun::CheckInput(const CSettings &settings, const QString &strLocalPath, const QString &strText)
@@ -120,12 +120,12 @@ struct CListenerRelease
 } // namespace
 
 CRunOutcome CRemoteRun::RunInWindow(QWidget *parent, const std::shared_ptr<CSshConnection> &connection,
-                                    const CRemoteProcess::Spec &spec, const CPathMap &map,
+                                    const CRemoteProcess::Plan &plan, const CPathMap &map,
                                     const QString &strLocalDir, CRunCommandLine::Kind kind,
                                     const QString &strInputs, const QString &strMethod)
 {
     CRunOutcome outcome;
-    auto process = std::make_shared<CRemoteProcess>(spec);
+    auto process = std::make_shared<CRemoteProcess>(plan);
     COutputWindowDlg wnd(parent);
     CListenerRelease release{*process};
     process->SetListener(&wnd);
@@ -178,10 +178,10 @@ void CRemoteRun::OnRun(CKestrelView *pView, CTransferQuestions *pQuestions)
     }
     const QByteArray bytes = file.readAll();
     CScriptInputsDlg &inputs = *pView->m_dlgScriptInputs;
-    const CRemoteProcess::Spec spec = RunSpec(g_settings, path, bytes, inputs.m_strInputs, inputs.m_strMethod,
+    const CRemoteProcess::Plan plan = RunPlan(g_settings, path, bytes, inputs.m_strInputs, inputs.m_strMethod,
                                               CRunCommands::UserVariables(inputs));
     auto connection = CSshConnectionPool::Instance().For(Login(g_settings), pQuestions);
-    const CRunOutcome outcome = RunInWindow(pView->window(), connection, spec, PathMap(g_settings, path),
+    const CRunOutcome outcome = RunInWindow(pView->window(), connection, plan, PathMap(g_settings, path),
                                             QFileInfo(path).absolutePath(), CRunCommandLine::Kind::Run,
                                             inputs.m_strInputs, inputs.m_strMethod);
     ShowOutcome(pView, outcome);
@@ -196,7 +196,7 @@ void CRemoteRun::OnCheck(CKestrelView *pView, CTransferQuestions *pQuestions)
     const QString path = pDoc->GetPathName().isEmpty() ? pDoc->GetTitle() : pDoc->GetPathName();
     auto connection = CSshConnectionPool::Instance().For(Login(g_settings), pQuestions);
     const CRunOutcome outcome =
-        RunInWindow(pView->window(), connection, CheckSpec(g_settings), PathMap(g_settings, path),
+        RunInWindow(pView->window(), connection, CheckPlan(g_settings), PathMap(g_settings, path),
                     QFileInfo(path).absolutePath(), CRunCommandLine::Kind::Compile,
                     QString::fromUtf8(CheckInput(g_settings, path, pView->text())), QString());
     ShowOutcome(pView, outcome);

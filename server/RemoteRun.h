@@ -34,21 +34,21 @@ public:
     // The server's perl with REMOTE_PERL_PRM on the script, after it has been put there
     // when its bytes differ; with the method GET or POST, the CGI environment a local
     // run gets, with the server's path of the script.
-    static CRemoteProcess::Spec RunSpec(const CSettings &settings, const QString &strLocalPath, const QByteArray &baScript,
+    static CRemoteProcess::Plan RunPlan(const CSettings &settings, const QString &strLocalPath, const QByteArray &baScript,
                                         const QString &strInputs, const QString &strMethod,
                                         const QList<CCgiEnvironment::NameValue> &userVariables);
     // perl -c -w of the text on standard input, in REMOTE_DIRECTORY: nothing is put.
-    static CRemoteProcess::Spec CheckSpec(const CSettings &settings);
+    static CRemoteProcess::Plan CheckPlan(const CSettings &settings);
     // What the check reads: the text, named by a #line directive as the script on the
     // server (perl names standard input "-", which leads nowhere); its line numbers
     // stay the document's.
     static QByteArray CheckInput(const CSettings &settings, const QString &strLocalPath, const QString &strText);
 
-    // Runs the spec on the connection in an output window, modal over `parent`, and
+    // Runs the plan on the connection in an output window, modal over `parent`, and
     // returns when the window has closed. Compile-kind input: the inputs go whole and
     // input ends; Run-kind: as a local run feeds them.
     static CRunOutcome RunInWindow(QWidget *parent, const std::shared_ptr<CSshConnection> &connection,
-                                   const CRemoteProcess::Spec &spec, const CPathMap &map, const QString &strLocalDir,
+                                   const CRemoteProcess::Plan &plan, const CPathMap &map, const QString &strLocalDir,
                                    CRunCommandLine::Kind kind, const QString &strInputs, const QString &strMethod);
 
     // Script > Run on Server and Script > Check on Server of the view, for an SSH server.

@@ -220,7 +220,7 @@ void TestRemoteRun::runOnTheServer()
     QFETCH(QByteArray, err);
     QFETCH(long, exitCode);
     const QString local = LocalScript(QStringLiteral("cgi.pl"), script);
-    auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunSpec(g_settings, local, script, inputs, method, {}));
+    auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunPlan(g_settings, local, script, inputs, method, {}));
     QVERIFY(!process->CommandLine().contains(QLatin1String("hush")));
     QVERIFY(process->Start(m_connection));
     CRunCommands::FeedStdIn(CRunCommandLine::Kind::Run, *process->StdIn(), inputs, method);
@@ -238,7 +238,7 @@ void TestRemoteRun::typedInputReachesTheProgram()
 {
     const QByteArray script = "$| = 1; print \"name?\\n\"; while (my $l = <STDIN>) { print \"hello $l\" } print \"done\\n\";\n";
     const QString local = LocalScript(QStringLiteral("typed.pl"), script);
-    auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunSpec(g_settings, local, script, {}, {}, {}));
+    auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunPlan(g_settings, local, script, {}, {}, {}));
     QVERIFY(process->Start(m_connection));
     bool sent = false, closed = false;
     const CResult r = Collect(*process, [&](const QByteArray &out) {
@@ -270,7 +270,7 @@ void TestRemoteRun::cancelEndsTheProgramAndWhatItStarted()
     QFETCH(QByteArray, prelude);
     const QByteArray script = "$| = 1; " + prelude + " print \"pid $$\\n\"; while (1) { select(undef, undef, undef, 0.1) }\n";
     const QString local = LocalScript(QStringLiteral("loop.pl"), script);
-    auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunSpec(g_settings, local, script, {}, {}, {}));
+    auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunPlan(g_settings, local, script, {}, {}, {}));
     QVERIFY(process->Start(m_connection));
     bool cancelled = false;
     const CResult r = Collect(*process, [&](const QByteArray &out) {
@@ -307,7 +307,7 @@ void TestRemoteRun::putOnlyWhenChanged()
                                {"print \"owt\\n\";\n", true}};  // same size, other bytes
     for (const Step &step : steps) {
         const QString local = LocalScript(QStringLiteral("put.pl"), step.text);
-        auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunSpec(g_settings, local, step.text, {}, {}, {}));
+        auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunPlan(g_settings, local, step.text, {}, {}, {}));
         QVERIFY(process->Start(m_connection));
         const CResult r = Collect(*process);
         QCOMPARE(r.out, step.text.mid(7, 3) + "\n");
@@ -325,7 +325,7 @@ void TestRemoteRun::secondRunReusesTheConnection()
     const QByteArray script = "print \"ran\\n\";\n";
     const QString local = LocalScript(QStringLiteral("twice.pl"), script);
     for (int i = 0; i < 2; ++i) {
-        auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunSpec(g_settings, local, script, {}, {}, {}));
+        auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunPlan(g_settings, local, script, {}, {}, {}));
         QVERIFY(process->Start(connection));
         QCOMPARE(Collect(*process).out, QByteArray("ran\n"));
     }
@@ -357,8 +357,8 @@ void TestRemoteRun::messagesLeadToTheLocalLine()
     QFETCH(int, line);
     QFETCH(QString, inPane);
     const QString local = LocalScript(QStringLiteral("shop.pl"), script);
-    const CRemoteProcess::Spec spec = check ? CRemoteRun::CheckSpec(g_settings)
-                                            : CRemoteRun::RunSpec(g_settings, local, script, {}, {}, {});
+    const CRemoteProcess::Plan plan = check ? CRemoteRun::CheckPlan(g_settings)
+                                            : CRemoteRun::RunPlan(g_settings, local, script, {}, {}, {});
     QString pane;
     QString status;
     WhenRunIsOver([&](COutputWindowDlg *wnd) {
@@ -366,7 +366,7 @@ void TestRemoteRun::messagesLeadToTheLocalLine()
         status = wnd->StatusLine()->text();
     });
     const CRunOutcome outcome = CRemoteRun::RunInWindow(
-        nullptr, m_connection, spec, CRemoteRun::PathMap(g_settings, local), QFileInfo(local).absolutePath(),
+        nullptr, m_connection, plan, CRemoteRun::PathMap(g_settings, local), QFileInfo(local).absolutePath(),
         check ? CRunCommandLine::Kind::Compile : CRunCommandLine::Kind::Run,
         check ? QString::fromUtf8(CRemoteRun::CheckInput(g_settings, local, QString::fromUtf8(script))) : QString(),
         QString());
@@ -394,7 +394,7 @@ void TestRemoteRun::serverKilledDuringARun()
     const QByteArray script =
         "$| = 1; print STDERR \"warned\\n\"; select(undef, undef, undef, 0.5); print \"before\\n\"; sleep 300;\n";
     const QString local = LocalScript(QStringLiteral("lost.pl"), script);
-    auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunSpec(g_settings, local, script, {}, {}, {}));
+    auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunPlan(g_settings, local, script, {}, {}, {}));
     QVERIFY(process->Start(connection));
     bool killed = false;
     const CResult r = Collect(*process, [&](const QByteArray &out) {
@@ -480,7 +480,7 @@ void TestRemoteRun::hostKeyAndLoginRules()
     auto connection = std::make_shared<CSshConnection>(login, &questions);
     const QByteArray script = "exit 0;\n";
     const QString local = LocalScript(QStringLiteral("rules.pl"), script);
-    auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunSpec(g_settings, local, script, {}, {}, {}));
+    auto process = std::make_shared<CRemoteProcess>(CRemoteRun::RunPlan(g_settings, local, script, {}, {}, {}));
     QVERIFY(process->Start(connection));
     const CResult r = Collect(*process);
     QVERIFY(r.bEnded);

@@ -10,7 +10,7 @@
 // What a run on the server is made of, without a server: where the script goes, how
 // the program names it, and the bootstrap that hands the environment over on standard
 // input, run here by the local perl as the server's would run it.
-class TestRemoteSpec : public QObject
+class TestRemotePlan : public QObject
 {
     Q_OBJECT
 
@@ -25,7 +25,7 @@ private slots:
     void commandLineThroughTheShell();
 };
 
-void TestRemoteSpec::whereTheScriptGoes_data()
+void TestRemotePlan::whereTheScriptGoes_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("remote");
@@ -38,7 +38,7 @@ void TestRemoteSpec::whereTheScriptGoes_data()
     QTest::newRow("none: the home") << "" << "shop.pl" << "shop.pl";
 }
 
-void TestRemoteSpec::whereTheScriptGoes()
+void TestRemotePlan::whereTheScriptGoes()
 {
     QFETCH(QString, folder);
     QFETCH(QString, remote);
@@ -49,15 +49,15 @@ void TestRemoteSpec::whereTheScriptGoes()
     settings.REMOTE_PERL_PRM = QStringLiteral("-w -I\"my lib\"");
     const QString local = QStringLiteral("/home/me/proj/shop.pl");
     QCOMPARE(CRemoteRun::RemotePath(settings, local), remote);
-    const CRemoteProcess::Spec spec = CRemoteRun::RunSpec(settings, local, "1;\n", {}, {}, {});
-    QCOMPARE(spec.strUploadPath, remote);
-    QCOMPARE(spec.program, (QStringList{"/usr/bin/perl", "-w", "-Imy lib", argument}));
-    QCOMPARE(spec.strDirectory, folder);
+    const CRemoteProcess::Plan plan = CRemoteRun::RunPlan(settings, local, "1;\n", {}, {}, {});
+    QCOMPARE(plan.strUploadPath, remote);
+    QCOMPARE(plan.program, (QStringList{"/usr/bin/perl", "-w", "-Imy lib", argument}));
+    QCOMPARE(plan.strDirectory, folder);
     // Messages name the script as the program was given it.
     QCOMPARE(CRemoteRun::PathMap(settings, local).ToLocal(argument), local);
 }
 
-void TestRemoteSpec::bootstrap_data()
+void TestRemotePlan::bootstrap_data()
 {
     QTest::addColumn<QStringList>("environment");
     QTest::addColumn<QByteArray>("input");
@@ -74,7 +74,7 @@ void TestRemoteSpec::bootstrap_data()
                                           << QByteArray("K_OK=1\ncwd=work\n") << 4;
 }
 
-void TestRemoteSpec::bootstrap()
+void TestRemotePlan::bootstrap()
 {
     QFETCH(QStringList, environment);
     QFETCH(QByteArray, input);
@@ -107,7 +107,7 @@ void TestRemoteSpec::bootstrap()
 
 // Only a simulated request brings variables; they are the CGI variables of a local
 // run, with the server's path of the script.
-void TestRemoteSpec::environmentOnlyWithARequest_data()
+void TestRemotePlan::environmentOnlyWithARequest_data()
 {
     QTest::addColumn<QString>("method");
     QTest::addColumn<QStringList>("expected");  // entries that must be there; empty: none at all
@@ -118,29 +118,29 @@ void TestRemoteSpec::environmentOnlyWithARequest_data()
     QTest::newRow("POST") << "POST" << QStringList{"REQUEST_METHOD=POST", "CONTENT_LENGTH=8", "MY_VAR=mine"};
 }
 
-void TestRemoteSpec::environmentOnlyWithARequest()
+void TestRemotePlan::environmentOnlyWithARequest()
 {
     QFETCH(QString, method);
     QFETCH(QStringList, expected);
     CSettings settings;
     settings.REMOTE_DIRECTORY = QStringLiteral("/srv/app");
     settings.REMOTE_PERL_EXE = QStringLiteral("perl");
-    const CRemoteProcess::Spec spec = CRemoteRun::RunSpec(settings, QStringLiteral("/home/me/shop.pl"), "1;\n",
+    const CRemoteProcess::Plan plan = CRemoteRun::RunPlan(settings, QStringLiteral("/home/me/shop.pl"), "1;\n",
                                                           QStringLiteral("a=1\nb=2\n"), method,
                                                           {{QStringLiteral("MY_VAR"), QStringLiteral("mine")}});
     if (expected.isEmpty())
-        QVERIFY(spec.environment.isEmpty());
+        QVERIFY(plan.environment.isEmpty());
     for (const QString &entry : expected)
-        QVERIFY2(spec.environment.contains(entry), qPrintable(spec.environment.join(QLatin1Char('\n'))));
+        QVERIFY2(plan.environment.contains(entry), qPrintable(plan.environment.join(QLatin1Char('\n'))));
     // Nothing of it is on the command line.
-    auto process = std::make_shared<CRemoteProcess>(spec);
-    for (const QString &entry : spec.environment)
+    auto process = std::make_shared<CRemoteProcess>(plan);
+    for (const QString &entry : plan.environment)
         QVERIFY(!process->CommandLine().contains(entry));
 }
 
 // The server's shell reads the command line: every argument reaches the program as it
 // was, options as options.
-void TestRemoteSpec::commandLineThroughTheShell_data()
+void TestRemotePlan::commandLineThroughTheShell_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("plain") << QStringList{"a", "b.pl"};
@@ -150,17 +150,17 @@ void TestRemoteSpec::commandLineThroughTheShell_data()
     QTest::newRow("empty") << QStringList{"", "x"};
 }
 
-void TestRemoteSpec::commandLineThroughTheShell()
+void TestRemotePlan::commandLineThroughTheShell()
 {
     QFETCH(QStringList, arguments);
     QTemporaryDir dir;
-    CRemoteProcess::Spec spec;
-    spec.strPerl = QStringLiteral("perl");
-    spec.strDirectory = dir.path();
-    spec.program = QStringList{QStringLiteral("perl"), QStringLiteral("-e"),
+    CRemoteProcess::Plan plan;
+    plan.strPerl = QStringLiteral("perl");
+    plan.strDirectory = dir.path();
+    plan.program = QStringList{QStringLiteral("perl"), QStringLiteral("-e"),
                                QStringLiteral("print join(qq(\\n), @ARGV)"), QStringLiteral("--")}
                    + arguments;
-    auto process = std::make_shared<CRemoteProcess>(spec);
+    auto process = std::make_shared<CRemoteProcess>(plan);
     QProcess sh;
     sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), process->CommandLine()});
     QVERIFY(sh.waitForStarted());
@@ -172,5 +172,5 @@ void TestRemoteSpec::commandLineThroughTheShell()
     QCOMPARE(QString::fromUtf8(got), arguments.join(QLatin1Char('\n')));
 }
 
-QTEST_GUILESS_MAIN(TestRemoteSpec)
-#include "tst_remotespec.moc"
+QTEST_GUILESS_MAIN(TestRemotePlan)
+#include "tst_remoteplan.moc"
