@@ -64,9 +64,6 @@ struct CWindowRun
             return false;
         wnd = std::make_unique<COutputWindowDlg>();
         wnd->m_pProcess = child.get();
-        wnd->m_pStdIn = &in;
-        wnd->m_pStdOut = &out;
-        wnd->m_pStdErr = &err;
         child->m_pListener = wnd.get();
         wnd->OnInitDialog();
         wnd->show();

@@ -16,6 +16,7 @@
 #include "framework/CommandIds.h"
 #include "framework/FontDialogStyle.h"
 #include "framework/LogFont.h"
+#include "debug/DebugCommands.h"
 #include "run/RunCommands.h"
 #include "run/ScriptInputsDlg.h"
 #include "server/FtpCommands.h"
@@ -131,6 +132,7 @@ void CKestrelView::RegisterCommands()
     CRunOnServer::Register(this);
     CFtpCommands::Register(this);
     CRunCommands::Register(this);
+    CDebugCommands::Register(this);
     m_commands.On(ID_DEBUG_TOGGLE_BREAKPOINT, [this] { m_pBreakpoints->ToggleAtCaret(); });
     m_commands.On(ID_DEBUG_CONDITIONAL_BREAKPOINT, [this] { m_pBreakpoints->EditConditionAtCaret(); });
     m_commands.On(ID_DEBUG_BREAKPOINTS, [this] { m_pBreakpoints->ShowList(); });

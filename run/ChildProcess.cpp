@@ -432,3 +432,10 @@ void CChildProcess::Kill()
     if (!m_bEnded)
         ::kill(m_pid, SIGKILL);
 }
+
+void CChildProcess::Interrupt()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_pid > 0 && !m_bEnded)
+        ::kill(-m_pid, SIGINT);
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "run/RunProcess.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,23 +11,17 @@
 
 #include <sys/types.h>
 
-class CProcessListener;
 class CRedirectPipe;
 
 // One child program, started from an argument list (never through a shell) in a
 // session and process group of its own, so that it has no controlling terminal and
 // Kill reaches everything it started. Start leaves it suspended: its program does not
 // run before Resume.
-class CChildProcess
+class CChildProcess : public CRunProcess
 {
 public:
-    // The exit code while the child runs.
-    static constexpr long kStillActive = 259;
-    // The exit code when the child's state cannot be known.
-    static constexpr long kUnknown = -99;
-
     CChildProcess(const QString &strApplication, const QStringList &arguments);
-    virtual ~CChildProcess();
+    ~CChildProcess() override;
     CChildProcess(const CChildProcess &) = delete;
     CChildProcess &operator=(const CChildProcess &) = delete;
 
@@ -55,25 +51,28 @@ public:
 
     // kStillActive while the child runs; its exit status once it has exited;
     // kUnknown when it was never started.
-    long GetExitCode() const;
+    long GetExitCode() const override;
     // Ends the child and everything in its process group at once.
-    void Kill();
-    bool HasEnded() const { return m_bEnded; }
+    void Kill() override;
+    // SIGINT to the child's process group.
+    void Interrupt() override;
+    bool HasEnded() const override { return m_bEnded; }
     // The child ended by a signal: Kill's, or its own crash.
-    bool WasSignaled() const;
+    bool WasSignaled() const override;
     int TermSignal() const;
     bool WasKilled() const { return m_bKillRequested && WasSignaled(); }
 
     // The words the user sees for the end: "Process completed with exit code N." or
     // that it was terminated.
-    QString EndDescription() const;
+    QString EndDescription() const override;
 
     pid_t ProcessId() const { return m_pid; }
-    const QString &LastError() const { return m_strLastError; }
+    const QString &LastError() const override { return m_strLastError; }
+    CRedirectPipe *StdIn() const override { return m_pStdIn; }
+    CRedirectPipe *StdOut() const override { return m_pStdOut; }
+    CRedirectPipe *StdErr() const override { return m_pStdErr; }
     const QString &Application() const { return m_strApplication; }
     const QStringList &Arguments() const { return m_arguments; }
-
-    CProcessListener *m_pListener = nullptr;
 
     // The path of the program as it would run: a name without a separator is looked up
     // on the PATH. Empty, with the reason, when it cannot run.

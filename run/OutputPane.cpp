@@ -153,6 +153,9 @@ void COutputPane::FindNewMessages(bool bFinal)
     }
     QList<CFileLineMessage> found = CFileLineParser(m_strBaseDir).Parse(lines);
     for (CFileLineMessage &msg : found) {
+        const QString local = m_pathMap.ToLocal(msg.strFile);
+        if (local != msg.strFile)
+            msg.strPath = local;
         msg.nFirstLine = lineOf[msg.nFirstLine];
         msg.nLastLine = lineOf[msg.nLastLine];
     }

@@ -2,6 +2,7 @@
 
 #include "framework/OutputView.h"
 #include "framework/FileLineParser.h"
+#include "run/PathMap.h"
 
 #include <QByteArray>
 #include <QList>
@@ -30,6 +31,9 @@ public:
 
     // Relative file names in messages are taken from strBaseDir (the child's folder).
     void EnableMessageLinks(const QString &strBaseDir);
+    // A program that runs elsewhere names its files by its own paths: the messages
+    // lead to the local files the map gives. Before EnableMessageLinks.
+    void SetPathMap(const CPathMap &map) { m_pathMap = map; }
     // Finds the messages in all the text there is, a last line without its line end
     // included; for when no more output will come.
     void FinishMessageLinks();
@@ -64,6 +68,7 @@ private:
     bool m_bLinks = false;
     bool m_bFindScheduled = false;
     QString m_strBaseDir;
+    CPathMap m_pathMap;
     // Output before this position has been searched for messages.
     long m_nSearchedTo = 0;
     QList<CFileLineMessage> m_messages;

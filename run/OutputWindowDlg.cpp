@@ -3,9 +3,7 @@
 #include "framework/CommandIds.h"
 #include "framework/DialogUnits.h"
 #include "framework/MessageBox.h"
-#include "run/ChildProcess.h"
-#include "debug/DebugEngine.h"
-#include "debug/DebugPanel.h"
+#include "run/RunProcess.h"
 #include "run/OutputPane.h"
 #include "run/OutputReader.h"
 #include "run/RedirectPipe.h"
@@ -135,45 +133,40 @@ void COutputWindowDlg::LayOutClient()
     m_pEditStatus->setGeometry(l.status);
 }
 
-void COutputWindowDlg::SetDebugEngine(CDebugEngine *pEngine, CBreakpointHost *pHost)
+void COutputWindowDlg::HostPanel(QWidget *pPanel, const std::function<void(QWidget *)> &fnTakeOutputArea,
+                                  const char *pszGeometryKey, const QString &strTitle, QSize preferred,
+                                  std::function<void()> fnShown)
 {
-    if (m_pDebugPanel || !pEngine)
+    if (m_pPanel || !pPanel)
         return;
-    m_pEngine = pEngine;
-    m_pszGeometryKey = kDebugGeometryKey;
-    m_pDebugPanel = new CDebugPanel(pEngine, pHost, this);
+    m_pPanel = pPanel;
+    m_fnPanelShown = std::move(fnShown);
+    m_pszGeometryKey = pszGeometryKey;
     layout()->removeWidget(m_pClient);
-    m_pDebugPanel->SetOutputArea(m_pClient);
+    fnTakeOutputArea(m_pClient);
     m_pClient->setMinimumHeight(CDialogUnits(this).Y(60));
-    layout()->addWidget(m_pDebugPanel);
-    connect(m_pDebugPanel, &CDebugPanel::StopRequested, this, &COutputWindowDlg::OnStopRequested);
-    // The debugger's own words, its prompts and the commands sent go to the error pane,
-    // where perl -d has always put them.
-    // What the program wrote to its standard error before the debugger spoke is taken
-    // from the pipe first: the two come by different ways, and the program's words
-    // belong before the stop and the prompt that followed them.
-    connect(m_pDebugPanel, &CDebugPanel::TranscriptText, this, [this](const QByteArray &text) {
-        if (m_pStdErrReader)
-            m_pStdErrReader->Drain();
-        m_pEditStdErr->AppendBytes(text);
-    });
-    m_pDlgSend->m_fnTakeLine = [this](const QString &strLine) { return m_pDebugPanel->TakeTypedLine(strLine); };
-    // Room for the source, the output and the three lists: most of the screen, up to a
-    // size where the lines of a script are comfortably read.
-    QSize size(1180, 800);
+    layout()->addWidget(pPanel);
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect avail = screen->availableGeometry();
-        size = size.boundedTo(QSize(avail.width() * 92 / 100, avail.height() * 90 / 100));
+        preferred = preferred.boundedTo(QSize(avail.width() * 92 / 100, avail.height() * 90 / 100));
     }
-    resize(size);
+    resize(preferred);
     m_designedSize = this->size();
-    setWindowTitle(QStringLiteral("Output Window - Debugging"));
+    setWindowTitle(strTitle);
 }
 
-void COutputWindowDlg::FollowRun(CChildProcess *pProcess, CRedirectPipe *pStdIn, CRedirectPipe *pStdOut,
-                                  CRedirectPipe *pStdErr)
+void COutputWindowDlg::AppendTranscript(const QByteArray &text)
 {
-    // What the last child wrote is shown whole before its streams are let go.
+    // The program's words come through a pipe and the transcript by another way; what
+    // the program wrote before is taken from the pipe first, so that it stands before.
+    if (m_pStdErrReader)
+        m_pStdErrReader->Drain();
+    m_pEditStdErr->AppendBytes(text);
+}
+
+void COutputWindowDlg::FollowRun(CRunProcess *pProcess)
+{
+    // What the last program wrote is shown whole before its streams are let go.
     for (COutputReader *reader : {m_pStdOutReader, m_pStdErrReader})
         if (reader)
             reader->Drain();
@@ -182,17 +175,19 @@ void COutputWindowDlg::FollowRun(CChildProcess *pProcess, CRedirectPipe *pStdIn,
     delete m_pStdErrReader;
     m_pStdOutReader = m_pStdErrReader = nullptr;
     m_pProcess = pProcess;
-    m_pStdIn = pStdIn;
-    m_pStdOut = pStdOut;
-    m_pStdErr = pStdErr;
-    m_pDlgSend->m_pStdIn = pStdIn;
+    m_pDlgSend->m_pStdIn = pProcess ? pProcess->StdIn() : nullptr;
     m_bEnded = false;
     m_bReady = false;
     m_pEditStatus->clear();
     OnInitDialog();
 }
 
-void COutputWindowDlg::OnStopRequested()
+void COutputWindowDlg::SetPathMap(const CPathMap &map)
+{
+    m_pEditStdErr->SetPathMap(map);
+}
+
+void COutputWindowDlg::StopProgram()
 {
     // The program ends as Close ends it; the window stays to be read.
     if (m_pProcess && !m_pProcess->HasEnded())
@@ -203,15 +198,17 @@ void COutputWindowDlg::OnInitDialog()
 {
     if (m_bReady)
         return;
-    if (m_pStdOut) {
-        m_pStdOutReader = new COutputReader(m_pStdOut, this);
+    CRedirectPipe *pStdOut = m_pProcess ? m_pProcess->StdOut() : nullptr;
+    CRedirectPipe *pStdErr = m_pProcess ? m_pProcess->StdErr() : nullptr;
+    if (pStdOut) {
+        m_pStdOutReader = new COutputReader(pStdOut, this);
         connect(m_pStdOutReader, &COutputReader::OutputReceived, m_pEditStdOut, &COutputPane::AppendBytes);
         connect(m_pStdOutReader, &COutputReader::Finished, this, &COutputWindowDlg::CheckRunOver);
         m_pStdOutReader->Start();
     }
     m_pEditStdErr->EnableMessageLinks(m_strBaseDir);
-    if (m_pStdErr) {
-        m_pStdErrReader = new COutputReader(m_pStdErr, this);
+    if (pStdErr) {
+        m_pStdErrReader = new COutputReader(pStdErr, this);
         connect(m_pStdErrReader, &COutputReader::OutputReceived, m_pEditStdErr, &COutputPane::AppendBytes);
         connect(m_pStdErrReader, &COutputReader::Finished, this, &COutputWindowDlg::CheckRunOver);
         m_pStdErrReader->Start();
@@ -234,10 +231,11 @@ int COutputWindowDlg::DoModal()
     // the user only moved keeps the panes as they first were.
     if (restored && size() != m_designedSize)
         LayOutClient();
-    // In the debug window the output area takes the share of the window its splitter
+    // With a hosted panel the output area takes the share of the window the panel
     // gives it, so its panes follow that size from the start.
-    if (m_pDebugPanel) {
-        m_pDebugPanel->SizePanes();
+    if (m_pPanel) {
+        if (m_fnPanelShown)
+            m_fnPanelShown();
         LayOutClient();
     }
     m_baShownGeometry = saveGeometry();
@@ -333,8 +331,8 @@ void COutputWindowDlg::OnViewInputs()
 
 void COutputWindowDlg::OnSendInput()
 {
-    if (m_pProcess && m_pProcess->GetExitCode() == CChildProcess::kStillActive) {
-        m_pDlgSend->m_pStdIn = m_pStdIn;
+    if (m_pProcess && m_pProcess->GetExitCode() == CRunProcess::kStillActive) {
+        m_pDlgSend->m_pStdIn = m_pProcess->StdIn();
         m_pDlgSend->show();
         m_pDlgSend->raise();
         m_pDlgSend->activateWindow();

@@ -10,22 +10,22 @@
 #include <QRect>
 #include <QString>
 
-class CBreakpointHost;
-class CChildProcess;
-class CDebugEngine;
-class CDebugPanel;
+#include <functional>
+
 class COutputPane;
+class CPathMap;
 class COutputReader;
 class CRedirectPipe;
+class CRunProcess;
 class CScriptInputsDlg;
 class CSendInputDlg;
 class QLineEdit;
 class QMenuBar;
 class QSocketNotifier;
 
-// The window in which a local run is watched: the child's standard output and error
-// live in two panes, the status line tells the end. Closing it, in any way, ends a
-// child that still runs.
+// The window in which a run is watched: the program's standard output and error live
+// in two panes, the status line tells the end. Closing it, in any way, ends a program
+// that still runs. Where the program runs is the process's business, not the window's.
 class COutputWindowDlg : public QDialog, public CProcessListener
 {
     Q_OBJECT
@@ -37,13 +37,22 @@ public:
     // Starts reading the pipes and prepares the Send Input dialog; DoModal calls it.
     void OnInitDialog();
     int DoModal();
-    // A debug run: the window also holds the debugger's panel, which shows what the
-    // engine reports; the breakpoints come from the host. Before DoModal.
-    void SetDebugEngine(CDebugEngine *pEngine, CBreakpointHost *pHost);
-    CDebugPanel *DebugPanel() const { return m_pDebugPanel; }
-    // A debug run started again after its end: the window reads the new child's
-    // streams from here on, below what the last one wrote. Before the child resumes.
-    void FollowRun(CChildProcess *pProcess, CRedirectPipe *pStdIn, CRedirectPipe *pStdOut, CRedirectPipe *pStdErr);
+    // A panel that takes the window's room and holds its output area (the panes and the
+    // status line), which fnTakeOutputArea hands to it. The window opens at
+    // `preferred` (bounded by the screen) and is remembered under pszGeometryKey;
+    // fnShown runs once it shows. Before DoModal.
+    void HostPanel(QWidget *pPanel, const std::function<void(QWidget *)> &fnTakeOutputArea,
+                   const char *pszGeometryKey, const QString &strTitle, QSize preferred,
+                   std::function<void()> fnShown);
+    QWidget *HostedPanel() const { return m_pPanel; }
+    // Text that belongs on the error pane after everything the program has written to
+    // its standard error so far, such as a debugger's words about a stop.
+    void AppendTranscript(const QByteArray &text);
+    // Ends the program as Close does; the window stays to be read.
+    void StopProgram();
+    // A run started again after its end: the window reads the new program's streams
+    // from here on, below what the last one wrote. Before the program resumes.
+    void FollowRun(CRunProcess *pProcess);
 
     // Waiter thread.
     void OnProcessEnded() override;
@@ -63,14 +72,16 @@ public:
     };
     static Layout LayoutFor(int cx, int cy);
 
-    CChildProcess *m_pProcess = nullptr;
-    CRedirectPipe *m_pStdIn = nullptr;
-    CRedirectPipe *m_pStdOut = nullptr;
-    CRedirectPipe *m_pStdErr = nullptr;
+    // The program watched; the window reads and writes its streams.
+    CRunProcess *m_pProcess = nullptr;
     CScriptInputsDlg *m_pDlgInputs;
     CSendInputDlg *m_pDlgSend;
     // The child's working folder: file names in its messages are relative to it.
     QString m_strBaseDir;
+
+    // A program that runs elsewhere: its messages lead to the local files of the map.
+    // Before OnInitDialog.
+    void SetPathMap(const CPathMap &map);
 
     // The message the user chose on the error pane, which closed the window.
     bool HasChosenMessage() const { return m_bChosen; }
@@ -80,8 +91,6 @@ public:
 
     // Where the user last left the window, kept from one run to the next.
     static constexpr const char *kGeometryKey = "OutputWindow/Geometry";
-    // The debug window is larger and is remembered apart.
-    static constexpr const char *kDebugGeometryKey = "DebugWindow/Geometry";
 
     COutputPane *StdOutPane() const { return m_pEditStdOut; }
     COutputPane *StdErrPane() const { return m_pEditStdErr; }
@@ -104,7 +113,6 @@ private:
     void OnMessageActivated(const CFileLineMessage &message);
     void SaveGeometry();
     void LayOutClient();
-    void OnStopRequested();
 
     QWidget *m_pClient;
     QMenuBar *m_pMenuBar;
@@ -126,7 +134,7 @@ private:
     QByteArray m_baShownGeometry;
     bool m_bPlaced = false;
     QSize m_designedSize;
-    CDebugEngine *m_pEngine = nullptr;
-    CDebugPanel *m_pDebugPanel = nullptr;
+    QWidget *m_pPanel = nullptr;
+    std::function<void()> m_fnPanelShown;
     const char *m_pszGeometryKey = kGeometryKey;
 };

@@ -7,14 +7,12 @@
 #include "framework/CommandIds.h"
 #include "framework/MessageTarget.h"
 #include "framework/MessageBox.h"
-#include "debug/BreakpointHost.h"
 #include "run/ChildEnvironment.h"
 #include "run/ChildProcess.h"
-#include "debug/DebugEngine.h"
-#include "debug/DebugPanel.h"
 #include "run/ConsoleWindow.h"
 #include "run/OutputWindowDlg.h"
 #include "run/RedirectPipe.h"
+#include "run/RunSessionHook.h"
 #include "run/ScriptInputsDlg.h"
 #include "run/SendInputDlg.h"
 
@@ -31,7 +29,6 @@ void CRunCommands::Register(CKestrelView *pView)
     CCommandMap &map = pView->Commands();
     map.On(Cmd::ID_SCRIPT_RUN, [pView] { OnRun(pView); });
     map.On(Cmd::ID_SCRIPT_COMPILE, [pView] { OnCompile(pView); });
-    map.On(Cmd::ID_SCRIPT_DEBUG, [pView] { OnDebug(pView); });
     map.On(Cmd::ID_SCRIPT_SPECIFY_INPUTS, [pView] { OnSpecifyInputs(pView); });
 }
 
@@ -63,13 +60,13 @@ void CRunCommands::FeedStdIn(CRunCommandLine::Kind kind, CRedirectPipe &stdIn, c
     }
 }
 
-namespace {
-
-bool SaveFirst(CKestrelView *pView)
+bool CRunCommands::SaveFirst(CKestrelView *pView)
 {
     CKestrelDoc *pDoc = pView->GetDocument();
     return pDoc && pDoc->SaveScript() && !pDoc->GetPathName().isEmpty();
 }
+
+namespace {
 
 CRunCommandLine Compose(CKestrelView *pView, CRunCommandLine::Kind kind)
 {
@@ -78,7 +75,10 @@ CRunCommandLine Compose(CKestrelView *pView, CRunCommandLine::Kind kind)
                                     CRunCommands::RunHoldPath());
 }
 
-void RunCommand(CKestrelView *pView, CRunCommandLine::Kind kind, const QString &strFailure)
+} // namespace
+
+void CRunCommands::RunFromView(CKestrelView *pView, CRunCommandLine::Kind kind, const QString &strFailure,
+                               CRunSessionHook *pHook)
 {
     CRunCommandLine cl = Compose(pView, kind);
     QWidget *parent = pView->window();
@@ -90,34 +90,24 @@ void RunCommand(CKestrelView *pView, CRunCommandLine::Kind kind, const QString &
     }
     CScriptInputsDlg &inputs = *pView->m_dlgScriptInputs;
     const CRunOutcome outcome = CRunCommands::RunPiped(parent, kind, cl, inputs.m_strInputs, inputs.m_strMethod,
-                                                       strFailure, CRunCommands::UserVariables(inputs),
-                                                       pView->BreakpointHost());
+                                                       strFailure, CRunCommands::UserVariables(inputs), pHook);
     target->ShowMessages(outcome.messages);
     if (outcome.bChosen)
         target->GoToFileLine(outcome.chosen.strPath, outcome.chosen.nLine);
 }
 
-} // namespace
-
 void CRunCommands::OnRun(CKestrelView *pView)
 {
     if (!SaveFirst(pView))
         return;
-    RunCommand(pView, CRunCommandLine::Kind::Run, QStringLiteral("Could not run "));
+    RunFromView(pView, CRunCommandLine::Kind::Run, QStringLiteral("Could not run "));
 }
 
 void CRunCommands::OnCompile(CKestrelView *pView)
 {
     if (!SaveFirst(pView))
         return;
-    RunCommand(pView, CRunCommandLine::Kind::Compile, QStringLiteral("Could not compile "));
-}
-
-void CRunCommands::OnDebug(CKestrelView *pView)
-{
-    if (!SaveFirst(pView))
-        return;
-    RunCommand(pView, CRunCommandLine::Kind::Debug, QStringLiteral("Could not start debugging : "));
+    RunFromView(pView, CRunCommandLine::Kind::Compile, QStringLiteral("Could not compile "));
 }
 
 void CRunCommands::OnSpecifyInputs(CKestrelView *pView)
@@ -166,14 +156,13 @@ CRunOutcome CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, 
                                    const QString &strInputs,
                                    const QString &strMethod, const QString &strFailure,
                                    const QList<CCgiEnvironment::NameValue> &userVariables,
-                                   CBreakpointHost *pBreakpoints)
+                                   CRunSessionHook *pHook)
 {
     // Declared in this order so that they go in the reverse one: the children (their
     // waiters joined) before the window that listens to them, the window (its readers
-    // joined) before the pipes they read and the engine it shows. A debug run started
-    // again after its end adds a child and its streams; the earlier ones stay, ended,
-    // until the window has closed.
-    CDebugEngine engine;
+    // joined) before the pipes they read. A run started again after its end adds a child
+    // and its streams; the earlier ones stay, ended, until the window has closed. The
+    // hook, the caller's, outlives them all.
     std::vector<std::unique_ptr<CStreams>> streams;
     std::unique_ptr<COutputWindowDlg> upWnd;
     std::vector<std::unique_ptr<CChildProcess>> children;
@@ -203,16 +192,9 @@ CRunOutcome CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, 
         const QStringList environment = ChildEnvironment(kind, cl, strInputs, strMethod, userVariables);
         if (!environment.isEmpty())
             child.SetEnvironment(environment);
-        if (cl.bDebugger) {
-            // perl's debugger talks to the engine over a channel that only the child has, so
-            // that nobody else can listen in or type commands, and the program's standard
-            // streams stay the program's. A start again keeps the engine's breakpoints and
-            // watches, those set in the window included.
-            engine.SetDirectory(cl.strDirectory.isEmpty() ? QDir::currentPath() : cl.strDirectory);
-            if (pBreakpoints && !upWnd)
-                engine.SetBreakpoints(pBreakpoints->Breakpoints());
+        if (pHook) {
             QString strError;
-            if (!engine.PrepareChild(child, &strError)) {
+            if (!pHook->PrepareChild(child, cl, !upWnd, &strError)) {
                 fail(strError);
                 return nullptr;
             }
@@ -240,33 +222,27 @@ CRunOutcome CRunCommands::RunPiped(QWidget *parent, CRunCommandLine::Kind kind, 
     if (!pChild)
         return outcome;
     upWnd = std::make_unique<COutputWindowDlg>(parent);
-    if (cl.bDebugger)
-        upWnd->SetDebugEngine(&engine, pBreakpoints);
     upWnd->m_pProcess = pChild;
-    upWnd->m_pStdIn = &streams.back()->stdIn;
-    upWnd->m_pStdOut = &streams.back()->stdOut;
-    upWnd->m_pStdErr = &streams.back()->stdErr;
-    if (!resume(*pChild)) {
-        upWnd.reset();
-        return outcome;
-    }
-    if (CDebugPanel *panel = upWnd->DebugPanel()) {
-        panel->SetScript(cl.strDocument);
-        // Restart after the program's end: the same command line, inputs and environment
-        // in a new child, the window reading its streams.
-        panel->SetStartAgain([&]() {
+    if (pHook) {
+        // A start again: the same command line, inputs and environment in a new child,
+        // the window reading its streams.
+        pHook->AttachWindow(*upWnd, cl, [&]() {
             CChildProcess *pLast = children.back().get();
             if (!pLast->HasEnded())
                 pLast->Kill();
             CChildProcess *pNext = create();
             if (!pNext)
                 return false;
-            upWnd->FollowRun(pNext, &streams.back()->stdIn, &streams.back()->stdOut, &streams.back()->stdErr);
+            upWnd->FollowRun(pNext);
             if (resume(*pNext))
                 return true;
             pNext->Kill();
             return false;
         });
+    }
+    if (!resume(*pChild)) {
+        upWnd.reset();
+        return outcome;
     }
     upWnd->m_pDlgInputs->m_strInputs = strInputs;
     upWnd->m_pDlgInputs->m_bViewMode = true;

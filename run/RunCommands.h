@@ -7,9 +7,9 @@
 #include <QByteArray>
 #include <QString>
 
-class CBreakpointHost;
 class CKestrelView;
 class CRedirectPipe;
+class CRunSessionHook;
 class CScriptInputsDlg;
 class QWidget;
 
@@ -22,7 +22,8 @@ struct CRunOutcome
     CFileLineMessage chosen;
 };
 
-// Run, Compile, Debug and Specify Inputs of the editor view.
+// Run, Compile and Specify Inputs of the editor view, and the piped run that Debug
+// builds on.
 class CRunCommands
 {
 public:
@@ -30,7 +31,6 @@ public:
 
     static void OnRun(CKestrelView *pView);
     static void OnCompile(CKestrelView *pView);
-    static void OnDebug(CKestrelView *pView);
     static void OnSpecifyInputs(CKestrelView *pView);
 
     // How the saved inputs reach the child's standard input when it starts.
@@ -41,13 +41,20 @@ public:
     // returns when the window has closed. A start failure is reported with the
     // message's first words (strFailure) and the command line. With the method GET or
     // POST, Run and Debug give the child the environment of a CGI request with the
-    // user's variables last. A debug run is driven by the debugger's engine over a
-    // channel that only the child has, with the breakpoints of `pBreakpoints`.
+    // user's variables last. The hook, when given, prepares each child and adds to the
+    // window (the debugger does so).
     static CRunOutcome RunPiped(QWidget *parent, CRunCommandLine::Kind kind, const CRunCommandLine &cl,
                                 const QString &strInputs,
                                 const QString &strMethod, const QString &strFailure,
                                 const QList<CCgiEnvironment::NameValue> &userVariables = {},
-                                CBreakpointHost *pBreakpoints = nullptr);
+                                CRunSessionHook *pHook = nullptr);
+    // Saves the view's script; false when it could not or it has no file.
+    static bool SaveFirst(CKestrelView *pView);
+    // The view's script run as `kind` (saved before): in a console window where the
+    // settings say so, else piped into the output window with the view's inputs; the
+    // run's messages become the view's marks, and a message chosen is gone to.
+    static void RunFromView(CKestrelView *pView, CRunCommandLine::Kind kind, const QString &strFailure,
+                            CRunSessionHook *pHook = nullptr);
     // The environment entries a piped run's child gets instead of the IDE's; empty
     // when it inherits the IDE's.
     static QStringList ChildEnvironment(CRunCommandLine::Kind kind, const CRunCommandLine &cl,

@@ -6,7 +6,9 @@
 #include "editor/KestrelView.h"
 #include "framework/CommandIds.h"
 #include "framework/MessageBox.h"
+#include "server/RemoteRun.h"
 #include "server/ServerDlg.h"
+#include "server/TransferQuestionBox.h"
 #include "server/ShellQuote.h"
 
 #include <QFileInfo>
@@ -15,11 +17,22 @@
 void CRunOnServer::Register(CKestrelView *pView)
 {
     pView->Commands().On(Cmd::ID_SCRIPT_RUN_ON_SERVER, [pView] {
+        // An SSH server runs the script through the kept connection, in the output window.
+        if (CRemoteRun::IsSsh(g_settings)) {
+            CRemoteRun::OnRun(pView, &CTransferQuestionBox::Instance());
+            return;
+        }
         auto *frame = qobject_cast<CMainFrame *>(pView->window());
         CKestrelDoc *doc = pView->GetDocument();
         QString error;
         if (!Run(g_settings, doc ? doc->GetPathName() : QString(), frame ? frame->ServerDlg() : nullptr, &error))
             AfxMessageBox(pView, error);
+    });
+    pView->Commands().On(Cmd::ID_SCRIPT_CHECK_ON_SERVER, [pView] {
+        if (CRemoteRun::IsSsh(g_settings))
+            CRemoteRun::OnCheck(pView, &CTransferQuestionBox::Instance());
+        else
+            AfxMessageBox(pView, QObject::tr("Check on Server needs an SSH server (Tools > Options, server type ssh)."));
     });
 }
 

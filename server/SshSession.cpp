@@ -689,7 +689,17 @@ void CSshSession::Run()
         finish(End::Failed, reason);
         return;
     }
-    if (!impl.CheckHostKey() || !impl.Authenticate() || !impl.OpenShell()) {
+    if (!impl.CheckHostKey() || !impl.Authenticate()) {
+        finish(End::Failed, impl.strFailure);
+        return;
+    }
+    if (m_events.onLoggedIn) {
+        QString reason;
+        const End end = m_events.onLoggedIn(impl.session, reason);
+        finish(end, reason);
+        return;
+    }
+    if (!impl.OpenShell()) {
         finish(End::Failed, impl.strFailure);
         return;
     }

@@ -8,6 +8,8 @@
 #include <functional>
 #include <mutex>
 
+struct ssh_session_struct;
+
 // What an SSH shell session needs to know to log in.
 struct CSshLogin
 {
@@ -44,6 +46,10 @@ public:
         std::function<void(End, const QString &)> onEnd;
         std::function<void(const QString &)> onHostKeyQuestion;
         std::function<void(const QString &)> onSecretQuestion;
+        // Set, it takes the place of the shell: once the host key is trusted and the
+        // login done, the session is handed to it on the worker thread; what it
+        // returns ends the session. It must watch WakeDescriptor() and Cancelled().
+        std::function<End(ssh_session_struct *, QString &)> onLoggedIn;
     };
 
     CSshSession(const CSshLogin &login, Events events);
@@ -51,6 +57,8 @@ public:
     CSshSession(const CSshSession &) = delete;
     CSshSession &operator=(const CSshSession &) = delete;
 
+    // The events, for a session made before they could name it; before Run.
+    void SetEvents(Events events) { m_events = std::move(events); }
     void Run();
 
     void Write(const QByteArray &bytes);
@@ -58,6 +66,11 @@ public:
     void Cancel();
     void AnswerHostKey(bool bTrust);
     void AnswerSecret(bool bGiven, const QByteArray &secret);
+    // Readable when the owner wants the worker's attention (Write, Cancel, Wake).
+    int WakeDescriptor() const { return m_fdWake[0]; }
+    bool Cancelled() const { return m_bCancel.load(); }
+    void Wake();
+    void DrainWake();
     // The owner has taken `nBytes` of the data handed to onData: received data waits
     // in the network while too much is still untaken.
     void Consumed(qint64 nBytes);
@@ -65,8 +78,6 @@ public:
 private:
     struct Impl;
     bool Wait(const std::function<bool()> &ready);
-    void Wake();
-    void DrainWake();
 
     CSshLogin m_login;
     Events m_events;

@@ -16,6 +16,8 @@
 #include "run/RedirectPipe.h"
 #include "run/RunCommandLine.h"
 #include "run/RunCommands.h"
+#include "debug/DebugCommands.h"
+#include "debug/DebugRunHook.h"
 #include "run/SendInputDlg.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -182,8 +184,8 @@ CSeen TestDebugWindow::Debug(const QString &path, CListHost *host, std::function
                                                         CRunCommands::RunHoldPath());
     auto seen = std::make_shared<CSeen>();
     WhenWindowOpens(seen, act);
-    CRunCommands::RunPiped(nullptr, CRunCommandLine::Kind::Debug, cl, QString(), QString(),
-                           QStringLiteral("Could not start debugging : "), {}, host);
+    CDebugCommands::RunPiped(nullptr, CRunCommandLine::Kind::Debug, cl, QString(), QString(),
+                             QStringLiteral("Could not start debugging : "), {}, host);
     return *seen;
 }
 
@@ -211,7 +213,7 @@ void TestDebugWindow::stopsStepsAndEnds()
     host.AddBreakpoint(At(path, 5));
     host.AddBreakpoint(At(path, 7));
     const CSeen seen = Debug(path, &host, [&](COutputWindowDlg *wnd) {
-        CDebugPanel *panel = wnd->DebugPanel();
+        CDebugPanel *panel = CDebugRunHook::PanelOf(wnd);
         QVERIFY(panel);
         // Runs to the first breakpoint: the source pane shows its line with the arrow.
         QTRY_VERIFY_WITH_TIMEOUT(IsStoppedAt(panel, QStringLiteral("main.pl"), 5), 30000);
@@ -273,7 +275,7 @@ void TestDebugWindow::typedLinesGoToTheProgramOrTheDebugger()
     CListHost host;
     host.AddBreakpoint(At(path, 4));
     const CSeen seen = Debug(path, &host, [&](COutputWindowDlg *wnd) {
-        CDebugPanel *panel = wnd->DebugPanel();
+        CDebugPanel *panel = CDebugRunHook::PanelOf(wnd);
         // The program runs to the breakpoint and waits for its input on the way.
         QTRY_VERIFY_WITH_TIMEOUT(panel->findChild<QLabel *>(QStringLiteral("label_DebugState"))->text()
                                      == QStringLiteral("Running..."),
@@ -309,7 +311,7 @@ void TestDebugWindow::stopEndsTheProgram()
     CListHost host;
     host.AddBreakpoint(At(path, 3));
     const CSeen seen = Debug(path, &host, [&](COutputWindowDlg *wnd) {
-        CDebugPanel *panel = wnd->DebugPanel();
+        CDebugPanel *panel = CDebugRunHook::PanelOf(wnd);
         QTRY_VERIFY_WITH_TIMEOUT(IsStoppedAt(panel, QStringLiteral("stop.pl"), 3), 30000);
         QTest::keyClick(wnd, Qt::Key_F5, Qt::ShiftModifier);
         QTRY_VERIFY_WITH_TIMEOUT(wnd->IsRunOver(), 30000);
@@ -334,7 +336,7 @@ void TestDebugWindow::firstStatementWithoutBreakpoints()
                                 "print $a + $b, \"\\n\";\n");
     CListHost host;
     const CSeen seen = Debug(path, &host, [&](COutputWindowDlg *wnd) {
-        CDebugPanel *panel = wnd->DebugPanel();
+        CDebugPanel *panel = CDebugRunHook::PanelOf(wnd);
         // Typed at once, before perl's debugger is there: held for it, not given to
         // the program.
         SendLine(wnd, QStringLiteral("n"));
@@ -370,7 +372,7 @@ void TestDebugWindow::conditionWatchMovedAndRunToCursor()
     host.AddBreakpoint(At(path, 3, QStringLiteral("$i == 3")));
     host.AddBreakpoint(At(path, 5));
     const CSeen seen = Debug(path, &host, [&](COutputWindowDlg *wnd) {
-        CDebugPanel *panel = wnd->DebugPanel();
+        CDebugPanel *panel = CDebugRunHook::PanelOf(wnd);
         // The condition holds once: $i is 3 there.
         QTRY_VERIFY_WITH_TIMEOUT(IsStoppedAt(panel, QStringLiteral("loop.pl"), 3), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(ValueOf(panel->Locals(), QStringLiteral("$i")), QStringLiteral("3"), 10000);
@@ -496,7 +498,7 @@ void TestDebugWindow::debugCommandShowsNoNotice()
             }
         }
         if (COutputWindowDlg *wnd = OpenOutputWindow()) {
-            window = QTest::qWaitFor([wnd] { return IsStoppedAt(wnd->DebugPanel(), QStringLiteral("direct.pl"), 1); },
+            window = QTest::qWaitFor([wnd] { return IsStoppedAt(CDebugRunHook::PanelOf(wnd), QStringLiteral("direct.pl"), 1); },
                                      30000);
             wnd->OnClose();
             return;
@@ -594,7 +596,7 @@ void TestDebugWindow::restartAfterTheEnd()
     CListHost host;
     host.AddBreakpoint(At(path, 2));
     const CSeen seen = Debug(path, &host, [&](COutputWindowDlg *wnd) {
-        CDebugPanel *panel = wnd->DebugPanel();
+        CDebugPanel *panel = CDebugRunHook::PanelOf(wnd);
         QAction *restart = panel->findChild<QAction *>(QStringLiteral("action_%1").arg(Cmd::ID_DEBUG_RESTART));
         QVERIFY(restart);
         QTRY_VERIFY_WITH_TIMEOUT(IsStoppedAt(panel, QStringLiteral("again.pl"), 2), 30000);
@@ -621,7 +623,7 @@ void TestDebugWindow::restartAfterTheEnd()
 
     // The next session of the script: the watch is there at the first stop.
     const CSeen next = Debug(path, &host, [&](COutputWindowDlg *wnd) {
-        CDebugPanel *panel = wnd->DebugPanel();
+        CDebugPanel *panel = CDebugRunHook::PanelOf(wnd);
         QCOMPARE(panel->WatchExpressions(), QStringList{QStringLiteral("$n * 7")});
         QTRY_VERIFY_WITH_TIMEOUT(IsStoppedAt(panel, QStringLiteral("again.pl"), 2), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(ValueOf(panel->Watches(), QStringLiteral("$n * 7")), QStringLiteral("42"), 10000);
@@ -639,9 +641,12 @@ void TestDebugWindow::programErrorsComeBeforeTheStop()
     CDebugEngine engine;
     CRedirectPipe stdErr;
     QVERIFY(stdErr.Open());
+    // The window reads the program's streams; this one's error stream is the test's pipe.
+    CChildProcess program(QStringLiteral("/bin/true"), {});
+    program.SetRedirection(nullptr, nullptr, &stdErr);
     COutputWindowDlg wnd;
-    wnd.SetDebugEngine(&engine, nullptr);
-    wnd.m_pStdErr = &stdErr;
+    wnd.m_pProcess = &program;
+    CDebugRunHook::AttachPanel(wnd, &engine, nullptr);
     wnd.OnInitDialog();
     // The program's warning is in the pipe when the debugger's stop is read.
     const QByteArray warning("careful at order.pl line 1.\n");

@@ -7,6 +7,8 @@
 #include "run/OutputWindowDlg.h"
 #include "run/RunCommandLine.h"
 #include "run/RunCommands.h"
+#include "debug/DebugCommands.h"
+#include "debug/DebugRunHook.h"
 
 #include "FixtureServer.h"
 
@@ -46,7 +48,7 @@ void CollectOutput(std::shared_ptr<QByteArray> out)
         }
         // A debug run stops at the first statement; the debugger's commands come
         // through its window, its inputs are the script's.
-        if (CDebugPanel *panel = wnd->DebugPanel()) {
+        if (CDebugPanel *panel = CDebugRunHook::PanelOf(wnd)) {
             QAction *proceed = panel->findChild<QAction *>(QStringLiteral("action_%1").arg(Cmd::ID_DEBUG_CONTINUE));
             QTRY_VERIFY_WITH_TIMEOUT(proceed->isEnabled() || wnd->IsRunOver(), 60000);
             panel->OnContinue();
@@ -214,7 +216,7 @@ QByteArray TestCgiEnvironment::Run(CRunCommandLine::Kind kind, const QString &pa
                                                   CRunCommands::RunHoldPath());
     auto out = std::make_shared<QByteArray>();
     CollectOutput(out);
-    CRunCommands::RunPiped(nullptr, kind, cl, inputs, method, QStringLiteral("Could not run "), userVars);
+    CDebugCommands::RunPiped(nullptr, kind, cl, inputs, method, QStringLiteral("Could not run "), userVars);
     return *out;
 }
 

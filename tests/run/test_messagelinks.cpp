@@ -5,6 +5,7 @@
 #include "run/OutputWindowDlg.h"
 #include "run/RunCommandLine.h"
 #include "run/RunCommands.h"
+#include "debug/DebugCommands.h"
 
 #include <QApplication>
 #include <QDir>
@@ -92,8 +93,8 @@ CRunOutcome TestMessageLinks::Run(CRunCommandLine::Kind kind, const QString &pat
     CRunCommandLine cl = CRunCommandLine::Compose(kind, path, QFileInfo(path).fileName(), g_settings,
                                                   CRunCommands::RunHoldPath());
     WhenRunIsOver(act ? act : [](COutputWindowDlg *) {});
-    return CRunCommands::RunPiped(nullptr, kind, cl, QStringLiteral("one line\n"), QString(),
-                                  QStringLiteral("Could not run "));
+    return CDebugCommands::RunPiped(nullptr, kind, cl, QStringLiteral("one line\n"), QString(),
+                                    QStringLiteral("Could not run "));
 }
 
 void TestMessageLinks::messagesOfARun_data()

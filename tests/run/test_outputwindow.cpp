@@ -40,9 +40,6 @@ struct CWindowRun
             return false;
         wnd = std::make_unique<COutputWindowDlg>();
         wnd->m_pProcess = child.get();
-        wnd->m_pStdIn = &in;
-        wnd->m_pStdOut = &out;
-        wnd->m_pStdErr = &err;
         child->m_pListener = wnd.get();
         if (!child->Resume())
             return false;
@@ -296,9 +293,6 @@ void TestOutputWindow::modalFromItsFirstShowing()
     child.SetRedirection(&in, &out, &err);
     QVERIFY(child.Start());
     wnd.m_pProcess = &child;
-    wnd.m_pStdIn = &in;
-    wnd.m_pStdOut = &out;
-    wnd.m_pStdErr = &err;
     child.m_pListener = &wnd;
     QVERIFY(child.Resume());
     child.StartWaiter();

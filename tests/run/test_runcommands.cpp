@@ -10,6 +10,7 @@
 #include "run/OutputWindowDlg.h"
 #include "run/RunCommandLine.h"
 #include "run/RunCommands.h"
+#include "debug/DebugCommands.h"
 #include "run/ScriptInputsDlg.h"
 #include "run/SendInputDlg.h"
 
@@ -186,7 +187,7 @@ CSeen TestRunCommands::Run(CRunCommandLine::Kind kind, const QString &path, cons
                                                   CRunCommands::RunHoldPath());
     auto seen = std::make_shared<CSeen>();
     WhenWindowOpens(seen, act);
-    CRunCommands::RunPiped(nullptr, kind, cl, inputs, method, QStringLiteral("Could not run "));
+    CDebugCommands::RunPiped(nullptr, kind, cl, inputs, method, QStringLiteral("Could not run "));
     return *seen;
 }
 
