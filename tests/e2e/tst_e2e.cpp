@@ -564,17 +564,25 @@ bool TestEndToEnd::WaitForErrorText(const QString &strWindow, const QString &str
     return false;
 }
 
+// The status line once the run is over: "Process ..." for a local run, the same after
+// the server's name ("user@host: Process ...") for a run on the server.
+static bool RunOver(const QString &strStatus)
+{
+    return (strStatus.startsWith(QLatin1String("Process ")) || strStatus.contains(QLatin1String(": Process ")))
+        && !strStatus.contains(QLatin1String("still active"));
+}
+
 bool TestEndToEnd::WaitForRunEnd(const QString &strWindow, COutputPanes &panes)
 {
     const COutputPoints at = OutputPoints(strWindow);
     QDeadlineTimer deadline(60000);
     do {
         panes.strStatus = CopyTextAt(strWindow, at.status);
-        if (panes.strStatus.startsWith(QLatin1String("Process ")))
+        if (RunOver(panes.strStatus))
             break;
         QThread::msleep(300);
     } while (!deadline.hasExpired());
-    if (!panes.strStatus.startsWith(QLatin1String("Process ")))
+    if (!RunOver(panes.strStatus))
         return false;
     panes.strOut = CopyTextAt(strWindow, at.out);
     panes.strErr = CopyTextAt(strWindow, at.err);
@@ -1761,10 +1769,17 @@ void TestEndToEnd::sshJourney()
     ShellCommand(shell, QStringLiteral("echo in-$(pwd)"));
     QVERIFY2(WaitForShellText(shell, QStringLiteral("in-") + server.Files()), qPrintable(ShellText(shell)));
 
+    // Over SSH the run shows in an output window of its own, as a local run does, its
+    // output apart from the shell's prompt.
     m_kestrel->FocusMain();
     Menu(QStringLiteral("s"), QStringLiteral("s"));
-    QVERIFY2(WaitForShellText(shell, QStringLiteral("hello over ssh 42\nedited")), qPrintable(ShellText(shell)));
+    const QString output = m_desktop->WaitForWindow(QStringLiteral("^Output Window"));
+    QVERIFY(!output.isEmpty());
+    COutputPanes panes;
+    QVERIFY2(WaitForRunEnd(output, panes), qPrintable(panes.strStatus));
+    QVERIFY2(panes.strOut.contains(QLatin1String("hello over ssh 42\nedited")), qPrintable(panes.strOut));
     m_desktop->Shot(QStringLiteral("ssh-2-run-on-server"));
+    CloseOutputWindow(output);
 
     ServerMenu(shell, QStringLiteral("d"));
     QVERIFY2(WaitForShellText(shell, QStringLiteral("Server closed the connection.")), qPrintable(ShellText(shell)));
