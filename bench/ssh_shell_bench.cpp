@@ -1,5 +1,6 @@
 #include "server/SshShell.h"
 
+#include "SshBenchClient.h"
 #include "SshTestServer.h"
 
 #include <QCoreApplication>
@@ -93,21 +94,10 @@ int main(int argc, char **argv)
         return 1;
     }
     QTemporaryDir sshDir;
-    CSshLogin login;
-    login.strHost = QStringLiteral("127.0.0.1");
-    login.nPort = server.Port();
-    login.strUser = server.User();
-    login.strSshDir = sshDir.path();
-    // The same key and the same known_hosts for both; nothing of the user's own.
-    const QString key = sshDir.filePath(QStringLiteral("id_ed25519"));
-    QFile::copy(server.KeyFile(), key);
-    QFile::copy(server.KeyFile() + QStringLiteral(".pub"), key + QStringLiteral(".pub"));
-    QFile::setPermissions(key, QFile::ReadOwner | QFile::WriteOwner);
-    QFile knownHosts(sshDir.filePath(QStringLiteral("known_hosts")));
-    if (!knownHosts.open(QIODevice::WriteOnly) || knownHosts.write(server.KnownHostsLine()) <= 0)
+    const CSshLogin login = SshBenchLogin(server, sshDir);
+    if (login.strSshDir.isEmpty())
         return 1;
-    knownHosts.close();
-    qunsetenv("SSH_AUTH_SOCK");
+    const QString key = SshBenchKey(sshDir);
 
     QList<double> ours, theirs;
     // Alternate, so that both meet the machine in the same state.
